@@ -1,0 +1,19 @@
+// The console program `tarvex [3dmffile] [wrlfile]` as a function, so that tests can run it
+// in-process and see exactly what it says.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace tarvex {
+
+// Runs one conversion. `args` are the command-line arguments without the program name.
+// Progress lines, the usage text and every message go to `err`; the VRML output goes to the
+// named file or, by default, to the process's standard output. Returns the exit status.
+int run_tarvex(std::span<const std::string> args, std::ostream &err);
+
+// Where the console's update_display writes; run_tarvex points it at its `err` stream.
+void set_console_message_stream(std::ostream *err);
+
+}  // namespace tarvex

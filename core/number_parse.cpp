@@ -1,0 +1,101 @@
+#include "core/number_parse.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <locale.h>
+#elif defined(__APPLE__)
+#include <xlocale.h>
+#else
+#include <locale.h>
+#endif
+
+namespace tarvex {
+namespace {
+
+bool isCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The C library's own conversion, pinned to the "C" locale: a desktop program runs under the
+// user's locale, whose decimal separator may not be a point.
+#if defined(_WIN32)
+_locale_t cLocale() {
+    static const _locale_t locale = _create_locale(LC_ALL, "C");
+    return locale;
+}
+float cStrto(const char *text, char **end, float) { return _strtof_l(text, end, cLocale()); }
+double cStrto(const char *text, char **end, double) { return _strtod_l(text, end, cLocale()); }
+#else
+locale_t cLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+float cStrto(const char *text, char **end, float) { return strtof_l(text, end, cLocale()); }
+double cStrto(const char *text, char **end, double) { return strtod_l(text, end, cLocale()); }
+#endif
+
+template <class Real>
+bool parseRealWithCLibrary(std::string_view token, Real &out) {
+    const std::string text(token);  // NUL-terminated; only the rare forms come here
+    char *end = nullptr;
+    const Real value = cStrto(text.c_str(), &end, Real{});
+    if (end == text.c_str() || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+bool isHexPrefix(const char *p, const char *last) {
+    return last - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+}
+
+// std::from_chars is correctly rounded like strtod but takes neither leading white space, a
+// '+', nor the hexadecimal form, and reports underflow as an error; those few cases go to the
+// C library instead.
+template <class Real>
+bool parseReal(std::string_view token, Real &out) {
+    const char *first = token.data();
+    const char *last = first + token.size();
+    if (first == last) return false;
+    if (isCSpace(*first) || *first == '+') return parseRealWithCLibrary(token, out);
+    if (isHexPrefix(*first == '-' ? first + 1 : first, last)) {
+        return parseRealWithCLibrary(token, out);
+    }
+    Real value;
+    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) return parseRealWithCLibrary(token, out);
+    if (ec != std::errc{} || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+bool parse_int(std::string_view token, int &out) {
+    std::size_t i = 0;
+    const std::size_t n = token.size();
+    while (i < n && isCSpace(token[i])) ++i;
+    bool negative = false;
+    if (i < n && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+    if (i == n || !isDigit(token[i])) return false;
+    constexpr std::int64_t limit = std::int64_t{1} << 31;  // magnitude of INT_MIN
+    std::int64_t magnitude = 0;
+    for (; i < n && isDigit(token[i]); ++i) {
+        magnitude = magnitude * 10 + (token[i] - '0');
+        if (magnitude > limit) return false;
+    }
+    if (!negative && magnitude == limit) return false;
+    out = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+bool parse_float(std::string_view token, float &out) { return parseReal(token, out); }
+bool parse_double(std::string_view token, double &out) { return parseReal(token, out); }
+
+}  // namespace tarvex

@@ -1,0 +1,47 @@
+// One buffered output stream for the writer: text is gathered in a large block and handed to
+// the C stream a block at a time, and every failure along the way is remembered.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex {
+
+class OutputBuffer {
+public:
+    // Takes over `file`, an open stream; it is closed by finish() or, failing that, on
+    // destruction.
+    explicit OutputBuffer(std::FILE *file);
+    ~OutputBuffer();
+    OutputBuffer(const OutputBuffer &) = delete;
+    OutputBuffer &operator=(const OutputBuffer &) = delete;
+
+    void write(std::string_view text) {
+        if (text.size() > buffer_.size() - used_) {
+            writeSlow(text);
+            return;
+        }
+        text.copy(buffer_.data() + used_, text.size());
+        used_ += text.size();
+    }
+    void writeFixed6(float value);  // "%f"
+    void writeInt(int value);       // "%d"
+
+    // Writes what is left, flushes and closes the stream. False when any write, the flush or the
+    // close failed.
+    bool finish();
+
+private:
+    void writeSlow(std::string_view text);
+    void drain();
+    char *reserve(std::size_t n);
+
+    std::FILE *file_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace tarvex

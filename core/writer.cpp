@@ -1,0 +1,181 @@
+// The VRML 97 writer. The text it produces is an external interface: every literal below,
+// spacing and irregular indentation included, is written exactly.
+#include <cstdint>
+#include <cstdio>
+
+#include "core/convert.h"
+#include "core/output_buffer.h"
+#include "core/progress.h"
+#include "core/vrml.h"
+#include "core/vrml_names.h"
+
+namespace tarvex {
+namespace {
+
+// Reports the share of records visited before this one; 100 is never reported.
+class Progress {
+public:
+    explicit Progress(std::int64_t nNodes) : nNodes_(nNodes) {}
+    void step() {
+        update_display(static_cast<int>(thisNode_ * 100 / nNodes_), "");
+        ++thisNode_;
+    }
+
+private:
+    std::int64_t nNodes_;
+    std::int64_t thisNode_ = 0;
+};
+
+// Decides, as viewpointIsUnique and lightIsUnique do, whether each record of a list in turn is
+// written: a record is a repeat only when it equals every record before it. Asking those
+// functions for each record would take quadratic time on a list of equal records; but while
+// all records so far are equal, one comparison with the first decides, and once one record has
+// differed no later record can be a repeat.
+template <class Record, bool (*same)(const Record &, const Record &)>
+class RepeatFilter {
+public:
+    bool isUnique(const Record &record) {
+        if (!first_) {
+            first_ = &record;
+            return true;
+        }
+        if (!allEqualSoFar_) return true;
+        allEqualSoFar_ = same(record, *first_);
+        return !allEqualSoFar_;
+    }
+
+private:
+    const Record *first_ = nullptr;
+    bool allEqualSoFar_ = true;
+};
+
+void writeDefPrefix(OutputBuffer &out, std::string_view indent, const std::string &defName) {
+    if (defName.empty()) return;
+    out.write(indent);
+    out.write("DEF ");
+    out.write(vrml_def_name(defName));
+    out.write(" ");
+}
+
+void writeTriple(OutputBuffer &out, float a, float b, float c) {
+    out.writeFixed6(a);
+    out.write(" ");
+    out.writeFixed6(b);
+    out.write(" ");
+    out.writeFixed6(c);
+}
+
+void writeViewpoint(OutputBuffer &out, const Viewpoint &vp) {
+    writeDefPrefix(out, "", vp.defName);
+    out.write("Viewpoint{\n  position ");
+    writeTriple(out, vp.position.x, vp.position.y, vp.position.z);
+    out.write("\n  orientation ");
+    writeTriple(out, vp.orientation.x, vp.orientation.y, vp.orientation.z);
+    out.write(" ");
+    out.writeFixed6(vp.orientation.angle);
+    out.write("\n  description \"");
+    out.write(vrml_string_body(vp.description));
+    out.write("\"\n}\n");
+}
+
+void writeLight(OutputBuffer &out, const DirectionalLight &light) {
+    writeDefPrefix(out, "    ", light.defName);
+    out.write("DirectionalLight {\n      color ");
+    writeTriple(out, light.color.r, light.color.g, light.color.b);
+    out.write("\n      intensity ");
+    out.writeFixed6(light.intensity);
+    out.write("\n      ambientIntensity ");
+    out.writeFixed6(light.ambientIntensity);
+    out.write("\n      direction ");
+    writeTriple(out, light.direction.x, light.direction.y, light.direction.z);
+    out.write("\n    }\n");
+}
+
+// Elements the reader never reached are written as zeros, so the world has every element the
+// input declared.
+void writeShape(OutputBuffer &out, const Shape &shape) {
+    writeDefPrefix(out, "    ", shape.defName);
+    const SFColor &color = shape.appearance.material.diffuseColor;
+    out.write(
+        "Shape {\n"
+        "      appearance Appearance {\n"
+        "        material Material {\n"
+        "          diffuseColor ");
+    writeTriple(out, color.r, color.g, color.b);
+    out.write(
+        "\n"
+        "        }\n"
+        "      }\n"
+        "      geometry IndexedFaceSet {\n"
+        "        coord Coordinate {\n"
+        "          point [\n");
+    const MFVec3f &points = shape.geometry.coord.point;
+    for (std::int64_t j = 0; j < points.numPoints; ++j) {
+        const SFVec3f p = points.at_or_zero(static_cast<std::size_t>(j));
+        out.write("            ");
+        writeTriple(out, p.x, p.y, p.z);
+        out.write("\n");
+    }
+    out.write(
+        "          ]\n"
+        "        }\n"
+        "        coordIndex [\n");
+    const TriangleIndexArray &triangles = shape.geometry.coordIndex;
+    for (std::int64_t j = 0; j < triangles.numPoints; ++j) {
+        const TriangleIndex t = triangles.at_or_zero(static_cast<std::size_t>(j));
+        out.write("          ");
+        out.writeInt(t.first);
+        out.write(" ");
+        out.writeInt(t.second);
+        out.write(" ");
+        out.writeInt(t.third);
+        out.write(" -1\n");
+    }
+    out.write(
+        "        ]\n"
+        "      }\n"
+        "    }\n");
+}
+
+}  // namespace
+
+int write_out(const std::string &fileName, OutputMode mode) {
+    const int viewpoints = numberOfViewpoints();
+    const int lights = numberOfLights();
+    const int shapes = numberOfShapes();
+    Progress progress(std::int64_t{viewpoints} + lights + shapes);
+
+    std::FILE *file = fileName == "stdout"
+                          ? stdout
+                          : std::fopen(fileName.c_str(), mode == OutputMode::text ? "w" : "wb");
+    if (!file) return 1;
+    OutputBuffer out(file);
+
+    out.write(
+        "#VRML V2.0 utf8\n"
+        "NavigationInfo {\n"
+        "  type [ \"WALK\" \"ANY\" ]\n");
+    if (lights > 0) out.write("  headlight FALSE\n");
+    out.write("}\n");
+    RepeatFilter<Viewpoint, sameViewpoint> viewpointFilter;
+    for (int i = 0; i < viewpoints; ++i) {
+        const Viewpoint &viewpoint = *getViewpoint(i);
+        if (viewpointFilter.isUnique(viewpoint)) writeViewpoint(out, viewpoint);
+        progress.step();
+    }
+    out.write("Transform {\n  children [\n");
+    RepeatFilter<DirectionalLight, sameLight> lightFilter;
+    for (int i = 0; i < lights; ++i) {
+        const DirectionalLight &light = *getLight(i);
+        if (lightFilter.isUnique(light)) writeLight(out, light);
+        progress.step();
+    }
+    for (int i = 0; i < shapes; ++i) {
+        writeShape(out, *getShape(i));
+        progress.step();
+    }
+    out.write("  ]\n}\n");
+    return out.finish() ? 0 : 1;
+}
+
+}  // namespace tarvex
