@@ -5,6 +5,7 @@
 
 #include "core/convert.h"
 #include "core/output_buffer.h"
+#include "core/output_file.h"
 #include "core/progress.h"
 #include "core/vrml.h"
 #include "core/vrml_names.h"
@@ -145,11 +146,9 @@ int write_out(const std::string &fileName, OutputMode mode) {
     const int shapes = numberOfShapes();
     Progress progress(std::int64_t{viewpoints} + lights + shapes);
 
-    std::FILE *file = fileName == "stdout"
-                          ? stdout
-                          : std::fopen(fileName.c_str(), mode == OutputMode::text ? "w" : "wb");
-    if (!file) return 1;
-    OutputBuffer out(file);
+    OutputFile output(fileName, mode == OutputMode::binary);
+    if (!output.stream()) return 1;
+    OutputBuffer out(output.release());
 
     out.write(
         "#VRML V2.0 utf8\n"
@@ -175,7 +174,8 @@ int write_out(const std::string &fileName, OutputMode mode) {
         progress.step();
     }
     out.write("  ]\n}\n");
-    return out.finish() ? 0 : 1;
+    const bool written = out.finish();
+    return output.commit(written) ? 0 : 1;
 }
 
 }  // namespace tarvex
