@@ -1,0 +1,378 @@
+#include "windows/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
+
+#include "core/convert.h"
+#include "core/progress.h"
+#include "core/result_codes.h"
+#include "core/vrml.h"
+#include "windows/dialogs.h"
+#include "windows/winfuncs.h"
+
+namespace tarvex {
+
+namespace {
+
+// The window the core's progress goes to.
+MainWindow *displayWindow = nullptr;
+
+// The first local file among dropped items; empty when there is none.
+QString droppedFile(const QMimeData *mime) {
+    if (mime == nullptr) return {};
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return {};
+}
+
+}  // namespace
+
+void update_display(int pct, std::string_view outputLine) {
+    if (displayWindow == nullptr) return;
+    displayWindow->update_display(
+        pct, QString::fromUtf8(outputLine.data(), static_cast<qsizetype>(outputLine.size())));
+}
+
+MainWindow::MainWindow(Dialogs &dialogs, const std::optional<QString> &commandLineFile,
+                       QWidget *parent)
+    : QMainWindow(parent),
+      dialogs_(dialogs),
+      openIcon_(QStringLiteral(":/tarvexw/open.xpm")),
+      closedIcon_(QStringLiteral(":/tarvexw/closed.xpm")),
+      documentIcon_(QStringLiteral(":/tarvexw/document.xpm")) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QString::fromLatin1(szAppName));
+    setWindowIcon(QIcon(QStringLiteral(":/tarvexw/tarvex.xpm")));
+    setAcceptDrops(true);
+    // QMainWindow's own context menu would let the user hide the toolbar for good.
+    setContextMenuPolicy(Qt::NoContextMenu);
+    resize(640, 480);
+
+    createActions();
+    createMenus();
+    CreateAToolBar();
+    createStatusBar();
+    createTreeView();
+    treePaintClock_.start();
+    displayWindow = this;
+
+    if (!commandLineFile) {
+        dialogs_.warning(this, QStringLiteral("Bad command line!"));
+        return;
+    }
+    sz3dmfFileName = *commandLineFile;
+    bNeedSave = false;
+    if (!sz3dmfFileName.isEmpty()) {
+        sz3dmfTitleName = fileTitle(sz3dmfFileName);
+        readFile();
+    }
+    DoCaption(sz3dmfTitleName);
+}
+
+MainWindow::~MainWindow() {
+    if (displayWindow == this) displayWindow = nullptr;
+    clean_up();
+}
+
+void MainWindow::createActions() {
+    const auto make = [this](const QString &text, const char *name, int id) {
+        auto *action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setStatusTip(loadString(id));
+        return action;
+    };
+    openAction_ = make(QStringLiteral("&Open"), "actionOpen", IDM_OPEN);
+    openAction_->setIcon(QIcon::fromTheme(QStringLiteral("document-open"),
+                                          style()->standardIcon(QStyle::SP_DialogOpenButton)));
+    openAction_->setIconText(loadString(IDS_OPEN_BUTTON));
+    connect(openAction_, &QAction::triggered, this, &MainWindow::open);
+
+    saveAsAction_ = make(QStringLiteral("Save &As"), "actionSaveAs", IDM_SAVEAS);
+    connect(saveAsAction_, &QAction::triggered, this, &MainWindow::saveAs);
+
+    exitAction_ = make(QStringLiteral("&E&xit"), "actionExit", IDM_EXIT);
+    exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+    // Also on the window itself, so that Ctrl+Q works wherever the menu bar lives.
+    addAction(exitAction_);
+
+    aboutAction_ = make(QStringLiteral("&About"), "actionAbout", IDM_ABOUT);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::about);
+
+    toolBarSaveAction_ = make(loadString(IDS_SAVE_BUTTON), "actionToolBarSave", IDM_SAVEAS);
+    toolBarSaveAction_->setIcon(QIcon::fromTheme(
+        QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
+    toolBarSaveAction_->setEnabled(false);
+    connect(toolBarSaveAction_, &QAction::triggered, this, &MainWindow::saveAs);
+}
+
+void MainWindow::createMenus() {
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    file->addAction(openAction_);
+    file->addAction(saveAsAction_);
+    file->addAction(exitAction_);
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("menuHelp"));
+    help->addAction(aboutAction_);
+
+    // A popup being opened or closed shows no help text, an item its own. A menu also relays the
+    // hovering of its actions' toolbar buttons, which must show nothing.
+    for (QMenu *menu : {file, help}) {
+        connect(menu, &QMenu::hovered, this, [this, menu](const QAction *item) {
+            if (menu->isVisible()) MsgMenuSelect(item);
+        });
+        connect(menu, &QMenu::aboutToShow, this, [this] { MsgMenuSelect(nullptr); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { MsgMenuSelect(nullptr); });
+    }
+}
+
+void MainWindow::CreateAToolBar() {
+    hwndToolBar = addToolBar(QStringLiteral("Toolbar"));
+    hwndToolBar->setObjectName(QStringLiteral("toolBar"));
+    hwndToolBar->setMovable(false);
+    hwndToolBar->setFloatable(false);
+    hwndToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    hwndToolBar->addAction(openAction_);
+    hwndToolBar->addAction(toolBarSaveAction_);
+}
+
+void MainWindow::createStatusBar() {
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(true);
+
+    hwndProgress = new QProgressBar;
+    hwndProgress->setObjectName(QStringLiteral("progressBar"));
+    hwndProgress->setRange(0, 100);
+    hwndProgress->setValue(0);
+    hwndProgress->setTextVisible(false);
+    hwndProgress->setFixedWidth(98);
+    bar->addWidget(hwndProgress);
+
+    statusText_ = new QLabel;
+    statusText_->setObjectName(QStringLiteral("statusText"));
+    // A long file name must not widen the window.
+    statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->addWidget(statusText_, 1);
+    updateStatusBar(QStringLiteral("Ready"));
+}
+
+void MainWindow::createTreeView() {
+    hwndTV = new QTreeWidget;
+    hwndTV->setObjectName(QStringLiteral("treeView"));
+    hwndTV->setHeaderHidden(true);
+    hwndTV->setColumnCount(1);
+    hwndTV->setRootIsDecorated(true);
+    hwndTV->setIconSize(QSize(16, 16));
+    setCentralWidget(hwndTV);
+    connect(hwndTV, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem *item) { handle_node_msgs(item, true); });
+    connect(hwndTV, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem *item) { handle_node_msgs(item, false); });
+}
+
+bool MainWindow::event(QEvent *event) {
+    // Status tips would overwrite the status text whenever the pointer crosses the toolbar;
+    // only the menus show help texts, through MsgMenuSelect.
+    if (event->type() == QEvent::StatusTip) return true;
+    return QMainWindow::event(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    if (AskAboutSave(szWrlTitleName) != QMessageBox::No) {
+        event->ignore();
+        return;
+    }
+    clean_up();
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    if (bNeedSave) toolBarSaveAction_->setEnabled(true);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Questions and the read run after the drop has been answered, so that the program the file
+    // was dragged from is not held up by them.
+    QMetaObject::invokeMethod(
+        this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+}
+
+void MainWindow::open() {
+    if (AskAboutSave(szWrlTitleName) == QMessageBox::Cancel) return;
+    if (!FileOpenDlg()) return;
+    readChosenFile();
+}
+
+void MainWindow::openDroppedFile(const QString &path) {
+    if (AskAboutSave(szWrlTitleName) == QMessageBox::Cancel) return;
+    sz3dmfFileName = path;
+    sz3dmfTitleName = fileTitle(path);
+    readChosenFile();
+}
+
+void MainWindow::readChosenFile() {
+    bNeedSave = false;
+    updateStatusBar(formatWithTitle(u"Reading %s", sz3dmfTitleName));
+    paintNow();
+    readFile();
+}
+
+void MainWindow::readFile() {
+    init_display();
+    const int result = read_in(coreFileName(sz3dmfFileName));
+    handle_result(result);
+    if (result != CNV_OK) return;
+    DoCaption(sz3dmfTitleName);
+    toolBarSaveAction_->setEnabled(true);
+    updateStatusBar(formatWithTitle(u"%s read OK", sz3dmfTitleName));
+    update_display(0, u"");
+    bNeedSave = true;
+    szWrlFileName = deriveOutputName(sz3dmfFileName);
+    szWrlTitleName = fileTitle(szWrlFileName);
+}
+
+void MainWindow::handle_result(int result) {
+    // The core's message table with the placeholder kept, so that the box substitutes the title
+    // exactly as every other box does.
+    const std::string message = read_result_message(result, "%s");
+    if (message.empty()) return;
+    OkMessage(QString::fromStdString(message), sz3dmfTitleName);
+    if (result == CNV_CANT_OPEN) {
+        sz3dmfFileName.clear();
+        sz3dmfTitleName.clear();
+    }
+}
+
+void MainWindow::DoCaption(const QString &szTitleName) {
+    QString caption = formatWithTitle(u"tarvex - %s", szTitleName);
+    // Qt reads "[*]" in a title as the unsaved-changes marker; a file name may contain it.
+    caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(caption);
+}
+
+void MainWindow::OkMessage(QStringView szMessage, const QString &szTitleName) {
+    dialogs_.warning(this, formatWithTitle(szMessage, szTitleName));
+}
+
+QMessageBox::StandardButton MainWindow::AskAboutSave(const QString &szTitleName) {
+    if (!bNeedSave) return QMessageBox::No;
+    switch (dialogs_.question(this, formatWithTitle(u"Save file in %s?", szTitleName))) {
+        case QMessageBox::Yes:
+            // The action that asked is abandoned after saving; the user repeats it.
+            saveAs();
+            return QMessageBox::Cancel;
+        case QMessageBox::No:
+            return QMessageBox::No;
+        default:
+            return QMessageBox::Cancel;
+    }
+}
+
+bool MainWindow::FileOpenDlg() {
+    const std::optional<QString> chosen = dialogs_.openFileName(this, sz3dmfFileName);
+    if (!chosen || chosen->isEmpty()) return false;
+    sz3dmfFileName = *chosen;
+    sz3dmfTitleName = fileTitle(sz3dmfFileName);
+    return true;
+}
+
+bool MainWindow::FileSaveDlg() {
+    const std::optional<QString> chosen = dialogs_.saveFileName(this, szWrlFileName);
+    if (!chosen || chosen->isEmpty()) return false;
+    szWrlFileName = *chosen;
+    szWrlTitleName = fileTitle(szWrlFileName);
+    return true;
+}
+
+void MainWindow::saveAs() {
+    if (!FileSaveDlg()) return;
+    updateStatusBar(formatWithTitle(u"Saving to %s", szWrlTitleName));
+    paintNow();
+    if (write_out(coreFileName(szWrlFileName), OutputMode::binary) == 0) {
+        bNeedSave = false;
+        updateStatusBar(formatWithTitle(u"VRML world saved in %s", szWrlTitleName));
+        update_display(0, u"");
+    } else {
+        OkMessage(u"Could not write file %s", szWrlTitleName);
+    }
+}
+
+void MainWindow::about() {
+    dialogs_.about(this);
+}
+
+void MainWindow::MsgMenuSelect(const QAction *item) {
+    updateStatusBar(item != nullptr ? item->statusTip() : QString());
+}
+
+void MainWindow::updateStatusBar(const QString &text) {
+    statusText_->setText(text);
+}
+
+void MainWindow::paintNow() {
+    if (isVisible()) repaint();
+}
+
+void MainWindow::handle_node_msgs(QTreeWidgetItem *item, bool expanding) {
+    item->setIcon(0, expanding ? openIcon_ : closedIcon_);
+}
+
+void MainWindow::init_display() {
+    hwndTV->clear();
+    hPrevRootItem = nullptr;
+    hPrevLev2Item = nullptr;
+    AddItemToTree(QStringLiteral("Top"), 1);
+}
+
+void MainWindow::update_display(int pct, QStringView outputLine) {
+    hwndProgress->setValue(std::clamp(pct, 0, 100));
+    if (outputLine.isEmpty()) return;
+    AddItemToTree(outputLine.toString(), 2);
+    // The reader blocks the event loop; repaint now and then so that the tree is seen growing.
+    if (isVisible() && treePaintClock_.hasExpired(100)) {
+        hwndTV->viewport()->repaint();
+        treePaintClock_.restart();
+    }
+}
+
+QTreeWidgetItem *MainWindow::AddItemToTree(const QString &lpszItem, int nLevel) {
+    QTreeWidgetItem *parent = nLevel == 1 ? nullptr : nLevel == 2 ? hPrevRootItem : hPrevLev2Item;
+    QTreeWidgetItem *item = parent != nullptr ? new QTreeWidgetItem(parent, {lpszItem})
+                                              : new QTreeWidgetItem(hwndTV, {lpszItem});
+    item->setIcon(0, documentIcon_);
+    item->setData(0, Qt::UserRole, nLevel);
+    if (nLevel == 1) hPrevRootItem = item;
+    if (nLevel == 2) hPrevLev2Item = item;
+    if (parent != nullptr) {
+        // Show the children as they arrive; the picture then says that the item has children.
+        parent->setExpanded(true);
+        parent->setIcon(0, closedIcon_);
+    }
+    return item;
+}
+
+}  // namespace tarvex
