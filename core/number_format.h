@@ -1,6 +1,7 @@
 // Number text exactly as printf's "%f" (of a float widened to double) and "%d" write it.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 
 namespace tarvex {
@@ -13,6 +14,8 @@ inline constexpr std::size_t kMaxIntChars = 12;
 // has room for kMaxFixedFloatChars; returns the end of the text.
 char *format_fixed6(char *out, float value);
 // Writes `value` as "%d" does at `out`, which has room for kMaxIntChars; returns the end.
-char *format_int(char *out, int value);
+inline char *format_int(char *out, int value) {
+    return std::to_chars(out, out + kMaxIntChars, value).ptr;
+}
 
 }  // namespace tarvex

@@ -1,11 +1,14 @@
 #include "core/number_parse.h"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 #if defined(_WIN32)
 #include <locale.h>
@@ -55,9 +58,64 @@ bool isHexPrefix(const char *p, const char *last) {
     return last - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
 }
 
-// std::from_chars is correctly rounded like strtod but takes neither leading white space, a
-// '+', nor the hexadecimal form, and reports underflow as an error; those few cases go to the
-// C library instead.
+// A decimal number without an exponent: `digits` / 10^`decimals`, negated when `negative`.
+struct PlainDecimal {
+    std::uint64_t digits = 0;
+    int decimals = 0;
+    bool negative = false;
+};
+
+// With at most 15 digits (below 2^53) and 22 decimals, both operands of digits / 10^decimals are
+// exact doubles, so the one division is correctly rounded, as strtod is.
+constexpr std::ptrdiff_t kMaxExactDigits = 15;
+constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// Appends the digits that begin [p, last) to `digits` (which wraps around when they are too
+// many) and returns their end.
+const char *readDigits(const char *p, const char *last, std::uint64_t &digits) {
+    std::uint64_t value = digits;  // a local: through the reference each digit waited on memory
+    for (; p != last && isDigit(*p); ++p) value = value * 10 + static_cast<unsigned>(*p - '0');
+    digits = value;
+    return p;
+}
+
+// Reads the number of the form -?digits(.digits)? that begins [first, last), the form nearly
+// every file uses; false for any other start, or when the digits are too many for
+// exactDouble() or an exponent may follow.
+bool readPlainDecimal(const char *first, const char *last, PlainDecimal &number) {
+    const char *p = first;
+    number.negative = p != last && *p == '-';
+    if (number.negative) ++p;
+    const char *integerStart = p;
+    p = readDigits(p, last, number.digits);
+    std::ptrdiff_t digitCount = p - integerStart;
+    if (p != last && *p == '.') {
+        const char *fractionStart = ++p;
+        p = readDigits(p, last, number.digits);
+        number.decimals = static_cast<int>(p - fractionStart);
+        digitCount += number.decimals;
+    }
+    const bool exponentMayFollow = p != last && (*p == 'e' || *p == 'E');
+    return digitCount > 0 && digitCount <= kMaxExactDigits && !exponentMayFollow;
+}
+
+double exactDouble(const PlainDecimal &number) {
+    const double magnitude =
+        static_cast<double>(number.digits) / kExactPowersOfTen[number.decimals];
+    return number.negative ? -magnitude : magnitude;
+}
+
+// Rounding the correctly rounded double to float again gives the correctly rounded float
+// unless the double lies exactly halfway between two floats. Only normal floats come here.
+bool isHalfwayBetweenFloats(double value) {
+    constexpr std::uint64_t lowBits = (std::uint64_t{1} << 29) - 1;  // the bits float drops
+    return (std::bit_cast<std::uint64_t>(value) & lowBits) == std::uint64_t{1} << 28;
+}
+
+// The plain decimal form takes the fast path. std::from_chars is correctly rounded like strtod
+// but takes neither leading white space, a '+', nor the hexadecimal form, and reports underflow
+// as an error; those few cases go to the C library instead.
 template <class Real>
 bool parseReal(std::string_view token, Real &out) {
     const char *first = token.data();
@@ -66,6 +124,14 @@ bool parseReal(std::string_view token, Real &out) {
     if (isCSpace(*first) || *first == '+') return parseRealWithCLibrary(token, out);
     if (isHexPrefix(*first == '-' ? first + 1 : first, last)) {
         return parseRealWithCLibrary(token, out);
+    }
+    PlainDecimal plain;
+    if (readPlainDecimal(first, last, plain)) {
+        const double value = exactDouble(plain);
+        if (std::is_same_v<Real, double> || !isHalfwayBetweenFloats(value)) {
+            out = static_cast<Real>(value);
+            return true;
+        }
     }
     Real value;
     const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
@@ -95,7 +161,11 @@ bool parse_int(std::string_view token, int &out) {
     return true;
 }
 
-bool parse_float(std::string_view token, float &out) { return parseReal(token, out); }
-bool parse_double(std::string_view token, double &out) { return parseReal(token, out); }
+bool parse_float(std::string_view token, float &out) {
+    return parseReal(token, out);
+}
+bool parse_double(std::string_view token, double &out) {
+    return parseReal(token, out);
+}
 
 }  // namespace tarvex

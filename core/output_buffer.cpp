@@ -1,7 +1,5 @@
 #include "core/output_buffer.h"
 
-#include "core/number_format.h"
-
 namespace tarvex {
 namespace {
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
@@ -30,21 +28,6 @@ void OutputBuffer::writeSlow(std::string_view text) {
     }
     text.copy(buffer_.data(), text.size());
     used_ = text.size();
-}
-
-char *OutputBuffer::reserve(std::size_t n) {
-    if (buffer_.size() - used_ < n) drain();
-    return buffer_.data() + used_;
-}
-
-void OutputBuffer::writeFixed6(float value) {
-    char *start = reserve(kMaxFixedFloatChars);
-    used_ += static_cast<std::size_t>(format_fixed6(start, value) - start);
-}
-
-void OutputBuffer::writeInt(int value) {
-    char *start = reserve(kMaxIntChars);
-    used_ += static_cast<std::size_t>(format_int(start, value) - start);
 }
 
 bool OutputBuffer::finish() {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/number_format.h"
+
 namespace tarvex {
 
 class OutputBuffer {
@@ -26,8 +28,14 @@ public:
         text.copy(buffer_.data() + used_, text.size());
         used_ += text.size();
     }
-    void writeFixed6(float value);  // "%f"
-    void writeInt(int value);       // "%d"
+    void writeFixed6(float value) {  // "%f"
+        char *start = reserve(kMaxFixedFloatChars);
+        used_ += static_cast<std::size_t>(format_fixed6(start, value) - start);
+    }
+    void writeInt(int value) {  // "%d"
+        char *start = reserve(kMaxIntChars);
+        used_ += static_cast<std::size_t>(format_int(start, value) - start);
+    }
 
     // Writes what is left, flushes and closes the stream. False when any write, the flush or the
     // close failed.
@@ -36,7 +44,10 @@ public:
 private:
     void writeSlow(std::string_view text);
     void drain();
-    char *reserve(std::size_t n);
+    char *reserve(std::size_t n) {
+        if (buffer_.size() - used_ < n) drain();
+        return buffer_.data() + used_;
+    }
 
     std::FILE *file_;
     std::vector<char> buffer_;

@@ -4,10 +4,12 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace tarvex {
 namespace {
@@ -32,15 +34,34 @@ TEST(number_format, FixedMatchesPrintfOnTiesSignsAndExtremes) {
     EXPECT_EQ(formatted(-0.0f), "-0.000000");
 }
 
-TEST(number_format, FixedMatchesPrintfOnRandomFloats) {
+float fromBits(std::uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Every exponent, then the places where the integer arithmetic changes: around 2^64, where the
+// text leaves the fast path; around 2^-21, below which every value rounds to zero; the exact
+// ties, odd multiples of 2^-7, whose seventh decimal is a 5 followed by nothing.
+TEST(number_format, FixedMatchesPrintfOnMillionsOfFloats) {
     std::mt19937 random(7);
-    for (int i = 0; i < 200000; ++i) {
-        std::uint32_t bits = random();
-        if (i % 2) bits = (bits & 0x807FFFFFu) | ((100u + bits % 60u) << 23);  // near 1e-7..1e10
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
+    const auto withExponent = [&](int biased) {
+        return fromBits((random() & 0x807FFFFFu) | static_cast<std::uint32_t>(biased) << 23);
+    };
+    std::vector<float> values;
+    for (int i = 0; i < 600000; ++i) values.push_back(fromBits(random()));
+    for (int i = 0; i < 600000; ++i) values.push_back(withExponent(100 + i % 60));  // 1e-7..1e10
+    for (int i = 0; i < 100000; ++i) {
+        values.push_back(withExponent(0));                 // subnormals
+        values.push_back(withExponent(254));               // the largest floats
+        values.push_back(withExponent(150 + 40 + i % 2));  // 2^63..2^65
+        values.push_back(withExponent(127 - 22 + i % 3 - 1));  // 2^-23..2^-20
+        const auto odd = static_cast<float>(2 * (random() % (1u << 22)) + 1);
+        values.push_back((i % 2 ? odd : -odd) / 128);
+    }
+    for (const float value : values) {
         if (!std::isfinite(value)) continue;
-        ASSERT_EQ(formatted(value), printfFixed(value)) << bits;
+        ASSERT_EQ(formatted(value), printfFixed(value)) << std::hexfloat << value;
     }
 }
 

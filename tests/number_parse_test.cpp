@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -79,16 +81,112 @@ TEST(number_parse, RealsReadLikeTheCLibraryIncludingItsRareForms) {
     }
 }
 
-TEST(number_parse, RandomDecimalsRoundLikeTheCLibrary) {
-    std::mt19937_64 random(20261206);
-    std::uniform_int_distribution<int> digit(0, 9), length(1, 20), exponent(-50, 50);
-    for (int i = 0; i < 20000; ++i) {
-        std::string token = i % 2 ? "-" : "";
-        const int integerDigits = length(random) % 8;
-        for (int d = 0; d < integerDigits; ++d) token += char('0' + digit(random));
-        token += '.';
-        for (int d = length(random); d > 0; --d) token += char('0' + digit(random));
-        if (i % 3 == 0) token.append("e").append(std::to_string(exponent(random)));
+// Random tokens from the pieces real and hostile files are made of.
+class TokenMaker {
+public:
+    explicit TokenMaker(std::uint64_t seed) : random_(seed) {}
+
+    std::string digits(int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += static_cast<char>('0' + random_() % 10);
+        return text;
+    }
+    template <std::size_t N>
+    const char *pick(const char *const (&choices)[N]) {
+        return choices[random_() % N];
+    }
+    int upTo(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n + 1)); }
+
+    // Mostly the plain forms the fast paths take, mixed with every form they hand on.
+    std::string real() {
+        static const char *const prefixes[] = {"", "", "", "", "-", "-", "+", " ", "\t-", "\v+"};
+        static const char *const suffixes[] = {"", "", "", "", ")", "x", "e", "E+", "e-", "."};
+        std::string token = pick(prefixes);
+        switch (upTo(6)) {
+            case 0:  // long digit strings
+                token += digits(upTo(40)) + "." + digits(upTo(40));
+                break;
+            case 1:  // exponents up to overflow and underflow
+                token += digits(upTo(9)) + "." + digits(upTo(9)) + pick({"e", "E"}) +
+                         pick({"", "+", "-"}) + std::to_string(upTo(420));
+                break;
+            case 2:  // hexadecimal
+                token += std::string(pick({"0x", "0X"})) + "1." + hex(upTo(8)) + "p" +
+                         std::to_string(upTo(300) - 150);
+                break;
+            case 3:  // infinities and NaNs, whole and cut short
+                token += pick({"inf", "INF", "infinity", "Infinity", "nan", "NaN", "nan(0x1f)",
+                               "nan(", "in", "na"});
+                break;
+            default:  // six-decimal and shorter plain numbers
+                token += digits(upTo(8)) + "." + digits(upTo(9));
+                break;
+        }
+        return token + pick(suffixes);
+    }
+
+    std::string integer() {
+        static const char *const prefixes[] = {"", "", "-", "+", " ", "\f-", "+-", "--"};
+        static const char *const suffixes[] = {"", "", ".5", "x", ")", "e3"};
+        return std::string(pick(prefixes)) + digits(1 + upTo(11)) + pick(suffixes);
+    }
+
+    // Near and on the points where a decimal rounds one way or the other between two floats.
+    std::string floatBoundary() {
+        float below;
+        do {
+            const auto bits = static_cast<std::uint32_t>(random_());
+            std::memcpy(&below, &bits, sizeof below);
+        } while (!std::isfinite(below) || below == 0);
+        const double midpoint =
+            (static_cast<double>(below) +
+             static_cast<double>(std::nextafter(below, below < 0 ? -INFINITY : INFINITY))) /
+            2;
+        char text[128];
+        std::snprintf(text, sizeof text, "%.*g", upTo(1) ? 60 : 6 + upTo(12), midpoint);
+        return text;
+    }
+
+private:
+    std::string hex(int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += "0123456789abcdefABCDEF"[random_() % 22];
+        return text;
+    }
+
+    std::mt19937_64 random_;
+};
+
+// strtol base 10, failing when nothing converts or the value leaves the 32-bit range.
+bool referenceParseInt(const std::string &token, int &value) {
+    char *end = nullptr;
+    errno = 0;
+    const long wide = std::strtol(token.c_str(), &end, 10);
+    if (end == token.c_str() || errno == ERANGE || wide < INT32_MIN || wide > INT32_MAX) {
+        return false;
+    }
+    value = static_cast<int>(wide);
+    return true;
+}
+
+TEST(number_parse, RandomTokensReadLikeTheCLibrary) {
+    TokenMaker maker(20261206);
+    for (int i = 0; i < 300000; ++i) {
+        const std::string token = maker.integer();
+        int expected = 0, actual = 0;
+        const bool ok = parse_int(token, actual);
+        ASSERT_EQ(ok, referenceParseInt(token, expected)) << token;
+        if (ok) {
+            ASSERT_EQ(actual, expected) << token;
+        }
+    }
+    for (int i = 0; i < 600000; ++i) {
+        const std::string token = maker.real();
+        expectSameAsCLibrary<float>(token);
+        expectSameAsCLibrary<double>(token);
+    }
+    for (int i = 0; i < 300000; ++i) {
+        const std::string token = maker.floatBoundary();
         expectSameAsCLibrary<float>(token);
         expectSameAsCLibrary<double>(token);
     }
