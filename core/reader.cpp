@@ -105,16 +105,16 @@ public:
         : tok_(tokenizer), fileLength_(fileLength), inputSize_(inputSize) {}
 
     int run() {
-        std::string_view token;
-        while (tok_.next_token(token)) {
-            if (!pendingMessages_.empty() && tok_.watched_line_ended()) reportProgress();
-            int code = kContinue;
-            try {
-                code = handle(token);
-            } catch (const std::bad_alloc &) {
-                code = CNV_CANT_ALLOC_NODE;
+        // A token longer than the memory left (one huge line of junk) fails here as well.
+        try {
+            std::string_view token;
+            while (tok_.next_token(token)) {
+                if (!pendingMessages_.empty() && tok_.watched_line_ended()) reportProgress();
+                const int code = handle(token);
+                if (code != kContinue) return finish(code);
             }
-            if (code != kContinue) return finish(code);
+        } catch (const std::bad_alloc &) {
+            return finish(CNV_CANT_ALLOC_NODE);
         }
         return finish(CNV_OK);
     }
@@ -466,10 +466,14 @@ int read_in(const std::string &fileName) {
     }
 
     clean_up();
-    LineTokenizer tokenizer(input);
-    if (!tokenizer.prime()) return CNV_EMPTY_FILE;
-    Reader reader(tokenizer, fileLength, inputSize);
-    return reader.run();
+    try {
+        LineTokenizer tokenizer(input);
+        if (!tokenizer.prime()) return CNV_EMPTY_FILE;
+        Reader reader(tokenizer, fileLength, inputSize);
+        return reader.run();
+    } catch (const std::bad_alloc &) {
+        return CNV_CANT_ALLOC_NODE;
+    }
 }
 
 }  // namespace tarvex

@@ -2,6 +2,7 @@
 // spacing and irregular indentation included, is written exactly.
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 
 #include "core/convert.h"
 #include "core/output_buffer.h"
@@ -138,9 +139,7 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "    }\n");
 }
 
-}  // namespace
-
-int write_out(const std::string &fileName, OutputMode mode) {
+int writeWorld(const std::string &fileName, OutputMode mode) {
     const int viewpoints = numberOfViewpoints();
     const int lights = numberOfLights();
     const int shapes = numberOfShapes();
@@ -148,7 +147,9 @@ int write_out(const std::string &fileName, OutputMode mode) {
 
     OutputFile output(fileName, mode == OutputMode::binary);
     if (!output.stream()) return 1;
-    OutputBuffer out(output.release());
+    // The stream changes hands only once the buffer exists, so that it is closed either way.
+    OutputBuffer out(output.stream());
+    output.release();
 
     out.write(
         "#VRML V2.0 utf8\n"
@@ -176,6 +177,18 @@ int write_out(const std::string &fileName, OutputMode mode) {
     out.write("  ]\n}\n");
     const bool written = out.finish();
     return output.commit(written) ? 0 : 1;
+}
+
+}  // namespace
+
+int write_out(const std::string &fileName, OutputMode mode) {
+    // Running out of memory (names as long as the input allows) is one more failed write; the
+    // temporary is gone and the old file untouched by the time the exception arrives here.
+    try {
+        return writeWorld(fileName, mode);
+    } catch (const std::exception &) {
+        return 1;
+    }
 }
 
 }  // namespace tarvex
