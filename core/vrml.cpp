@@ -1,36 +1,79 @@
 #include "core/vrml.h"
 
 #include <memory>
+#include <memory_resource>
 #include <new>
+
+#include "core/huge_pages.h"
 
 namespace tarvex {
 namespace {
 
-// Records live behind unique_ptr so that the pointers handed out survive list growth.
-std::vector<std::unique_ptr<Shape>> s;
-std::vector<std::unique_ptr<Viewpoint>> v;
-std::vector<std::unique_ptr<DirectionalLight>> l;
+constexpr std::size_t kHugePage = std::size_t{1} << 21;
 
-// Appends a fresh record to `list`; null when memory runs out, the list then unchanged.
+// Blocks aligned to huge pages, which the system is asked to use: first touches of 4 KiB pages
+// cost more than reading the records of many small meshes.
+class HugePageBlocks final : public std::pmr::memory_resource {
+    void *do_allocate(std::size_t bytes, std::size_t) override {
+        void *block = ::operator new(bytes, std::align_val_t{kHugePage});
+        advise_huge_pages(block, bytes);
+        return block;
+    }
+    void do_deallocate(void *block, std::size_t, std::size_t) override {
+        ::operator delete(block, std::align_val_t{kHugePage});
+    }
+    bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override {
+        return this == &other;
+    }
+};
+
+// Records are never removed one by one, only all at once: they are placed side by side in large
+// blocks that clear() releases together, which spares an allocation per record.
 template <class Record>
-Record *append(std::vector<std::unique_ptr<Record>> &list, std::string_view defName) {
-    try {
-        auto record = std::make_unique<Record>();
-        record->defName = defName;
-        list.push_back(std::move(record));
-        return list.back().get();
-    } catch (const std::bad_alloc &) {
-        return nullptr;
-    }
-}
+class RecordList {
+public:
+    int size() const { return static_cast<int>(records_.size()); }
+    Record *operator[](int i) const { return records_[i].get(); }
 
-// 0 only when the record equals every record before it (not merely one of them).
-template <class Record, class Same>
-int isUnique(const std::vector<std::unique_ptr<Record>> &list, int index, Same same) {
-    for (int i = 0; i < index; ++i) {
-        if (!same(*list[index], *list[i])) return 1;
+    // A fresh record with the given name; null when memory runs out, the list then unchanged.
+    Record *append(std::string_view defName) {
+        try {
+            void *memory = arena_.allocate(sizeof(Record), alignof(Record));
+            std::unique_ptr<Record, Destroy> record(new (memory) Record());
+            record->defName = defName;
+            records_.push_back(std::move(record));
+            return records_.back().get();
+        } catch (const std::bad_alloc &) {
+            return nullptr;
+        }
     }
-    return index == 0 ? 1 : 0;
+    void pop_back() { records_.pop_back(); }
+
+    void clear() {
+        records_.clear();
+        arena_.release();
+    }
+
+private:
+    // The arena owns the memory; a record only needs its destructor run.
+    struct Destroy {
+        void operator()(Record *record) const { record->~Record(); }
+    };
+
+    HugePageBlocks blocks_;
+    std::pmr::monotonic_buffer_resource arena_{kHugePage, &blocks_};
+    std::vector<std::unique_ptr<Record, Destroy>> records_;  // after arena_: destroyed first
+};
+
+RecordList<Shape> s;
+RecordList<Viewpoint> v;
+RecordList<DirectionalLight> l;
+
+template <class Record, bool (*same)(const Record &, const Record &)>
+int isUnique(const RecordList<Record> &list, int index) {
+    RepeatFilter<Record, same> filter;
+    for (int i = 0; i < index; ++i) filter.isUnique(*list[i]);
+    return filter.isUnique(*list[index]) ? 1 : 0;
 }
 
 }  // namespace
@@ -50,12 +93,12 @@ bool sameLight(const DirectionalLight &a, const DirectionalLight &b) {
            a.direction.z == b.direction.z && a.intensity == b.intensity && a.on == b.on;
 }
 
-int numberOfShapes() { return static_cast<int>(s.size()); }
-Shape *getShape(int i) { return s[i].get(); }
+int numberOfShapes() { return s.size(); }
+Shape *getShape(int i) { return s[i]; }
 
 Shape *newShape(std::string_view defName, int numPoints, int numTriangles) {
     if (numPoints < 0 || numTriangles < 0) return nullptr;
-    Shape *shape = append(s, defName);
+    Shape *shape = s.append(defName);
     if (shape) {
         shape->geometry.coord.point.numPoints = numPoints;
         shape->geometry.coordIndex.numPoints = numTriangles;
@@ -63,12 +106,14 @@ Shape *newShape(std::string_view defName, int numPoints, int numTriangles) {
     return shape;
 }
 
-int numberOfViewpoints() { return static_cast<int>(v.size()); }
-Viewpoint *getViewpoint(int i) { return v[i].get(); }
-int viewpointIsUnique(int thisViewpoint) { return isUnique(v, thisViewpoint, sameViewpoint); }
+int numberOfViewpoints() { return v.size(); }
+Viewpoint *getViewpoint(int i) { return v[i]; }
+int viewpointIsUnique(int thisViewpoint) {
+    return isUnique<Viewpoint, sameViewpoint>(v, thisViewpoint);
+}
 
 Viewpoint *newViewpoint(std::string_view defName) {
-    Viewpoint *viewpoint = append(v, defName);
+    Viewpoint *viewpoint = v.append(defName);
     if (viewpoint) {
         try {
             viewpoint->description = defName;
@@ -80,10 +125,10 @@ Viewpoint *newViewpoint(std::string_view defName) {
     return viewpoint;
 }
 
-int numberOfLights() { return static_cast<int>(l.size()); }
-DirectionalLight *getLight(int i) { return l[i].get(); }
-int lightIsUnique(int thisLight) { return isUnique(l, thisLight, sameLight); }
-DirectionalLight *newLight(std::string_view defName) { return append(l, defName); }
+int numberOfLights() { return l.size(); }
+DirectionalLight *getLight(int i) { return l[i]; }
+int lightIsUnique(int thisLight) { return isUnique<DirectionalLight, sameLight>(l, thisLight); }
+DirectionalLight *newLight(std::string_view defName) { return l.append(defName); }
 
 void newSceneGraph() {
     s.clear();

@@ -154,6 +154,27 @@ DirectionalLight *newLight(std::string_view defName);
 bool sameViewpoint(const Viewpoint &a, const Viewpoint &b);
 bool sameLight(const DirectionalLight &a, const DirectionalLight &b);
 
+// Tells, for the records of a list in order, whether each one is unique: a record is a repeat
+// only when it equals every record before it. That is decided with one comparison a record: while
+// all records so far are equal, the first one stands for them all, and once one has differed no
+// later record can equal them all. A whole list thus takes linear time.
+template <class Record, bool (*same)(const Record &, const Record &)>
+class RepeatFilter {
+public:
+    bool isUnique(const Record &record) {
+        if (!first_) {
+            first_ = &record;
+            return true;
+        }
+        if (allEqualSoFar_) allEqualSoFar_ = same(record, *first_);
+        return !allEqualSoFar_;
+    }
+
+private:
+    const Record *first_ = nullptr;
+    bool allEqualSoFar_ = true;
+};
+
 // Empties all three lists; every pointer handed out before becomes invalid.
 void newSceneGraph();
 // Does exactly what newSceneGraph does.

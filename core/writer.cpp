@@ -28,29 +28,6 @@ private:
     std::int64_t thisNode_ = 0;
 };
 
-// Decides, as viewpointIsUnique and lightIsUnique do, whether each record of a list in turn is
-// written: a record is a repeat only when it equals every record before it. Asking those
-// functions for each record would take quadratic time on a list of equal records; but while
-// all records so far are equal, one comparison with the first decides, and once one record has
-// differed no later record can be a repeat.
-template <class Record, bool (*same)(const Record &, const Record &)>
-class RepeatFilter {
-public:
-    bool isUnique(const Record &record) {
-        if (!first_) {
-            first_ = &record;
-            return true;
-        }
-        if (!allEqualSoFar_) return true;
-        allEqualSoFar_ = same(record, *first_);
-        return !allEqualSoFar_;
-    }
-
-private:
-    const Record *first_ = nullptr;
-    bool allEqualSoFar_ = true;
-};
-
 void writeDefPrefix(OutputBuffer &out, std::string_view indent, const std::string &defName) {
     if (defName.empty()) return;
     out.write(indent);
