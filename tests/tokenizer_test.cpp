@@ -49,23 +49,12 @@ protected:
     std::unique_ptr<LineTokenizer> tokenizer_;
 };
 
-TEST_P(TokenizerAtBlockSize, SplitsAtBlanksTabsAndEveryKindOfLineEnd) {
-    EXPECT_EQ(tokens("a\tb  c\n  \t\n\nd\r\ne\rf\r\r\ng"), (Tokens{"a", "b", "c", "d", "e", "f", "g"}));
-    EXPECT_EQ(tokens("TriMesh( (0 \"x y\" \f\v"), (Tokens{"TriMesh(", "(0", "\"x", "y\"", "\f\v"}));
-    EXPECT_EQ(tokens(""), Tokens{});
-}
-
-TEST_P(TokenizerAtBlockSize, CommentsAndNulEndTheTextOfTheirLine) {
+TEST_P(TokenizerAtBlockSize, SplitsAtBlanksAndLineEndsWhileCommentsAndNulEndALine) {
+    EXPECT_EQ(tokens("a\tb  c\n  \t\n\nd\r\ne\rf\r\r\ng( \"x y\" \f\v"),
+              (Tokens{"a", "b", "c", "d", "e", "f", "g(", "\"x", "y\"", "\f\v"}));
     EXPECT_EQ(tokens("5 #five\n6 # six\r7\r\n#x y\n8 12#x a#b"),
               (Tokens{"5", "6", "7", "8", "12#x", "a#b"}));
     EXPECT_EQ(tokens(std::string("ab\0cd ef\ngh\0\rz", 14)), (Tokens{"ab", "gh", "z"}));
-}
-
-TEST_P(TokenizerAtBlockSize, LongLinesAndTokensAreNeverSplit) {
-    const std::string longToken(5000, 'q');
-    std::string line = "a ";
-    line.append(longToken).append(" b # ").append(3000, 'c').append("\rd");
-    EXPECT_EQ(tokens(line), (Tokens{"a", longToken, "b", "d"}));
 }
 
 TEST_P(TokenizerAtBlockSize, WatchedLineEndIsJustPastItsTerminator) {
