@@ -5,7 +5,9 @@
 namespace tarvex {
 namespace {
 
-void usage(std::ostream &err) { err << "usage: tarvex [3dmffile] [wrlfile]\n"; }
+void usage(std::ostream &err) {
+    err << "usage: tarvex [3dmffile] [wrlfile]\n";
+}
 
 bool asksForHelp(const std::string &argument) {
     return argument.starts_with("-?") || argument.starts_with("-h");

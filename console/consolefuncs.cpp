@@ -10,7 +10,9 @@ namespace {
 std::ostream *messageStream = &std::cerr;
 }
 
-void set_console_message_stream(std::ostream *err) { messageStream = err ? err : &std::cerr; }
+void set_console_message_stream(std::ostream *err) {
+    messageStream = err ? err : &std::cerr;
+}
 
 void update_display(int /*pct*/, std::string_view outputLine) {
     if (!outputLine.empty()) *messageStream << outputLine << '\n';

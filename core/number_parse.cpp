@@ -24,7 +24,9 @@ namespace {
 bool isCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The C library's own conversion, pinned to the "C" locale: a desktop program runs under the
 // user's locale, whose decimal separator may not be a point.
@@ -33,15 +35,23 @@ _locale_t cLocale() {
     static const _locale_t locale = _create_locale(LC_ALL, "C");
     return locale;
 }
-float cStrto(const char *text, char **end, float) { return _strtof_l(text, end, cLocale()); }
-double cStrto(const char *text, char **end, double) { return _strtod_l(text, end, cLocale()); }
+float cStrto(const char *text, char **end, float) {
+    return _strtof_l(text, end, cLocale());
+}
+double cStrto(const char *text, char **end, double) {
+    return _strtod_l(text, end, cLocale());
+}
 #else
 locale_t cLocale() {
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
 }
-float cStrto(const char *text, char **end, float) { return strtof_l(text, end, cLocale()); }
-double cStrto(const char *text, char **end, double) { return strtod_l(text, end, cLocale()); }
+float cStrto(const char *text, char **end, float) {
+    return strtof_l(text, end, cLocale());
+}
+double cStrto(const char *text, char **end, double) {
+    return strtod_l(text, end, cLocale());
+}
 #endif
 
 template <class Real>

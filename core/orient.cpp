@@ -12,10 +12,14 @@ namespace {
 
 constexpr double kParallelEpsilon = 1e-8;
 
-double squaredLength(const _Vector &w) { return (w.x * w.x + w.y * w.y) + w.z * w.z; }
+double squaredLength(const _Vector &w) {
+    return (w.x * w.x + w.y * w.y) + w.z * w.z;
+}
 
 // A length that can be normalised by: not zero, not infinite, not a number.
-bool usableSquaredLength(double squared) { return squared != 0.0 && std::isfinite(squared); }
+bool usableSquaredLength(double squared) {
+    return squared != 0.0 && std::isfinite(squared);
+}
 
 // Multiplies by the reciprocal of the length rather than dividing by it, so that the results
 // are those of the established computation.
@@ -107,9 +111,9 @@ void Convert_Camera_Model(const _Vector &pos, const _Vector &at, _Vector &up, _V
         return;
     }
 
-    const _Quaternion inv_norm_quat{{-1.0 * norm_quat.vect_part.x, -1.0 * norm_quat.vect_part.y,
-                                     -1.0 * norm_quat.vect_part.z},
-                                    norm_quat.real_part};
+    const _Quaternion inv_norm_quat{
+        {-1.0 * norm_quat.vect_part.x, -1.0 * norm_quat.vect_part.y, -1.0 * norm_quat.vect_part.z},
+        norm_quat.real_part};
     const _Quaternion y_quat{{0, 1, 0}, 0};
     _Quaternion new_y_quat = QQMul(&norm_quat, &y_quat);
     new_y_quat = QQMul(&new_y_quat, &inv_norm_quat);

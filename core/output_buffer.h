@@ -12,7 +12,7 @@
 namespace tarvex {
 
 class OutputBuffer {
-public:
+  public:
     // Takes over `file`, an open stream; it is closed by finish() or, failing that, on
     // destruction.
     explicit OutputBuffer(std::FILE *file);
@@ -41,7 +41,7 @@ public:
     // close failed.
     bool finish();
 
-private:
+  private:
     void writeSlow(std::string_view text);
     void drain();
     char *reserve(std::size_t n) {

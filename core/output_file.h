@@ -14,7 +14,7 @@ namespace tarvex {
 // Standard output, devices, FIFOs, and targets in directories where no temporary can be made
 // are written in place.
 class OutputFile {
-public:
+  public:
     // Opens the output for `fileName` ("stdout" is standard output); `binary` selects binary
     // mode where the platform distinguishes it. stream() is null when nothing could be opened.
     OutputFile(const std::string &fileName, bool binary);
@@ -32,7 +32,7 @@ public:
     // is then removed and the old file is untouched.
     bool commit(bool written);
 
-private:
+  private:
     bool openTemporary(const std::filesystem::path &target, bool binary);
 
     std::FILE *stream_ = nullptr;

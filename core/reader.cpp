@@ -53,28 +53,42 @@ enum { NUM_TRIANGLES = 1, NUM_EDGES = 3, NUM_POINTS = 5 };
 
 constexpr int kContinue = -1;
 
-bool isLabel(std::string_view token) { return !token.empty() && token.back() == ':'; }
+bool isLabel(std::string_view token) {
+    return !token.empty() && token.back() == ':';
+}
 
 // Objects that follow a mesh or a light in real files before any colour or light data of their
 // own: they end the search for the companion object, so that it is not taken from them.
 bool endsCompanionSearch(std::string_view token) {
     // Most tokens met in a search are numbers: their first byte rules them out.
     if (token.empty() || token[0] < 'A' || token[0] > 'Z') return false;
-    static constexpr std::array<std::string_view, 27> words = {
-        "Box",        "Cone",
-        "Cylinder",   "Disk",
-        "Ellipse",    "Ellipsoid",
-        "GeneralPolygon", "Line",
-        "Marker",     "Mesh",
-        "NURBCurve",  "NURBPatch",
-        "PixmapMarker", "Point",
-        "PolyLine",   "Polygon",
-        "Polyhedron", "Torus",
-        "Triangle",   "TriGrid",
-        "BeginGroup", "EndGroup",
-        "PointLight", "SpotLight",
-        "OrthographicCamera", "ViewPlaneCamera",
-        "ViewAngleAspectCamera"};
+    static constexpr std::array<std::string_view, 27> words = {"Box",
+                                                               "Cone",
+                                                               "Cylinder",
+                                                               "Disk",
+                                                               "Ellipse",
+                                                               "Ellipsoid",
+                                                               "GeneralPolygon",
+                                                               "Line",
+                                                               "Marker",
+                                                               "Mesh",
+                                                               "NURBCurve",
+                                                               "NURBPatch",
+                                                               "PixmapMarker",
+                                                               "Point",
+                                                               "PolyLine",
+                                                               "Polygon",
+                                                               "Polyhedron",
+                                                               "Torus",
+                                                               "Triangle",
+                                                               "TriGrid",
+                                                               "BeginGroup",
+                                                               "EndGroup",
+                                                               "PointLight",
+                                                               "SpotLight",
+                                                               "OrthographicCamera",
+                                                               "ViewPlaneCamera",
+                                                               "ViewAngleAspectCamera"};
     return std::find(words.begin(), words.end(), token) != words.end();
 }
 
@@ -91,15 +105,15 @@ std::size_t reservationFor(int declared, std::uint64_t bytesLeft) {
 // The progress of a read is the share of the input consumed; standard input, whose length is
 // unknown, reports against a nominal length of 100.
 int percentage(std::uint64_t filePos, float fileLength) {
-    const double pct = static_cast<double>(static_cast<float>(100.0 * static_cast<double>(filePos)) /
-                                           fileLength) +
-                       0.5;
+    const double pct =
+        static_cast<double>(static_cast<float>(100.0 * static_cast<double>(filePos)) / fileLength) +
+        0.5;
     if (!(pct < static_cast<double>(INT_MAX))) return INT_MAX;
     return static_cast<int>(pct);
 }
 
 class Reader {
-public:
+  public:
     // `inputSize` is the input's length in bytes, 0 when unknown.
     Reader(LineTokenizer &tokenizer, float fileLength, std::uint64_t inputSize)
         : tok_(tokenizer), fileLength_(fileLength), inputSize_(inputSize) {}
@@ -119,7 +133,7 @@ public:
         return finish(CNV_OK);
     }
 
-private:
+  private:
     bool mirrored() const { return direction_[2] == -1; }
 
     // A mesh's progress is that of the line holding its header's last count, so it is reported
@@ -236,10 +250,9 @@ private:
         sp_ = newShape(lastDefName_, numPoints, numTriangles);
         if (!sp_) return CNV_CANT_ALLOC_NODE;
 
-        const std::uint64_t bytesLeft =
-            inputSize_ == 0                ? 6 * kUnknownLengthReservation
-            : inputSize_ > tok_.offset() ? inputSize_ - tok_.offset()
-                                         : 0;
+        const std::uint64_t bytesLeft = inputSize_ == 0              ? 6 * kUnknownLengthReservation
+                                        : inputSize_ > tok_.offset() ? inputSize_ - tok_.offset()
+                                                                     : 0;
         sp_->geometry.coord.point.v.reserve(reservationFor(numPoints, bytesLeft));
         sp_->geometry.coordIndex.v.reserve(reservationFor(numTriangles, bytesLeft));
         // Faulting in a big mesh's arrays 4 KiB at a time took a third of the reading time.

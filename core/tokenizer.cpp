@@ -22,7 +22,9 @@ constexpr std::array<ByteKind, 256> makeByteKinds() {
 }
 constexpr std::array<ByteKind, 256> kByteKinds = makeByteKinds();
 
-ByteKind kindOf(char c) { return kByteKinds[static_cast<unsigned char>(c)]; }
+ByteKind kindOf(char c) {
+    return kByteKinds[static_cast<unsigned char>(c)];
+}
 
 // Only bytes at or below ' ' can end a token. Testing eight bytes at a time for one (the first
 // flagged byte is exact; flags above it may be false) took a tenth off converting a big mesh;
@@ -36,13 +38,19 @@ std::uint64_t bytesAtMostSpace(const char *p) {
 
 }  // namespace
 
-std::size_t read_block_size() { return blockSize; }
-void set_read_block_size(std::size_t bytes) { blockSize = bytes == 0 ? 1 : bytes; }
+std::size_t read_block_size() {
+    return blockSize;
+}
+void set_read_block_size(std::size_t bytes) {
+    blockSize = bytes == 0 ? 1 : bytes;
+}
 
 LineTokenizer::LineTokenizer(std::FILE *input, std::size_t size)
     : input_(input), block_(size == 0 ? 1 : size) {}
 
-bool LineTokenizer::prime() { return refill(); }
+bool LineTokenizer::prime() {
+    return refill();
+}
 
 bool LineTokenizer::refill() {
     blockStart_ += end_;

@@ -21,7 +21,7 @@ std::size_t read_block_size();
 void set_read_block_size(std::size_t bytes);
 
 class LineTokenizer {
-public:
+  public:
     // Borrows `input`, which stays open and owned by the caller.
     explicit LineTokenizer(std::FILE *input, std::size_t blockSize = read_block_size());
 
@@ -44,7 +44,7 @@ public:
     // Bytes consumed so far.
     std::uint64_t offset() const { return blockStart_ + pos_; }
 
-private:
+  private:
     bool refill();
     void consumeLineEnd();
     void skipRestOfLine();

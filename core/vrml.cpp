@@ -15,12 +15,12 @@ constexpr std::size_t kHugePage = std::size_t{1} << 21;
 // cost more than reading the records of many small meshes.
 class HugePageBlocks final : public std::pmr::memory_resource {
     void *do_allocate(std::size_t bytes, std::size_t) override {
-        void *block = ::operator new(bytes, std::align_val_t{kHugePage});
+        void *block = ::operator new (bytes, std::align_val_t{kHugePage});
         advise_huge_pages(block, bytes);
         return block;
     }
     void do_deallocate(void *block, std::size_t, std::size_t) override {
-        ::operator delete(block, std::align_val_t{kHugePage});
+        ::operator delete (block, std::align_val_t{kHugePage});
     }
     bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override {
         return this == &other;
@@ -31,7 +31,7 @@ class HugePageBlocks final : public std::pmr::memory_resource {
 // blocks that clear() releases together, which spares an allocation per record.
 template <class Record>
 class RecordList {
-public:
+  public:
     int size() const { return static_cast<int>(records_.size()); }
     Record *operator[](int i) const { return records_[i].get(); }
 
@@ -54,7 +54,7 @@ public:
         arena_.release();
     }
 
-private:
+  private:
     // The arena owns the memory; a record only needs its destructor run.
     struct Destroy {
         void operator()(Record *record) const { record->~Record(); }
@@ -88,13 +88,17 @@ bool sameViewpoint(const Viewpoint &a, const Viewpoint &b) {
 
 bool sameLight(const DirectionalLight &a, const DirectionalLight &b) {
     return a.ambientIntensity == b.ambientIntensity && a.color.r == b.color.r &&
-           a.color.g == b.color.g && a.color.b == b.color.b &&
-           a.direction.x == b.direction.x && a.direction.y == b.direction.y &&
-           a.direction.z == b.direction.z && a.intensity == b.intensity && a.on == b.on;
+           a.color.g == b.color.g && a.color.b == b.color.b && a.direction.x == b.direction.x &&
+           a.direction.y == b.direction.y && a.direction.z == b.direction.z &&
+           a.intensity == b.intensity && a.on == b.on;
 }
 
-int numberOfShapes() { return s.size(); }
-Shape *getShape(int i) { return s[i]; }
+int numberOfShapes() {
+    return s.size();
+}
+Shape *getShape(int i) {
+    return s[i];
+}
 
 Shape *newShape(std::string_view defName, int numPoints, int numTriangles) {
     if (numPoints < 0 || numTriangles < 0) return nullptr;
@@ -106,8 +110,12 @@ Shape *newShape(std::string_view defName, int numPoints, int numTriangles) {
     return shape;
 }
 
-int numberOfViewpoints() { return v.size(); }
-Viewpoint *getViewpoint(int i) { return v[i]; }
+int numberOfViewpoints() {
+    return v.size();
+}
+Viewpoint *getViewpoint(int i) {
+    return v[i];
+}
 int viewpointIsUnique(int thisViewpoint) {
     return isUnique<Viewpoint, sameViewpoint>(v, thisViewpoint);
 }
@@ -125,10 +133,18 @@ Viewpoint *newViewpoint(std::string_view defName) {
     return viewpoint;
 }
 
-int numberOfLights() { return l.size(); }
-DirectionalLight *getLight(int i) { return l[i]; }
-int lightIsUnique(int thisLight) { return isUnique<DirectionalLight, sameLight>(l, thisLight); }
-DirectionalLight *newLight(std::string_view defName) { return l.append(defName); }
+int numberOfLights() {
+    return l.size();
+}
+DirectionalLight *getLight(int i) {
+    return l[i];
+}
+int lightIsUnique(int thisLight) {
+    return isUnique<DirectionalLight, sameLight>(l, thisLight);
+}
+DirectionalLight *newLight(std::string_view defName) {
+    return l.append(defName);
+}
 
 void newSceneGraph() {
     s.clear();
@@ -136,6 +152,8 @@ void newSceneGraph() {
     l.clear();
 }
 
-void clean_up() { newSceneGraph(); }
+void clean_up() {
+    newSceneGraph();
+}
 
 }  // namespace tarvex

@@ -160,7 +160,7 @@ bool sameLight(const DirectionalLight &a, const DirectionalLight &b);
 // later record can equal them all. A whole list thus takes linear time.
 template <class Record, bool (*same)(const Record &, const Record &)>
 class RepeatFilter {
-public:
+  public:
     bool isUnique(const Record &record) {
         if (!first_) {
             first_ = &record;
@@ -170,7 +170,7 @@ public:
         return !allEqualSoFar_;
     }
 
-private:
+  private:
     const Record *first_ = nullptr;
     bool allEqualSoFar_ = true;
 };

@@ -8,8 +8,17 @@ namespace {
 
 bool forbiddenInName(unsigned char c) {
     switch (c) {
-        case '"': case '#': case '\'': case ',': case '.':
-        case '[': case '\\': case ']': case '{': case '}': case 0x7F:
+        case '"':
+        case '#':
+        case '\'':
+        case ',':
+        case '.':
+        case '[':
+        case '\\':
+        case ']':
+        case '{':
+        case '}':
+        case 0x7F:
             return true;
         default:
             return c <= 0x20;
@@ -18,8 +27,8 @@ bool forbiddenInName(unsigned char c) {
 
 bool isReservedWord(std::string_view name) {
     static constexpr std::array<std::string_view, 14> words = {
-        "DEF",  "EXTERNPROTO", "FALSE", "IS",      "NULL",     "PROTO",        "ROUTE",
-        "TO",   "TRUE",        "USE",   "eventIn", "eventOut", "exposedField", "field"};
+        "DEF", "EXTERNPROTO", "FALSE", "IS",      "NULL",     "PROTO",        "ROUTE",
+        "TO",  "TRUE",        "USE",   "eventIn", "eventOut", "exposedField", "field"};
     return std::find(words.begin(), words.end(), name) != words.end();
 }
 

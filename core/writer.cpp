@@ -16,14 +16,14 @@ namespace {
 
 // Reports the share of records visited before this one; 100 is never reported.
 class Progress {
-public:
+  public:
     explicit Progress(std::int64_t nNodes) : nNodes_(nNodes) {}
     void step() {
         update_display(static_cast<int>(thisNode_ * 100 / nNodes_), "");
         ++thisNode_;
     }
 
-private:
+  private:
     std::int64_t nNodes_;
     std::int64_t thisNode_ = 0;
 };

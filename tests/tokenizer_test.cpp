@@ -14,7 +14,7 @@ using Tokens = std::vector<std::string>;
 
 // Every block size from one byte up makes tokens, comments and CR LF pairs straddle blocks.
 class TokenizerAtBlockSize : public testing::TestWithParam<std::size_t> {
-protected:
+  protected:
     LineTokenizer &open(const std::string &bytes) {
         file_.reset(std::tmpfile());
         std::fwrite(bytes.data(), 1, bytes.size(), file_.get());
