@@ -44,6 +44,35 @@ void writeTriple(OutputBuffer &out, float a, float b, float c) {
     out.writeFixed6(c);
 }
 
+char *append(char *out, std::string_view text) {
+    text.copy(out, text.size());
+    return out + text.size();
+}
+
+// The lines of a mesh's arrays are nearly all of a big world: each is formatted in place.
+void writePointLine(OutputBuffer &out, SFVec3f p) {
+    char *at = out.reserve(3 * kMaxFixedFloatChars + 16);
+    at = append(at, "            ");
+    at = format_fixed6(at, p.x);
+    *at++ = ' ';
+    at = format_fixed6(at, p.y);
+    *at++ = ' ';
+    at = format_fixed6(at, p.z);
+    *at++ = '\n';
+    out.commit(at);
+}
+
+void writeTriangleLine(OutputBuffer &out, TriangleIndex t) {
+    char *at = out.reserve(3 * kMaxIntChars + 16);
+    at = append(at, "          ");
+    at = format_int(at, t.first);
+    *at++ = ' ';
+    at = format_int(at, t.second);
+    *at++ = ' ';
+    at = format_int(at, t.third);
+    out.commit(append(at, " -1\n"));
+}
+
 void writeViewpoint(OutputBuffer &out, const Viewpoint &vp) {
     writeDefPrefix(out, "", vp.defName);
     out.write("Viewpoint{\n  position ");
@@ -90,10 +119,7 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "          point [\n");
     const MFVec3f &points = shape.geometry.coord.point;
     for (std::int64_t j = 0; j < points.numPoints; ++j) {
-        const SFVec3f p = points.at_or_zero(static_cast<std::size_t>(j));
-        out.write("            ");
-        writeTriple(out, p.x, p.y, p.z);
-        out.write("\n");
+        writePointLine(out, points.at_or_zero(static_cast<std::size_t>(j)));
     }
     out.write(
         "          ]\n"
@@ -101,14 +127,7 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "        coordIndex [\n");
     const TriangleIndexArray &triangles = shape.geometry.coordIndex;
     for (std::int64_t j = 0; j < triangles.numPoints; ++j) {
-        const TriangleIndex t = triangles.at_or_zero(static_cast<std::size_t>(j));
-        out.write("          ");
-        out.writeInt(t.first);
-        out.write(" ");
-        out.writeInt(t.second);
-        out.write(" ");
-        out.writeInt(t.third);
-        out.write(" -1\n");
+        writeTriangleLine(out, triangles.at_or_zero(static_cast<std::size_t>(j)));
     }
     out.write(
         "        ]\n"
