@@ -49,28 +49,19 @@ char *append(char *out, std::string_view text) {
     return out + text.size();
 }
 
-// The lines of a mesh's arrays are nearly all of a big world: each is formatted in place.
-void writePointLine(OutputBuffer &out, SFVec3f p) {
-    char *at = out.reserve(3 * kMaxFixedFloatChars + 16);
-    at = append(at, "            ");
-    at = format_fixed6(at, p.x);
+// The lines of a mesh's arrays are nearly all of a big world: each is formatted in place, with
+// one bounds check. `maxChars` bounds what `format` writes for one value.
+template <class T, class Format>
+void writeArrayLine(OutputBuffer &out, std::string_view indent, T a, T b, T c, Format format,
+                    std::size_t maxChars, std::string_view end) {
+    char *at = out.reserve(indent.size() + 3 * maxChars + 2 + end.size());
+    at = append(at, indent);
+    at = format(at, a);
     *at++ = ' ';
-    at = format_fixed6(at, p.y);
+    at = format(at, b);
     *at++ = ' ';
-    at = format_fixed6(at, p.z);
-    *at++ = '\n';
-    out.commit(at);
-}
-
-void writeTriangleLine(OutputBuffer &out, TriangleIndex t) {
-    char *at = out.reserve(3 * kMaxIntChars + 16);
-    at = append(at, "          ");
-    at = format_int(at, t.first);
-    *at++ = ' ';
-    at = format_int(at, t.second);
-    *at++ = ' ';
-    at = format_int(at, t.third);
-    out.commit(append(at, " -1\n"));
+    at = format(at, c);
+    out.commit(append(at, end));
 }
 
 void writeViewpoint(OutputBuffer &out, const Viewpoint &vp) {
@@ -119,7 +110,9 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "          point [\n");
     const MFVec3f &points = shape.geometry.coord.point;
     for (std::int64_t j = 0; j < points.numPoints; ++j) {
-        writePointLine(out, points.at_or_zero(static_cast<std::size_t>(j)));
+        const SFVec3f p = points.at_or_zero(static_cast<std::size_t>(j));
+        writeArrayLine(out, "            ", p.x, p.y, p.z, format_fixed6, kMaxFixedFloatChars,
+                       "\n");
     }
     out.write(
         "          ]\n"
@@ -127,7 +120,9 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "        coordIndex [\n");
     const TriangleIndexArray &triangles = shape.geometry.coordIndex;
     for (std::int64_t j = 0; j < triangles.numPoints; ++j) {
-        writeTriangleLine(out, triangles.at_or_zero(static_cast<std::size_t>(j)));
+        const TriangleIndex t = triangles.at_or_zero(static_cast<std::size_t>(j));
+        writeArrayLine(out, "          ", t.first, t.second, t.third, format_int, kMaxIntChars,
+                       " -1\n");
     }
     out.write(
         "        ]\n"
