@@ -1,0 +1,42 @@
+#include "format/diagnostics.h"
+
+namespace tarvex::format {
+
+void Diagnostics::warn(std::uint64_t position, std::string text) {
+    ++warnings_;
+    entries_.push_back(Entry{position, std::move(text)});
+}
+
+void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
+    const auto found = skippedCounts_.find(type_name);
+    if (found == skippedCounts_.end()) {
+        skippedCounts_.emplace(std::string(type_name), 1);
+    } else {
+        ++found->second;
+    }
+    entries_.push_back(Entry{position, "skipped " + std::string(type_name)});
+}
+
+std::string Diagnostics::summary() const {
+    std::string line;
+    if (!skippedCounts_.empty()) {
+        line = "skipped: ";
+        bool first = true;
+        for (const auto &[name, count] : skippedCounts_) {
+            if (!first) line += ", ";
+            first = false;
+            line += std::to_string(count) + " " + name;
+        }
+    }
+    if (warnings_ > 0) {
+        if (!line.empty()) line += "; ";
+        line += std::to_string(warnings_) + (warnings_ == 1 ? " warning" : " warnings");
+    }
+    return line;
+}
+
+std::string Diagnostics::where(std::uint64_t position) const {
+    return (position_kind == PositionKind::line ? "line " : "byte ") + std::to_string(position);
+}
+
+}  // namespace tarvex::format

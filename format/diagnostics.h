@@ -1,0 +1,49 @@
+// What a full-mode conversion has to tell the user besides its result: warnings about input it
+// read past, and objects it could not express. Shared by the readers and the scene builder.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::format {
+
+// Where in the input something was: a text line or a binary byte offset.
+enum class PositionKind { line, byte };
+
+class Diagnostics {
+  public:
+    struct Entry {
+        std::uint64_t position;
+        std::string text;  // "skipped NURBCurve" or a warning text
+    };
+
+    PositionKind position_kind = PositionKind::line;
+
+    // Input that was read past: a stray value, a dangling reference, a clamped count.
+    void warn(std::uint64_t position, std::string text);
+    // An object the converter reads but cannot express (counted by type for the summary).
+    void skipped(std::uint64_t position, std::string_view type_name);
+
+    std::size_t warning_count() const { return warnings_; }
+    const std::map<std::string, std::size_t, std::less<>> &skipped_counts() const {
+        return skippedCounts_;
+    }
+    // In input order of arrival: every warning and skipped object with its position.
+    const std::vector<Entry> &entries() const { return entries_; }
+
+    // One line for standard error, "" when there is nothing to say:
+    // "skipped: 2 NURBCurve, 1 ViewHints; 3 warnings".
+    std::string summary() const;
+    // "line 12" or "byte 1024".
+    std::string where(std::uint64_t position) const;
+
+  private:
+    std::map<std::string, std::size_t, std::less<>> skippedCounts_;
+    std::vector<Entry> entries_;
+    std::size_t warnings_ = 0;
+};
+
+}  // namespace tarvex::format

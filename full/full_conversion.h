@@ -1,0 +1,57 @@
+// Full mode, end to end: a 3DMF file (text or binary, told apart by its first bytes) is read into
+// an object tree, built into a scene and written as VRML 97. Used by both programs and the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/convert.h"
+#include "format/diagnostics.h"
+#include "format/object_tree.h"
+#include "scene/scene.h"
+
+namespace tarvex::full {
+
+enum class ReadResult {
+    ok,          // read to the end (warnings may have been given)
+    cant_open,   // the input could not be opened: "Can't open %s!"
+    empty,       // the input holds no byte: "%s empty!"
+    read_error,  // reading failed part-way (an I/O error): "Error reading %s!"
+    failed,      // the input could not be read on from some point: error() says where and why
+};
+
+class Conversion {
+  public:
+    Conversion();
+    ~Conversion();
+    Conversion(const Conversion &) = delete;
+    Conversion &operator=(const Conversion &) = delete;
+
+    // Reads `fileName` ("stdin": standard input) and builds its scene, replacing what an earlier
+    // read held. Whatever the result, what was read before a failure is in the scene.
+    // `progress` (may be empty) gets percentages of the input read.
+    ReadResult read(const std::string &fileName, const std::function<void(int)> &progress = {});
+
+    // Writes the scene as VRML 97 ("stdout": standard output) through the same never-destroy
+    // output as the default mode. 0 on success, 1 when anything could not be written.
+    int write(const std::string &fileName, OutputMode mode = OutputMode::text) const;
+
+    // The message for the last read's result, "" for ok: the default mode's messages for
+    // cant_open, empty and read_error; for failed "<file>:<line>: <what was expected>" (binary
+    // input: "<file>: byte <offset>: <object type>: <what is wrong>").
+    const std::string &error() const { return error_; }
+    const format::Diagnostics &diagnostics() const { return diagnostics_; }
+    const scene::Scene &scene() const { return *scene_; }
+    bool binary_input() const { return binary_; }
+
+  private:
+    std::unique_ptr<format::ObjectTree> tree_;
+    std::unique_ptr<scene::Scene> scene_;
+    format::Diagnostics diagnostics_;
+    std::string error_;
+    bool binary_ = false;
+};
+
+}  // namespace tarvex::full

@@ -1,0 +1,190 @@
+// The scene full mode builds from a 3DMF object tree: plain data in VRML 97 terms, passed
+// explicitly from the scene builder to the VRML writer, the desktop program's tree and its 3D
+// view. Everything here is already resolved: inheritance applied, geometry tessellated, every
+// number finite.
+//
+// Arrays are spans. They point either into the object tree the scene was built from (a TriMesh's
+// points and triangles are not copied) or into the scene's own storage (keep()); so a Scene is
+// valid as long as its tree, and neither may be changed once built.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tarvex::scene {
+
+inline constexpr std::uint32_t kNone = UINT32_MAX;
+
+struct Vec3 {
+    float x = 0, y = 0, z = 0;
+};
+struct Color {
+    float r = 0, g = 0, b = 0;
+};
+struct Rotation {  // VRML SFRotation: a unit axis and an angle in radians
+    float x = 0, y = 0, z = 1, angle = 0;
+};
+
+struct Material {  // VRML 97 Material, with its defaults
+    Color diffuse{0.8f, 0.8f, 0.8f};
+    float ambient_intensity = 0.2f;
+    Color specular{0, 0, 0};
+    Color emissive{0, 0, 0};
+    float shininess = 0.2f;
+    float transparency = 0;
+};
+
+// A VRML PixelTexture image: rows bottom first, `components` bytes a pixel (3: RGB, 4: RGBA).
+struct Texture {
+    std::uint32_t width = 0, height = 0, components = 3;
+    std::vector<std::uint8_t> pixels;
+    bool repeat_s = true, repeat_t = true;
+};
+
+struct TextureTransform {  // VRML 97 TextureTransform
+    float center[2] = {0, 0};
+    float rotation = 0;
+    float scale[2] = {1, 1};
+    float translation[2] = {0, 0};
+};
+
+struct Appearance {
+    Material material;
+    std::uint32_t texture = kNone;  // index into Scene::textures
+    std::optional<TextureTransform> texture_transform;
+};
+
+// VRML IndexedFaceSet. Faces are given either as `triangles` (index triples, no separators: a
+// TriMesh's own array) or as `coord_index` (faces ended by -1); exactly one of them is used.
+// The other index arrays follow VRML's rules: empty means "same as the faces' indices"
+// (per-vertex) or "one per face in order" (per-face).
+struct FaceSet {
+    std::span<const float> coords;  // x y z per point
+    std::span<const std::uint32_t> triangles;
+    std::span<const std::int32_t> coord_index;
+    std::span<const float> colors;  // r g b
+    std::span<const std::int32_t> color_index;
+    bool color_per_vertex = true;
+    std::span<const float> normals;  // x y z
+    std::span<const std::int32_t> normal_index;
+    bool normal_per_vertex = true;
+    std::span<const float> tex_coords;  // s t
+    std::span<const std::int32_t> tex_coord_index;
+    bool solid = false;  // 3DMF draws both sides unless BackfacingStyle Culled
+    bool ccw = true;
+    bool convex = true;
+    float crease_angle = 0;
+};
+
+// VRML IndexedLineSet: polylines ended by -1. Lines are unlit in VRML, so without colours the
+// writer shows them in the material's emissive colour.
+struct LineSet {
+    std::span<const float> coords;
+    std::span<const std::int32_t> coord_index;
+    std::span<const float> colors;
+    std::span<const std::int32_t> color_index;
+    bool color_per_vertex = true;
+};
+
+struct PointSet {  // VRML PointSet
+    std::span<const float> coords;
+    std::span<const float> colors;  // one per point, or empty
+};
+
+using Geometry = std::variant<FaceSet, LineSet, PointSet>;
+
+struct Shape {
+    Appearance appearance;
+    Geometry geometry;
+};
+
+// VRML Transform fields. `matrix` is the same transform as a row-vector 4x4 (p' = p * M, the
+// 3DMF convention), for programs that draw the scene.
+struct Transform {
+    Vec3 translation;
+    Rotation rotation;
+    Vec3 scale{1, 1, 1};
+    Rotation scale_orientation;
+    Vec3 center;
+    float matrix[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+};
+
+// The node hierarchy: node 0 is the root group. A `use` node repeats another node (written as
+// VRML USE; the writer gives the repeated node a DEF name).
+struct Node {
+    enum class Kind { group, transform, shape, use };
+    Kind kind = Kind::group;
+    std::string name;                     // from the 3DMF label or name element; may be empty
+    Transform transform;                  // Kind::transform
+    std::uint32_t shape = kNone;          // Kind::shape: index into Scene::shapes
+    std::uint32_t used = kNone;           // Kind::use: index into Scene::nodes
+    std::vector<std::uint32_t> children;  // group, transform: indices into Scene::nodes
+};
+
+struct Light {
+    enum class Kind { ambient, directional, point, spot };
+    Kind kind = Kind::directional;
+    std::string name;
+    bool on = true;
+    float intensity = 1;
+    Color color{1, 1, 1};
+    Vec3 location;                    // point, spot
+    Vec3 direction{0, 0, -1};         // directional, spot (unit length)
+    Vec3 attenuation{1, 0, 0};        // point, spot
+    float beam_width = 1.570796f;     // spot
+    float cut_off_angle = 0.785398f;  // spot
+    float radius = 100;               // point, spot
+};
+
+struct Viewpoint {
+    std::string name;  // DEF name source
+    std::string description;
+    Vec3 position{0, 0, 10};
+    Rotation orientation;
+    float field_of_view = 0.785398f;
+};
+
+// One line of what-was-read, for the desktop program's tree: groups are folders (depth grows
+// under them), each object shows its type, its label and its size ("12 triangles, 8 points").
+struct OutlineItem {
+    std::uint32_t depth = 0;
+    bool is_group = false;
+    std::string type;
+    std::string label;
+    std::string size;
+};
+
+struct Scene {
+    std::vector<Node> nodes{Node{}};  // nodes[0]: the root group
+    std::vector<Shape> shapes;
+    std::vector<Texture> textures;
+    std::vector<Light> lights;  // written at the root: 3DMF lights light the whole scene
+    std::vector<Viewpoint> viewpoints;
+    std::optional<Color> background;
+    std::optional<float> visibility_limit;
+    std::vector<std::string> info;  // WorldInfo strings
+    std::vector<OutlineItem> outline;
+
+    // Storage for arrays the builder makes; deques keep earlier arrays in place.
+    std::span<const float> keep(std::vector<float> values) {
+        return floatStore_.emplace_back(std::move(values));
+    }
+    std::span<const std::int32_t> keep(std::vector<std::int32_t> values) {
+        return intStore_.emplace_back(std::move(values));
+    }
+    std::span<const std::uint32_t> keep(std::vector<std::uint32_t> values) {
+        return unsStore_.emplace_back(std::move(values));
+    }
+
+  private:
+    std::deque<std::vector<float>> floatStore_;
+    std::deque<std::vector<std::int32_t>> intStore_;
+    std::deque<std::vector<std::uint32_t>> unsStore_;
+};
+
+}  // namespace tarvex::scene
