@@ -101,6 +101,7 @@ using Geometry = std::variant<FaceSet, LineSet, PointSet>;
 struct Shape {
     Appearance appearance;
     Geometry geometry;
+    std::uint32_t source = kNone;  // the object tree node it was made from
 };
 
 // VRML Transform fields. `matrix` is the same transform as a row-vector 4x4 (p' = p * M, the
