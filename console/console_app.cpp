@@ -1,5 +1,6 @@
 #include "console/console_app.h"
 
+#include "console/command_line.h"
 #include "core/convert.h"
 
 namespace tarvex {
@@ -9,23 +10,32 @@ void usage(std::ostream &err) {
     err << "usage: tarvex [3dmffile] [wrlfile]\n";
 }
 
-bool asksForHelp(const std::string &argument) {
-    return argument.starts_with("-?") || argument.starts_with("-h");
-}
-
 }  // namespace
 
-int run_tarvex(std::span<const std::string> args, std::ostream &err) {
-    if (!args.empty() && asksForHelp(args[0])) {
+int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err) {
+    const CommandLine line = parse_command_line(args);
+    if (!line.unknownOption.empty()) {
+        err << "Unknown option " << line.unknownOption << "!\n" << help_text();
+        return 1;
+    }
+    if (line.has("--help")) {
+        out << help_text();
+        return 0;
+    }
+    if (line.has("--version")) {
+        out << "tarvex " TARVEX_VERSION "\n";
+        return 0;
+    }
+    if (line.firstFileAsksForHelp) {
         usage(err);
         return 0;
     }
-    if (args.size() > 2) {
+    if (line.files.size() > 2) {
         usage(err);
         return 1;
     }
-    const std::string mffilename = !args.empty() ? args[0] : "stdin";
-    const std::string wrlfilename = args.size() > 1 ? args[1] : "stdout";
+    const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";
+    const std::string wrlfilename = line.files.size() > 1 ? line.files[1] : "stdout";
 
     set_console_message_stream(&err);
     const int result = read_in(mffilename);

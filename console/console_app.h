@@ -8,10 +8,11 @@
 
 namespace tarvex {
 
-// Runs one conversion. `args` are the command-line arguments without the program name.
-// Progress lines, the usage text and every message go to `err`; the VRML output goes to the
-// named file or, by default, to the process's standard output. Returns the exit status.
-int run_tarvex(std::span<const std::string> args, std::ostream &err);
+// Runs one conversion. `args` are the command-line arguments without the program name, file
+// names in UTF-8. The answers to --help and --version go to `out`; progress lines, the usage text
+// and every message go to `err`; the VRML output goes to the named file or, by default, to the
+// process's standard output. Returns the exit status.
+int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err);
 
 // Where the console's update_display writes; run_tarvex points it at its `err` stream.
 void set_console_message_stream(std::ostream *err);

@@ -4,6 +4,8 @@
 #include <random>
 #include <system_error>
 
+#include "core/file_names.h"
+
 namespace tarvex {
 namespace fs = std::filesystem;
 
@@ -24,7 +26,7 @@ bool resolveTarget(const fs::path &path, fs::path &target) {
 // Replacing a file we may not write would get round its protection: such a file is opened in
 // place instead, and fails there as it always did.
 bool mayWrite(const fs::path &path) {
-    std::FILE *probe = std::fopen(path.string().c_str(), "r+b");  // opens without truncating
+    std::FILE *probe = open_file(path, "r+b");  // opens without truncating
     if (probe) std::fclose(probe);
     return probe != nullptr;
 }
@@ -38,7 +40,8 @@ OutputFile::OutputFile(const std::string &fileName, bool binary) {
     }
     fs::path target;
     std::error_code error;
-    if (resolveTarget(fileName, target)) {
+    const fs::path path = path_from_utf8(fileName);
+    if (resolveTarget(path, target)) {
         const fs::file_status status = fs::status(target, error);
         const bool replaceable =
             fs::is_regular_file(status) ? mayWrite(target) : !fs::exists(status);
@@ -48,7 +51,7 @@ OutputFile::OutputFile(const std::string &fileName, bool binary) {
             return;
         }
     }
-    stream_ = std::fopen(fileName.c_str(), binary ? "wb" : "w");
+    stream_ = open_file(path, binary ? "wb" : "w");
 }
 
 bool OutputFile::openTemporary(const fs::path &target, bool binary) {
@@ -56,12 +59,12 @@ bool OutputFile::openTemporary(const fs::path &target, bool binary) {
     std::mt19937 random(seed());
     const fs::path directory = target.parent_path();
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string name = ".";
-        name.append(target.filename().string()).append(".tarvex-");
-        name.append(std::to_string(random() % 1000000000u));
+        fs::path name = ".";
+        name += target.filename();
+        name += ".tarvex-" + std::to_string(random() % 1000000000u);
         fs::path candidate = directory / name;
         // "x": never open a file that is already there, ours or anybody's.
-        stream_ = std::fopen(candidate.string().c_str(), binary ? "wbx" : "wx");
+        stream_ = open_file(candidate, binary ? "wbx" : "wx");
         if (stream_) {
             target_ = target;
             temporary_ = std::move(candidate);

@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "core/convert.h"
+#include "core/file_names.h"
 #include "core/huge_pages.h"
 #include "core/number_parse.h"
 #include "core/orient.h"
@@ -130,7 +131,7 @@ class Reader {
         } catch (const std::bad_alloc &) {
             return finish(CNV_CANT_ALLOC_NODE);
         }
-        return finish(CNV_OK);
+        return finish(tok_.read_failed() ? CNV_READ_ERROR : CNV_OK);
     }
 
   private:
@@ -464,14 +465,15 @@ int read_in(const std::string &fileName) {
         _setmode(_fileno(stdin), _O_BINARY);
 #endif
     } else {
-        opened.reset(std::fopen(fileName.c_str(), "rb"));
+        const std::filesystem::path path = path_from_utf8(fileName);
+        opened.reset(open_file(path, "rb"));
         if (!opened) return CNV_CANT_OPEN;
         std::error_code error;
-        const auto status = std::filesystem::status(fileName, error);
+        const auto status = std::filesystem::status(path, error);
         // Some systems open a directory for reading and fail only at the first read.
         if (std::filesystem::is_directory(status)) return CNV_CANT_OPEN;
         if (std::filesystem::is_regular_file(status)) {
-            inputSize = std::filesystem::file_size(fileName, error);
+            inputSize = std::filesystem::file_size(path, error);
             if (error) inputSize = 0;
             fileLength = static_cast<float>(inputSize);
         }
@@ -481,7 +483,7 @@ int read_in(const std::string &fileName) {
     clean_up();
     try {
         LineTokenizer tokenizer(input);
-        if (!tokenizer.prime()) return CNV_EMPTY_FILE;
+        if (!tokenizer.prime()) return tokenizer.read_failed() ? CNV_READ_ERROR : CNV_EMPTY_FILE;
         Reader reader(tokenizer, fileLength, inputSize);
         return reader.run();
     } catch (const std::bad_alloc &) {

@@ -6,7 +6,7 @@ namespace tarvex {
 
 std::string read_result_message(int code, std::string_view inputName) {
     // Indexed by code; "%s" stands for the input's name.
-    static constexpr std::array<std::string_view, 11> formats = {
+    static constexpr std::array<std::string_view, 12> formats = {
         "",
         "Can't open %s!",
         "Bad triangle mesh spec in %s!",
@@ -18,6 +18,7 @@ std::string read_result_message(int code, std::string_view inputName) {
         "Bad forward direction data in %s!",
         "Bad viewpoint data in %s!",
         "Bad light data in %s!",
+        "Error reading %s!",
     };
     if (code < 0 || code >= static_cast<int>(formats.size())) return {};
     const std::string_view format = formats[code];

@@ -18,10 +18,11 @@ enum : int {
     CNV_BAD_DIRECTION = 8,
     CNV_BAD_VIEWPOINT = 9,
     CNV_BAD_LIGHT = 10,
+    CNV_READ_ERROR = 11,  // the input failed part-way (an I/O error, not its end)
 };
 
 // The message for a read result with the input's name in place of "%s", without a line end;
-// empty for CNV_OK and for codes outside 1..10.
+// empty for CNV_OK and for codes outside 1..11.
 std::string read_result_message(int code, std::string_view inputName);
 
 }  // namespace tarvex

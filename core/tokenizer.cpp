@@ -57,7 +57,10 @@ bool LineTokenizer::refill() {
     pos_ = end_ = 0;
     if (!eof_) {
         end_ = std::fread(block_.data(), 1, block_.size(), input_);
-        if (end_ < block_.size()) eof_ = true;  // end of input, or a read error: the same here
+        if (end_ < block_.size()) {
+            eof_ = true;
+            readFailed_ = std::ferror(input_) != 0;
+        }
     }
     if (crAtBlockEnd_) {
         crAtBlockEnd_ = false;

@@ -25,12 +25,15 @@ class LineTokenizer {
     // Borrows `input`, which stays open and owned by the caller.
     explicit LineTokenizer(std::FILE *input, std::size_t blockSize = read_block_size());
 
-    // Reads the first block; false when the input holds no byte at all (or cannot be read).
+    // Reads the first block; false when the input holds no byte at all or cannot be read.
     bool prime();
 
     // The next token, valid until the next call; false at the end of the input. A read error
-    // counts as the end of the input.
+    // ends the input too; read_failed() then tells the two apart.
     bool next_token(std::string_view &token);
+
+    // Whether the input ended with a read error rather than at its end.
+    bool read_failed() const { return readFailed_; }
 
     // Asks to be told where the line of the token returned last ends: the offset just past its
     // terminator, or the end of the input when it has none.
@@ -57,6 +60,7 @@ class LineTokenizer {
     std::size_t end_ = 0;
     std::uint64_t blockStart_ = 0;
     bool eof_ = false;
+    bool readFailed_ = false;
     bool crAtBlockEnd_ = false;  // a CR ended the last block: a leading LF belongs to it
     std::string carry_;          // a token that straddles blocks
     bool watching_ = false;
