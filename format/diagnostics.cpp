@@ -4,7 +4,7 @@ namespace tarvex::format {
 
 void Diagnostics::warn(std::uint64_t position, std::string text) {
     ++warnings_;
-    entries_.push_back(Entry{position, std::move(text)});
+    if (entries_.size() < kMaxEntries) entries_.push_back(Entry{position, std::move(text)});
 }
 
 void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
@@ -14,7 +14,8 @@ void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
     } else {
         ++found->second;
     }
-    entries_.push_back(Entry{position, "skipped " + std::string(type_name)});
+    if (entries_.size() < kMaxEntries)
+        entries_.push_back(Entry{position, "skipped " + std::string(type_name)});
 }
 
 std::string Diagnostics::summary() const {

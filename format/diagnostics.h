@@ -20,6 +20,10 @@ class Diagnostics {
         std::string text;  // "skipped NURBCurve" or a warning text
     };
 
+    // Entries kept at most: junk input can warn once a token, and memory must not follow it.
+    // Warnings and skipped objects beyond it are still counted.
+    static constexpr std::size_t kMaxEntries = 1000;
+
     PositionKind position_kind = PositionKind::line;
 
     // Input that was read past: a stray value, a dangling reference, a clamped count.
@@ -31,7 +35,8 @@ class Diagnostics {
     const std::map<std::string, std::size_t, std::less<>> &skipped_counts() const {
         return skippedCounts_;
     }
-    // In input order of arrival: every warning and skipped object with its position.
+    // In input order of arrival: the first kMaxEntries warnings and skipped objects with their
+    // positions.
     const std::vector<Entry> &entries() const { return entries_; }
 
     // One line for standard error, "" when there is nothing to say:
