@@ -98,7 +98,7 @@ void QtDialogs::about(QWidget *owner) {
 
     auto *lines = new QVBoxLayout(frame);
     lines->addLayout(head);
-    lines->addWidget(centredLabel(QStringLiteral("Version 1.0.3 - 22 May 2001"), frame));
+    lines->addWidget(centredLabel(QStringLiteral("Version " TARVEX_VERSION), frame));
     lines->addWidget(centredLabel(QStringLiteral("converts 3D Metafile ASCII to VRML 97"), frame));
     lines->addWidget(
         centredLabel(QStringLiteral("Qt edition, built with Qt " QT_VERSION_STR), frame));

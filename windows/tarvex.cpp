@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <QStringList>
+#include <cstring>
+#include <iostream>
 #include <optional>
 
 #include "windows/dialogs.h"
@@ -24,12 +26,31 @@ std::optional<QString> commandLineFile() {
 #endif
 }
 
+// Answers `tarvexw --help` or `tarvexw --version` on standard output; false for any other command
+// line. Asked before any window exists, so that it works without a display.
+bool answeredWithoutWindow(int argc, char *argv[]) {
+    if (argc != 2) return false;
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::cout << "usage: tarvexw [3dmffile]\n"
+                     "  --help     print this help and exit\n"
+                     "  --version  print the program's name and version and exit\n"
+                     "The words after the program name form one file name, read at once.\n";
+        return true;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "tarvexw " TARVEX_VERSION "\n";
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
+    if (answeredWithoutWindow(argc, argv)) return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarvex"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.3"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarvexw/tarvex.xpm")));
 
     tarvex::QtDialogs dialogs;
