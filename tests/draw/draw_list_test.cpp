@@ -1,0 +1,274 @@
+// The draw list made from full mode's scene (transforms, use nodes, faces, colours) and from the
+// default mode's store.
+#include "draw/draw_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/vrml.h"
+#include "scene/scene.h"
+
+namespace tarvex {
+// The store's functions used here report no progress; the hook must still exist.
+void update_display(int, std::string_view) {}
+}  // namespace tarvex
+
+namespace {
+
+using tarvex::draw::DrawList;
+using tarvex::draw::fromScene;
+using tarvex::draw::Vec3;
+namespace scene = tarvex::scene;
+
+void expectNear(Vec3 got, Vec3 want) {
+    EXPECT_NEAR(got.x, want.x, 1e-5f);
+    EXPECT_NEAR(got.y, want.y, 1e-5f);
+    EXPECT_NEAR(got.z, want.z, 1e-5f);
+}
+
+// World positions of a shape's vertices, as the view places them.
+std::vector<Vec3> worldPoints(const DrawList &list, std::size_t shape) {
+    const auto &s = list.shapes.at(shape);
+    const auto &p = list.meshes.at(s.mesh).positions;
+    std::vector<Vec3> out;
+    for (std::size_t i = 0; i < p.size(); i += 3) {
+        out.push_back(tarvex::draw::transformPoint(s.toWorld, {p[i], p[i + 1], p[i + 2]}));
+    }
+    return out;
+}
+
+std::uint32_t addNode(scene::Scene &s, scene::Node node, std::uint32_t parent) {
+    s.nodes.push_back(std::move(node));
+    const auto index = static_cast<std::uint32_t>(s.nodes.size() - 1);
+    s.nodes[parent].children.push_back(index);
+    return index;
+}
+
+scene::Node shapeNode(std::uint32_t shape, std::string name = {}) {
+    scene::Node node;
+    node.kind = scene::Node::Kind::shape;
+    node.shape = shape;
+    node.name = std::move(name);
+    return node;
+}
+
+scene::Node useNode(std::uint32_t used) {
+    scene::Node node;
+    node.kind = scene::Node::Kind::use;
+    node.used = used;
+    return node;
+}
+
+scene::Node transformNode(float (&&m)[4][4]) {
+    scene::Node node;
+    node.kind = scene::Node::Kind::transform;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) node.transform.matrix[i][j] = m[i][j];
+    }
+    return node;
+}
+
+// root: move (10 0 0) { scale 2 { "tri" } }, then a use of the move node, then a use of the root
+// (a cycle, drawn no further).
+TEST(draw_list, composesNestedTransformsAndExpandsUse) {
+    scene::Scene s;
+    const std::vector<float> coords{1, 0, 0, 0, 1, 0, 0, 0, 1};
+    scene::FaceSet faces;
+    faces.coords = s.keep(coords);
+    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    s.shapes.push_back({{}, faces});
+    const auto move =
+        addNode(s, transformNode({{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {10, 0, 0, 1}}), 0);
+    const auto scale =
+        addNode(s, transformNode({{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 1}}), move);
+    addNode(s, shapeNode(0, "tri"), scale);
+    addNode(s, useNode(move), 0);
+    addNode(s, useNode(0), 0);
+
+    const DrawList list = fromScene(s);
+    ASSERT_EQ(list.shapes.size(), 2u);
+    EXPECT_EQ(list.meshes.size(), 1u);  // the used shape shares its mesh
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(list.shapes[i].name, "tri");
+        EXPECT_EQ(list.shapes[i].mesh, 0u);
+        const std::vector<Vec3> p = worldPoints(list, i);
+        ASSERT_EQ(p.size(), 3u);
+        // Scaled first, then moved: (1 0 0) -> (2 0 0) -> (12 0 0).
+        expectNear(p[0], {12, 0, 0});
+        expectNear(p[1], {10, 2, 0});
+        expectNear(p[2], {10, 0, 2});
+    }
+    expectNear(list.bounds.min, {10, 0, 0});
+    expectNear(list.bounds.max, {12, 2, 2});
+}
+
+// A rotation of 90 degrees about z after a move: the order of composition shows.
+TEST(draw_list, appliesInnerTransformBeforeOuter) {
+    scene::Scene s;
+    scene::FaceSet faces;
+    faces.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
+    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    s.shapes.push_back({{}, faces});
+    const auto rotate =
+        addNode(s, transformNode({{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}), 0);
+    const auto move =
+        addNode(s, transformNode({{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {5, 0, 0, 1}}), rotate);
+    addNode(s, shapeNode(0), move);
+    const std::vector<Vec3> p = worldPoints(fromScene(s), 0);
+    // Moved to (5 0 0), then turned to (0 5 0); (1 0 0) goes to (6 0 0), then (0 6 0).
+    expectNear(p[0], {0, 5, 0});
+    expectNear(p[1], {0, 6, 0});
+    expectNear(p[2], {-1, 5, 0});
+}
+
+struct FaceCase {
+    const char *name;
+    std::vector<std::int32_t> coordIndex;
+    std::vector<float> colors;
+    std::vector<std::int32_t> colorIndex;
+    bool perVertex;
+    bool convex;
+    // One colour (its red part) per triangle corner, in order.
+    std::vector<float> cornerReds;
+};
+
+// Square 0-1-2-3 and the L-shaped hexagon 0-4-5-6-7-3 on a unit grid (area 3).
+const std::vector<float> kGrid{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0,
+                               0, 2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0};
+
+class FaceSets : public testing::TestWithParam<FaceCase> {};
+
+TEST_P(FaceSets, expandsColoursPerCorner) {
+    const FaceCase &c = GetParam();
+    scene::Scene s;
+    scene::FaceSet faces;
+    faces.coords = s.keep(std::vector<float>(kGrid));
+    faces.coord_index = s.keep(std::vector<std::int32_t>(c.coordIndex));
+    faces.colors = s.keep(std::vector<float>(c.colors));
+    faces.color_index = s.keep(std::vector<std::int32_t>(c.colorIndex));
+    faces.color_per_vertex = c.perVertex;
+    faces.convex = c.convex;
+    s.shapes.push_back({{}, faces});
+    addNode(s, shapeNode(0), 0);
+    const DrawList list = fromScene(s);
+    const tarvex::draw::Mesh &mesh = list.meshes.at(0);
+    std::vector<float> reds;
+    for (std::uint32_t i : mesh.indices) reds.push_back(mesh.colors.at(i * 3));
+    EXPECT_EQ(reds, c.cornerReds);
+    // Every triangle turns the same way as its face, and together they cover it exactly.
+    double area = 0;
+    for (std::size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
+        const float *a = &mesh.positions[mesh.indices[t] * 3];
+        const float *b = &mesh.positions[mesh.indices[t + 1] * 3];
+        const float *d = &mesh.positions[mesh.indices[t + 2] * 3];
+        const double z = (b[0] - a[0]) * (d[1] - a[1]) - (b[1] - a[1]) * (d[0] - a[0]);
+        EXPECT_GT(z, 0) << "triangle " << t / 3;
+        area += z / 2;
+    }
+    const double squares = reds.size() / 6.0;  // two triangles a unit square here
+    EXPECT_DOUBLE_EQ(area, c.convex ? squares : 3.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    draw_list, FaceSets,
+    testing::Values(
+        // Per face, no index: face n takes colour n.
+        FaceCase{"perFace",
+                 {0, 1, 2, 3, -1, 1, 4, 5, 2, -1},
+                 {0.1f, 0, 0, 0.2f, 0, 0},
+                 {},
+                 false,
+                 true,
+                 {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f}},
+        // Per face through the index; the missing last -1 still ends the face.
+        FaceCase{"perFaceIndexed",
+                 {0, 1, 2, 3, -1, 1, 4, 5, 2},
+                 {0.1f, 0, 0, 0.2f, 0, 0},
+                 {1, 0},
+                 false,
+                 true,
+                 {0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f}},
+        // Per vertex through an index of the faces' shape.
+        FaceCase{"perVertexIndexed",
+                 {0, 1, 2, 3, -1},
+                 {0.1f, 0, 0, 0.2f, 0, 0},
+                 {0, 1, 1, 0, -1},
+                 true,
+                 true,
+                 {0.1f, 0.2f, 0.2f, 0.1f, 0.2f, 0.1f}},
+        // A face naming a missing point or colour is left out, the others stay.
+        FaceCase{"badIndexLeavesFaceOut",
+                 {0, 1, 2, 3, -1, 1, 4, 99, -1, 1, 4, 5, 2, -1},
+                 {0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0},
+                 {},
+                 false,
+                 true,
+                 {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f}},
+        // A concave face is cut into ears: a fan from corner 0 would cover the notch.
+        FaceCase{"concaveEarClipped",
+                 {4, 5, 6, 7, 8, 0, -1},
+                 {0.5f, 0, 0},
+                 {},
+                 false,
+                 false,
+                 std::vector<float>(12, 0.5f)}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(draw_list, linesAndPointsKeepValidIndicesOnly) {
+    scene::Scene s;
+    scene::LineSet lines;
+    lines.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0});
+    lines.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, -1, 2, 7, -1, 2, 0});
+    scene::PointSet points;
+    points.coords = s.keep(std::vector<float>{0, 0, 0, 3, 3, 3});
+    points.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0});
+    s.shapes.push_back({{}, lines});
+    s.shapes.push_back({{}, points});
+    addNode(s, shapeNode(0), 0);
+    addNode(s, shapeNode(1), 0);
+    const DrawList list = fromScene(s);
+    ASSERT_EQ(list.meshes.size(), 2u);
+    EXPECT_EQ(list.meshes[0].primitive, tarvex::draw::Primitive::lines);
+    EXPECT_EQ(list.meshes[0].indices.size(), 6u);  // 0-1, 1-2, 2-0; 2-7 names no point
+    EXPECT_EQ(list.meshes[1].primitive, tarvex::draw::Primitive::points);
+    EXPECT_EQ(list.meshes[1].colors, (std::vector<float>{1, 0, 0, 0, 1, 0}));
+    expectNear(list.bounds.max, {3, 3, 3});
+}
+
+TEST(draw_list, convertsTheStore) {
+    tarvex::newSceneGraph();
+    tarvex::Shape *cube = tarvex::newShape("cube", 4, 3);
+    ASSERT_NE(cube, nullptr);
+    cube->appearance.material.diffuseColor = {0.8f, 0.1f, 0.1f};
+    cube->geometry.coord.point.v = {{0, 0, 0}, {1, 0, 0}, {0, 2, 0}};  // the fourth never read
+    cube->geometry.coordIndex.v = {{0, 1, 2}, {0, 2, 3}, {2, -1, 0}};
+    ASSERT_NE(tarvex::newShape("", 0, 0), nullptr);
+    tarvex::Viewpoint *vp = tarvex::newViewpoint("cam");
+    vp->position = {4, 3, 6};
+    vp->orientation = {0, 1, 0, 0.5f};
+    // A repeat (names do not count), left out as the writer leaves it out.
+    tarvex::Viewpoint *again = tarvex::newViewpoint("again");
+    again->position = vp->position;
+    again->orientation = vp->orientation;
+    tarvex::newLight("sun")->ambientIntensity = 0.3f;
+
+    const DrawList list = tarvex::draw::fromStore();
+    ASSERT_EQ(list.shapes.size(), 2u);
+    EXPECT_EQ(list.shapes[0].name, "cube");
+    EXPECT_EQ(list.shapes[1].source, 1u);
+    EXPECT_FLOAT_EQ(list.shapes[0].material.diffuse.g, 0.1f);
+    EXPECT_FLOAT_EQ(list.shapes[0].material.ambientIntensity, 0.2f);  // VRML's default
+    EXPECT_EQ(list.meshes[0].positions.size(), 9u);
+    EXPECT_EQ(list.meshes[0].indices, (std::vector<std::uint32_t>{0, 1, 2}));
+    expectNear(list.bounds.max, {1, 2, 0});
+    ASSERT_EQ(list.viewpoints.size(), 1u);
+    EXPECT_EQ(list.viewpoints[0].name, "cam");
+    expectNear(list.viewpoints[0].position, {4, 3, 6});
+    EXPECT_FLOAT_EQ(list.viewpoints[0].angle, 0.5f);
+    ASSERT_EQ(list.lights.size(), 1u);
+    EXPECT_FLOAT_EQ(list.lights[0].ambientIntensity, 0.3f);
+    tarvex::clean_up();
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// Packing a draw list into batches: what merges, what stays apart, where each shape lands.
+#include "draw/packed_scene.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace tarvex::draw;
+
+Mesh triangle(float x) {
+    Mesh mesh;
+    mesh.positions = {x, 0, 0, x + 1, 0, 0, x, 1, 0};
+    mesh.indices = {0, 1, 2};
+    return mesh;
+}
+
+TEST(packed_scene, mergesShapesOfOneStyleAndPutsTransparentOnesLast) {
+    DrawList list;
+    list.meshes = {triangle(0), triangle(5)};
+    Shape glass;
+    glass.mesh = 0;
+    glass.material.transparency = 0.5f;
+    Shape red;
+    red.mesh = 0;
+    red.material.diffuse = {1, 0, 0};
+    red.toWorld.m[3][2] = 7;  // moved along z
+    Shape blue;
+    blue.mesh = 1;
+    blue.material.diffuse = {0, 0, 1};
+    list.shapes = {glass, red, blue};
+
+    const PackedScene packed = pack(list);
+    ASSERT_EQ(packed.batches.size(), 2u);
+    EXPECT_FALSE(packed.batches[0].style.transparent);
+    EXPECT_TRUE(packed.batches[1].style.transparent);
+    ASSERT_EQ(packed.ranges.size(), 3u);
+    EXPECT_EQ(packed.ranges[0].batch, 1u);
+    EXPECT_EQ(packed.ranges[1].batch, 0u);
+    EXPECT_EQ(packed.ranges[1].first, 0u);
+    EXPECT_EQ(packed.ranges[2].batch, 0u);
+    EXPECT_EQ(packed.ranges[2].first, 3u);
+    EXPECT_EQ(packed.ranges[2].count, 3u);
+
+    const Batch &opaque = packed.batches[0];
+    EXPECT_EQ(opaque.indices, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    ASSERT_EQ(opaque.vertices.size(), 6u);
+    EXPECT_EQ(opaque.vertices[1].position[0], 1);
+    EXPECT_EQ(opaque.vertices[1].position[2], 7);  // in world coordinates
+    EXPECT_EQ(opaque.vertices[3].position[0], 5);
+    EXPECT_EQ(opaque.vertices[0].color[0], 255);
+    EXPECT_EQ(opaque.vertices[3].color[2], 255);
+    EXPECT_EQ(opaque.vertices[3].color[0], 0);
+    EXPECT_EQ(packed.batches[1].vertices[0].color[3], 128);  // alpha = 1 - transparency
+}
+
+// Vertex colours win over the material; lines without them take the emissive colour; a normal
+// is turned with the shape, a missing one stays zero (flat shading).
+TEST(packed_scene, resolvesColoursAndNormals) {
+    DrawList list;
+    Mesh lit = triangle(0);
+    lit.colors = {0, 1, 0, 0, 1, 0, 0, 1, 0};
+    lit.normals = {1, 0, 0, 1, 0, 0, 1, 0, 0};
+    Mesh line;
+    line.primitive = Primitive::lines;
+    line.positions = {0, 0, 0, 1, 1, 1};
+    line.indices = {0, 1};
+    list.meshes = {lit, line, triangle(0)};
+    Shape turned;
+    turned.mesh = 0;
+    // 90 degrees about z: x goes to y.
+    turned.toWorld.m[0][0] = 0, turned.toWorld.m[0][1] = 1;
+    turned.toWorld.m[1][0] = -1, turned.toWorld.m[1][1] = 0;
+    Shape lines;
+    lines.mesh = 1;
+    lines.material.emissive = {0, 0, 1};
+    Shape plain;
+    plain.mesh = 2;
+    list.shapes = {turned, lines, plain};
+
+    const PackedScene packed = pack(list);
+    ASSERT_EQ(packed.batches.size(), 2u);
+    const Batch &triangles = packed.batches[packed.ranges[0].batch];
+    const PackedVertex &v = triangles.vertices[0];
+    EXPECT_EQ(v.color[1], 255);
+    EXPECT_EQ(v.normal[0], 0);
+    EXPECT_EQ(v.normal[1], 127);
+    const PackedVertex &flat = triangles.vertices[3];
+    EXPECT_EQ(flat.normal[0] | flat.normal[1] | flat.normal[2], 0);
+    EXPECT_EQ(flat.color[0], 204);  // VRML's grey 0.8
+    const Batch &lineBatch = packed.batches[packed.ranges[1].batch];
+    EXPECT_FALSE(lineBatch.style.lit);
+    EXPECT_EQ(lineBatch.vertices[0].color[2], 255);
+    EXPECT_EQ(lineBatch.vertices[0].color[0], 0);
+}
+
+}  // namespace
