@@ -1,0 +1,57 @@
+// Draws a packed scene with OpenGL 3.3 core (or OpenGL ES 3.0) shaders. The geometry is uploaded
+// once per scene; a frame costs a few draw calls and uniforms, whatever the number of triangles.
+#pragma once
+
+#include <QMatrix4x4>
+#include <QOpenGLExtraFunctions>
+#include <QString>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "draw/draw_list.h"
+#include "draw/packed_scene.h"
+
+class QOpenGLShaderProgram;
+
+namespace tarvex {
+
+class SceneRenderer : protected QOpenGLExtraFunctions {
+  public:
+    SceneRenderer();
+    ~SceneRenderer();
+    SceneRenderer(const SceneRenderer &) = delete;
+    SceneRenderer &operator=(const SceneRenderer &) = delete;
+
+    // Every member function below needs the same current context. False, with the reason in
+    // `whyNot`, when that context cannot draw the scene (too old, shaders rejected).
+    bool initialize(QString &whyNot);
+    // Replaces the scene drawn; `packed` is `list` packed. Neither is kept.
+    void upload(const draw::DrawList &list, const draw::PackedScene &packed);
+    // Draws no scene, only the background.
+    void clearScene();
+    // Draws a frame; `highlighted` names shapes of the list uploaded (other values are ignored).
+    void render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
+                std::span<const int> highlighted);
+    // Frees the GL objects; initialize() may be called again afterwards.
+    void release();
+
+  private:
+    struct GpuBatch {
+        draw::BatchStyle style;
+        unsigned vao = 0, vertexBuffer = 0, indexBuffer = 0, texture = 0;
+        int indexCount = 0;
+    };
+    void drawBatch(const GpuBatch &batch, std::uint32_t first, std::uint32_t count);
+    void setLights(const QMatrix4x4 &view);
+    unsigned uploadTexture(const draw::Texture &texture);
+
+    std::unique_ptr<QOpenGLShaderProgram> program_;
+    bool initialized_ = false;
+    std::vector<GpuBatch> batches_;
+    std::vector<draw::ShapeRange> ranges_;
+    std::vector<draw::Light> lights_;
+    draw::Rgb background_;
+};
+
+}  // namespace tarvex
