@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -20,7 +21,9 @@
 #include "core/progress.h"
 #include "core/result_codes.h"
 #include "core/vrml.h"
+#include "draw/draw_list.h"
 #include "windows/dialogs.h"
+#include "windows/scene_view.h"
 #include "windows/winfuncs.h"
 
 namespace tarvex {
@@ -60,13 +63,14 @@ MainWindow::MainWindow(Dialogs &dialogs, const std::optional<QString> &commandLi
     setAcceptDrops(true);
     // QMainWindow's own context menu would let the user hide the toolbar for good.
     setContextMenuPolicy(Qt::NoContextMenu);
-    resize(640, 480);
+    resize(900, 560);
 
     createActions();
     createMenus();
     CreateAToolBar();
     createStatusBar();
     createTreeView();
+    createCentralSplitter();
     treePaintClock_.start();
     displayWindow = this;
 
@@ -118,6 +122,28 @@ void MainWindow::createActions() {
         QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
     toolBarSaveAction_->setEnabled(false);
     connect(toolBarSaveAction_, &QAction::triggered, this, &MainWindow::saveAs);
+
+    createViewActions();
+}
+
+void MainWindow::createViewActions() {
+    const auto make = [this](const QString &text, const char *name, const QString &help) {
+        auto *action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setStatusTip(help);
+        return action;
+    };
+    fitAction_ = make(QStringLiteral("&Fit to Window"), "actionFitToWindow",
+                      QStringLiteral("Shows the whole scene"));
+    fitAction_->setShortcut(QKeySequence(Qt::Key_F));
+    connect(fitAction_, &QAction::triggered, this, [this] { sceneView_->fitToWindow(); });
+    resetViewAction_ = make(QStringLiteral("&Reset View"), "actionResetView",
+                            QStringLiteral("Shows the scene from its first viewpoint"));
+    resetViewAction_->setShortcut(QKeySequence(Qt::Key_Home));
+    connect(resetViewAction_, &QAction::triggered, this, [this] { sceneView_->resetView(); });
+    // Also on the window itself, so that the keys work wherever the focus is.
+    addAction(fitAction_);
+    addAction(resetViewAction_);
 }
 
 void MainWindow::createMenus() {
@@ -126,19 +152,30 @@ void MainWindow::createMenus() {
     file->addAction(openAction_);
     file->addAction(saveAsAction_);
     file->addAction(exitAction_);
+    QMenu *view = createViewMenu();
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
     help->addAction(aboutAction_);
 
     // A popup being opened or closed shows no help text, an item its own. A menu also relays the
     // hovering of its actions' toolbar buttons, which must show nothing.
-    for (QMenu *menu : {file, help}) {
+    for (QMenu *menu : {file, view, help}) {
         connect(menu, &QMenu::hovered, this, [this, menu](const QAction *item) {
             if (menu->isVisible()) MsgMenuSelect(item);
         });
         connect(menu, &QMenu::aboutToShow, this, [this] { MsgMenuSelect(nullptr); });
         connect(menu, &QMenu::aboutToHide, this, [this] { MsgMenuSelect(nullptr); });
     }
+}
+
+QMenu *MainWindow::createViewMenu() {
+    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMenu_->setObjectName(QStringLiteral("menuView"));
+    viewMenu_->addAction(fitAction_);
+    viewMenu_->addAction(resetViewAction_);
+    // The file's viewpoints follow a separator once a file is read.
+    viewMenu_->addSeparator();
+    return viewMenu_;
 }
 
 void MainWindow::CreateAToolBar() {
@@ -179,11 +216,58 @@ void MainWindow::createTreeView() {
     hwndTV->setColumnCount(1);
     hwndTV->setRootIsDecorated(true);
     hwndTV->setIconSize(QSize(16, 16));
-    setCentralWidget(hwndTV);
     connect(hwndTV, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem *item) { handle_node_msgs(item, true); });
     connect(hwndTV, &QTreeWidget::itemCollapsed, this,
             [this](QTreeWidgetItem *item) { handle_node_msgs(item, false); });
+    connect(hwndTV, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *item) { sceneView_->setHighlighted(viewShapesOf(item)); });
+    connect(hwndTV, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item) { sceneView_->frameShapes(viewShapesOf(item)); });
+}
+
+void MainWindow::createCentralSplitter() {
+    sceneView_ = new SceneView;
+    splitter_ = new QSplitter(Qt::Horizontal);
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    splitter_->addWidget(hwndTV);
+    splitter_->addWidget(sceneView_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({260, 640});
+    setCentralWidget(splitter_);
+}
+
+std::vector<int> MainWindow::viewShapesOf(QTreeWidgetItem *item) const {
+    // The reader adds one item under "Top" per mesh, in the store's order.
+    if (item == nullptr || item->parent() == nullptr) return {};
+    const int index = item->parent()->indexOfChild(item);
+    return sceneView_->shapesOfSource(static_cast<std::uint32_t>(index));
+}
+
+void MainWindow::showReadScene() {
+    try {
+        sceneView_->showScene(draw::fromStore());
+    } catch (const std::bad_alloc &) {
+        sceneView_->clearScene();
+    }
+    updateViewpointActions();
+}
+
+void MainWindow::updateViewpointActions() {
+    qDeleteAll(viewpointActions_);
+    viewpointActions_.clear();
+    const QStringList names = sceneView_->viewpointNames();
+    for (int i = 0; i < names.size(); ++i) {
+        // A name with '&' must not turn into a shortcut.
+        QString text = names[i];
+        auto *action = new QAction(text.replace(u'&', QStringLiteral("&&")), viewMenu_);
+        action->setObjectName(QStringLiteral("actionViewpoint%1").arg(i + 1));
+        action->setStatusTip(QStringLiteral("Shows the scene from this viewpoint"));
+        connect(action, &QAction::triggered, this, [this, i] { sceneView_->goToViewpoint(i); });
+        viewMenu_->addAction(action);
+        viewpointActions_ << action;
+    }
 }
 
 bool MainWindow::event(QEvent *event) {
@@ -246,6 +330,7 @@ void MainWindow::readFile() {
     const int result = read_in(coreFileName(sz3dmfFileName));
     handle_result(result);
     if (result != CNV_OK) return;
+    showReadScene();
     DoCaption(sz3dmfTitleName);
     toolBarSaveAction_->setEnabled(true);
     updateStatusBar(formatWithTitle(u"%s read OK", sz3dmfTitleName));
@@ -342,6 +427,8 @@ void MainWindow::handle_node_msgs(QTreeWidgetItem *item, bool expanding) {
 }
 
 void MainWindow::init_display() {
+    sceneView_->clearScene();
+    updateViewpointActions();
     hwndTV->clear();
     hPrevRootItem = nullptr;
     hPrevLev2Item = nullptr;

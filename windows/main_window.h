@@ -9,10 +9,13 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
+class QSplitter;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -20,6 +23,7 @@ class QTreeWidgetItem;
 namespace tarvex {
 
 class Dialogs;
+class SceneView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -42,6 +46,7 @@ class MainWindow : public QMainWindow {
     const QString &inputFileName() const { return sz3dmfFileName; }
     const QString &outputFileName() const { return szWrlFileName; }
     bool needsSave() const { return bNeedSave; }
+    SceneView *sceneView() const { return sceneView_; }
 
   protected:
     bool event(QEvent *event) override;
@@ -52,10 +57,14 @@ class MainWindow : public QMainWindow {
 
   private:
     void createActions();
+    void createViewActions();
     void createMenus();
+    QMenu *createViewMenu();
     void CreateAToolBar();
     void createStatusBar();
     void createTreeView();
+    // The tree and the 3D view side by side.
+    void createCentralSplitter();
 
     void open();
     // The steps Open and a drop share once the input file is chosen.
@@ -77,6 +86,11 @@ class MainWindow : public QMainWindow {
     QTreeWidgetItem *AddItemToTree(const QString &lpszItem, int nLevel);
     // Paints the window now: reading and writing keep the event loop from running.
     void paintNow();
+    // Hands what was read to the 3D view and lists its viewpoints in the View menu.
+    void showReadScene();
+    void updateViewpointActions();
+    // The shapes of the 3D view that the tree item stands for; none for "Top".
+    std::vector<int> viewShapesOf(QTreeWidgetItem *item) const;
 
     Dialogs &dialogs_;
 
@@ -96,6 +110,12 @@ class MainWindow : public QMainWindow {
     QProgressBar *hwndProgress = nullptr;
     QLabel *statusText_ = nullptr;
     QTreeWidget *hwndTV = nullptr;
+    QSplitter *splitter_ = nullptr;
+    SceneView *sceneView_ = nullptr;
+    QAction *fitAction_ = nullptr;
+    QAction *resetViewAction_ = nullptr;
+    QMenu *viewMenu_ = nullptr;
+    QList<QAction *> viewpointActions_;
 
     QIcon openIcon_;
     QIcon closedIcon_;
