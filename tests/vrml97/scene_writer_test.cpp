@@ -1,0 +1,615 @@
+#include "vrml97/scene_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "scene/texture_decode.h"
+#include "vrml_readers.h"
+
+namespace tarvex::vrml97 {
+namespace {
+
+using namespace scene;
+
+constexpr const char *kHead =
+    "#VRML V2.0 utf8\n"
+    "NavigationInfo {\n"
+    "  type [ \"EXAMINE\" \"ANY\" ]\n"
+    "}\n";
+
+std::uint32_t addNode(Scene &s, Node node, std::uint32_t parent = 0) {
+    s.nodes.push_back(std::move(node));
+    const auto index = static_cast<std::uint32_t>(s.nodes.size() - 1);
+    if (parent != kNone) s.nodes[parent].children.push_back(index);
+    return index;
+}
+
+Node shapeNode(std::uint32_t shape, std::string name = "") {
+    Node node;
+    node.kind = Node::Kind::shape;
+    node.shape = shape;
+    node.name = std::move(name);
+    return node;
+}
+
+Node useNode(std::uint32_t used) {
+    Node node;
+    node.kind = Node::Kind::use;
+    node.used = used;
+    return node;
+}
+
+Node groupNode(std::string name = "") {
+    Node node;
+    node.name = std::move(name);
+    return node;
+}
+
+Scene colouredTriangle() {
+    Scene s;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
+    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    f.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1});
+    s.shapes.push_back(Shape{{}, f});
+    addNode(s, shapeNode(0, "tri"));
+    return s;
+}
+
+constexpr const char *kColouredTriangle =
+    "DEF tri Shape {\n"
+    "  appearance Appearance {\n"
+    "    material Material {\n"
+    "      diffuseColor 0.8 0.8 0.8\n"
+    "    }\n"
+    "  }\n"
+    "  geometry IndexedFaceSet {\n"
+    "    coord Coordinate {\n"
+    "      point [\n"
+    "        0 0 0,\n"
+    "        1 0 0,\n"
+    "        0 1 0,\n"
+    "      ]\n"
+    "    }\n"
+    "    coordIndex [\n"
+    "      0, 1, 2, -1,\n"
+    "    ]\n"
+    "    color Color {\n"
+    "      color [\n"
+    "        1 0 0,\n"
+    "        0 1 0,\n"
+    "        0 0 1,\n"
+    "      ]\n"
+    "    }\n"
+    "    solid FALSE\n"
+    "  }\n"
+    "}\n";
+
+// A transform holding a group holding one point without colours: unlit in VRML, so the point
+// shows its diffuse colour as emissive.
+Scene transformWithGroup() {
+    Scene s;
+    PointSet p;
+    p.coords = s.keep(std::vector<float>{0.5f, 0, -1});
+    s.shapes.push_back(Shape{{}, p});
+    Node transform;
+    transform.kind = Node::Kind::transform;
+    transform.name = "arm";
+    transform.transform.translation = {1, 2, 3};
+    transform.transform.rotation = {0, 1, 0, 1.5f};
+    transform.transform.scale = {2, 2, 2};
+    const std::uint32_t t = addNode(s, transform);
+    const std::uint32_t g = addNode(s, groupNode(), t);
+    addNode(s, shapeNode(0), g);
+    return s;
+}
+
+constexpr const char *kTransformWithGroup =
+    "DEF arm Transform {\n"
+    "  translation 1 2 3\n"
+    "  rotation 0 1 0 1.5\n"
+    "  scale 2 2 2\n"
+    "  children [\n"
+    "    Group {\n"
+    "      children [\n"
+    "        Shape {\n"
+    "          appearance Appearance {\n"
+    "            material Material {\n"
+    "              diffuseColor 0.8 0.8 0.8\n"
+    "              emissiveColor 0.8 0.8 0.8\n"
+    "            }\n"
+    "          }\n"
+    "          geometry PointSet {\n"
+    "            coord Coordinate {\n"
+    "              point [\n"
+    "                0.5 0 -1,\n"
+    "              ]\n"
+    "            }\n"
+    "          }\n"
+    "        }\n"
+    "      ]\n"
+    "    }\n"
+    "  ]\n"
+    "}\n";
+
+// The 2x2 RGB16 sample pixmap (red green / blue white, top row first) through the decoder: VRML
+// gets the bottom row first.
+Scene texturedQuad() {
+    Scene s;
+    static const std::uint8_t image[] = {0x7C, 0x00, 0x03, 0xE0, 0x00, 0x1F, 0x7F, 0xFF};
+    Pixmap pixmap;
+    pixmap.width = pixmap.height = 2;
+    pixmap.row_bytes = 4;
+    pixmap.pixel_size = 16;
+    pixmap.type = PixelType::RGB16;
+    pixmap.image = image;
+    std::string problem;
+    std::optional<Texture> texture = decode_pixmap(pixmap, problem);
+    if (!texture) ADD_FAILURE() << problem;
+    s.textures.push_back(texture.value_or(Texture{}));
+    s.textures.back().repeat_s = false;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
+    f.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, 3, -1});
+    f.tex_coords = s.keep(std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1});
+    f.convex = false;
+    Appearance a;
+    a.texture = 0;
+    s.shapes.push_back(Shape{a, f});
+    addNode(s, shapeNode(0));
+    return s;
+}
+
+constexpr const char *kTexturedQuad =
+    "Shape {\n"
+    "  appearance Appearance {\n"
+    "    material Material {\n"
+    "      diffuseColor 0.8 0.8 0.8\n"
+    "    }\n"
+    "    texture PixelTexture {\n"
+    "      image 2 2 3\n"
+    "        0x0000FF 0xFFFFFF\n"
+    "        0xFF0000 0x00FF00\n"
+    "      repeatS FALSE\n"
+    "    }\n"
+    "  }\n"
+    "  geometry IndexedFaceSet {\n"
+    "    coord Coordinate {\n"
+    "      point [\n"
+    "        0 0 0,\n"
+    "        1 0 0,\n"
+    "        1 1 0,\n"
+    "        0 1 0,\n"
+    "      ]\n"
+    "    }\n"
+    "    coordIndex [\n"
+    "      0, 1, 2, 3, -1,\n"
+    "    ]\n"
+    "    texCoord TextureCoordinate {\n"
+    "      point [\n"
+    "        0 0,\n"
+    "        1 0,\n"
+    "        1 1,\n"
+    "        0 1,\n"
+    "      ]\n"
+    "    }\n"
+    "    solid FALSE\n"
+    "    convex FALSE\n"
+    "  }\n"
+    "}\n";
+
+std::string greenPointShape(const char *defName) {
+    return std::string(defName) +
+           "Shape {\n"
+           "  appearance Appearance {\n"
+           "    material Material {\n"
+           "      diffuseColor 0.8 0.8 0.8\n"
+           "    }\n"
+           "  }\n"
+           "  geometry PointSet {\n"
+           "    coord Coordinate {\n"
+           "      point [\n"
+           "        1 2 3,\n"
+           "      ]\n"
+           "    }\n"
+           "    color Color {\n"
+           "      color [\n"
+           "        0 1 0,\n"
+           "      ]\n"
+           "    }\n"
+           "  }\n"
+           "}\n";
+}
+
+// A use before its node (the node is written in full there, the node's own place becomes USE),
+// a use after it, and a use of a node without a name.
+Scene defAndUse() {
+    Scene s;
+    PointSet p;
+    p.coords = s.keep(std::vector<float>{1, 2, 3});
+    p.colors = s.keep(std::vector<float>{0, 1, 0});
+    s.shapes.push_back(Shape{{}, p});
+    addNode(s, useNode(3));                              // 1
+    const std::uint32_t g = addNode(s, groupNode("g"));  // 2
+    addNode(s, shapeNode(0, "box"), g);                  // 3
+    addNode(s, useNode(2));                              // 4
+    addNode(s, shapeNode(0));                            // 5
+    addNode(s, useNode(5));                              // 6
+    return s;
+}
+
+const std::string kDefAndUse = greenPointShape("DEF box ") +
+                               "DEF g Group {\n"
+                               "  children [\n"
+                               "    USE box\n"
+                               "  ]\n"
+                               "}\n"
+                               "USE g\n" +
+                               greenPointShape("DEF node5 ") + "USE node5\n";
+
+// One name four times, and names VRML does not allow as they are.
+Scene names() {
+    Scene s;
+    Viewpoint v;
+    v.name = "cam";
+    v.description = "say \"hi\"";
+    s.viewpoints.push_back(v);
+    Light l;
+    l.name = "cam";
+    s.lights.push_back(l);
+    addNode(s, groupNode("cam"));
+    addNode(s, groupNode("cam_1"));
+    addNode(s, groupNode("1st view.a"));
+    addNode(s, groupNode("USE"));
+    return s;
+}
+
+constexpr const char *kNames =
+    "#VRML V2.0 utf8\n"
+    "NavigationInfo {\n"
+    "  type [ \"EXAMINE\" \"ANY\" ]\n"
+    "  headlight FALSE\n"
+    "}\n"
+    "DEF cam Viewpoint {\n"
+    "  position 0 0 10\n"
+    "  orientation 0 0 1 0\n"
+    "  fieldOfView 0.785398\n"
+    "  description \"say \\\"hi\\\"\"\n"
+    "}\n"
+    "DEF cam_1 DirectionalLight {\n"
+    "  on TRUE\n"
+    "  intensity 1\n"
+    "  color 1 1 1\n"
+    "  direction 0 0 -1\n"
+    "}\n"
+    "DEF cam_2 Group {\n"
+    "}\n"
+    "DEF cam_1_1 Group {\n"
+    "}\n"
+    "DEF _1st_view_a Group {\n"
+    "}\n"
+    "DEF _USE Group {\n"
+    "}\n";
+
+// Lines show their diffuse colour when they have no colours of their own, not otherwise.
+Scene lines() {
+    Scene s;
+    LineSet l;
+    l.coords = s.keep(std::vector<float>{0, 0, 0, 1, 1, 1});
+    l.coord_index = s.keep(std::vector<std::int32_t>{0, 1, -1});
+    Appearance a;
+    a.material.diffuse = {1, 0.5f, 0};
+    s.shapes.push_back(Shape{a, l});
+    l.colors = s.keep(std::vector<float>{0, 0, 1});
+    l.color_per_vertex = false;
+    s.shapes.push_back(Shape{a, l});
+    addNode(s, shapeNode(0));
+    addNode(s, shapeNode(1));
+    return s;
+}
+
+std::string lineShape(const char *emissive, const char *colors) {
+    return std::string(
+               "Shape {\n"
+               "  appearance Appearance {\n"
+               "    material Material {\n"
+               "      diffuseColor 1 0.5 0\n") +
+           emissive +
+           "    }\n"
+           "  }\n"
+           "  geometry IndexedLineSet {\n"
+           "    coord Coordinate {\n"
+           "      point [\n"
+           "        0 0 0,\n"
+           "        1 1 1,\n"
+           "      ]\n"
+           "    }\n"
+           "    coordIndex [\n"
+           "      0, 1, -1,\n"
+           "    ]\n" +
+           colors +
+           "  }\n"
+           "}\n";
+}
+
+const std::string kLines =
+    lineShape("      emissiveColor 1 0.5 0\n", "") + lineShape("",
+                                                               "    color Color {\n"
+                                                               "      color [\n"
+                                                               "        0 0 1,\n"
+                                                               "      ]\n"
+                                                               "    }\n"
+                                                               "    colorPerVertex FALSE\n");
+
+Scene lightsAndWorld() {
+    Scene s;
+    s.info = {"made by hand"};
+    s.background = Color{0, 0, 0.5f};
+    s.visibility_limit = 250;
+    Light ambient;
+    ambient.kind = Light::Kind::ambient;
+    ambient.intensity = 0.3f;
+    ambient.color = {1, 0.5f, 0.25f};
+    Light point;
+    point.kind = Light::Kind::point;
+    point.intensity = 0.5f;
+    point.location = {1, 2, 3};
+    point.attenuation = {0, 1, 0};
+    point.radius = 50;
+    Light spot;
+    spot.kind = Light::Kind::spot;
+    spot.on = false;
+    spot.location = {0, 5, 0};
+    spot.direction = {0, -1, 0};
+    spot.beam_width = 0.5f;
+    spot.cut_off_angle = 0.75f;
+    s.lights = {ambient, point, spot};
+    return s;
+}
+
+constexpr const char *kLightsAndWorld =
+    "#VRML V2.0 utf8\n"
+    "WorldInfo {\n"
+    "  info [\n"
+    "    \"made by hand\"\n"
+    "  ]\n"
+    "}\n"
+    "NavigationInfo {\n"
+    "  type [ \"EXAMINE\" \"ANY\" ]\n"
+    "  headlight FALSE\n"
+    "  visibilityLimit 250\n"
+    "}\n"
+    "Background {\n"
+    "  skyColor [ 0 0 0.5 ]\n"
+    "}\n"
+    "DirectionalLight {\n"
+    "  on TRUE\n"
+    "  intensity 0\n"
+    "  ambientIntensity 0.3\n"
+    "  color 1 0.5 0.25\n"
+    "}\n"
+    "PointLight {\n"
+    "  on TRUE\n"
+    "  intensity 0.5\n"
+    "  color 1 1 1\n"
+    "  location 1 2 3\n"
+    "  attenuation 0 1 0\n"
+    "  radius 50\n"
+    "}\n"
+    "SpotLight {\n"
+    "  on FALSE\n"
+    "  intensity 1\n"
+    "  color 1 1 1\n"
+    "  location 0 5 0\n"
+    "  direction 0 -1 0\n"
+    "  attenuation 1 0 0\n"
+    "  radius 100\n"
+    "  beamWidth 0.5\n"
+    "  cutOffAngle 0.75\n"
+    "}\n";
+
+// Every index array and binding at once: per-face colours through colorIndex, per-vertex normals
+// through normalIndex, texture coordinates through texCoordIndex, two faces.
+Scene indexedBindings() {
+    Scene s;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5f, 2, 0});
+    f.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, 3, -1, 3, 2, 4, -1});
+    f.colors = s.keep(std::vector<float>{1, 0, 0, 0, 0, 1});
+    f.color_index = s.keep(std::vector<std::int32_t>{1, 0});
+    f.color_per_vertex = false;
+    f.normals = s.keep(std::vector<float>{0, 0, 1});
+    f.normal_index = s.keep(std::vector<std::int32_t>{0, 0, 0, 0, -1, 0, 0, 0, -1});
+    f.tex_coords = s.keep(std::vector<float>{0, 0, 1, 1});
+    f.tex_coord_index = s.keep(std::vector<std::int32_t>{0, 1, 1, 0, -1, 0, 1, 0, -1});
+    f.ccw = false;
+    f.crease_angle = 0.5f;
+    f.solid = true;
+    Appearance a;
+    a.material.specular = {0.25f, 0.25f, 0.25f};
+    a.material.shininess = 0.5f;
+    a.material.transparency = 0.125f;
+    a.material.ambient_intensity = 0.75f;
+    a.texture_transform = TextureTransform{{0.5f, 0.5f}, 1, {2, 3}, {0.25f, 0}};
+    s.shapes.push_back(Shape{a, f});
+    addNode(s, shapeNode(0));
+    return s;
+}
+
+constexpr const char *kIndexedBindings =
+    "Shape {\n"
+    "  appearance Appearance {\n"
+    "    material Material {\n"
+    "      diffuseColor 0.8 0.8 0.8\n"
+    "      ambientIntensity 0.75\n"
+    "      specularColor 0.25 0.25 0.25\n"
+    "      shininess 0.5\n"
+    "      transparency 0.125\n"
+    "    }\n"
+    "  }\n"
+    "  geometry IndexedFaceSet {\n"
+    "    coord Coordinate {\n"
+    "      point [\n"
+    "        0 0 0,\n"
+    "        1 0 0,\n"
+    "        1 1 0,\n"
+    "        0 1 0,\n"
+    "        0.5 2 0,\n"
+    "      ]\n"
+    "    }\n"
+    "    coordIndex [\n"
+    "      0, 1, 2, 3, -1,\n"
+    "      3, 2, 4, -1,\n"
+    "    ]\n"
+    "    color Color {\n"
+    "      color [\n"
+    "        1 0 0,\n"
+    "        0 0 1,\n"
+    "      ]\n"
+    "    }\n"
+    "    colorIndex [\n"
+    "      1, 0,\n"
+    "    ]\n"
+    "    colorPerVertex FALSE\n"
+    "    normal Normal {\n"
+    "      vector [\n"
+    "        0 0 1,\n"
+    "      ]\n"
+    "    }\n"
+    "    normalIndex [\n"
+    "      0, 0, 0, 0, -1,\n"
+    "      0, 0, 0, -1,\n"
+    "    ]\n"
+    "    texCoord TextureCoordinate {\n"
+    "      point [\n"
+    "        0 0,\n"
+    "        1 1,\n"
+    "      ]\n"
+    "    }\n"
+    "    texCoordIndex [\n"
+    "      0, 1, 1, 0, -1,\n"
+    "      0, 1, 0, -1,\n"
+    "    ]\n"
+    "    ccw FALSE\n"
+    "    creaseAngle 0.5\n"
+    "  }\n"
+    "}\n";
+
+struct Case {
+    const char *name;
+    std::function<Scene()> build;
+    std::string expected;
+};
+
+const std::vector<Case> &cases() {
+    static const std::vector<Case> all = {
+        {"coloured_triangle", colouredTriangle, kHead + std::string(kColouredTriangle)},
+        {"transform_with_group", transformWithGroup, kHead + std::string(kTransformWithGroup)},
+        {"textured_quad", texturedQuad, kHead + std::string(kTexturedQuad)},
+        {"def_and_use", defAndUse, kHead + kDefAndUse},
+        {"names", names, kNames},
+        {"lines", lines, kHead + kLines},
+        {"lights_and_world", lightsAndWorld, kLightsAndWorld},
+        {"indexed_bindings", indexedBindings, kHead + std::string(kIndexedBindings)},
+    };
+    return all;
+}
+
+// The first line where two texts differ, for a readable failure.
+std::string firstDifference(const std::string &actual, const std::string &expected) {
+    std::istringstream a(actual), e(expected);
+    std::string la, le;
+    for (int line = 1;; ++line) {
+        const bool moreA = static_cast<bool>(std::getline(a, la));
+        const bool moreE = static_cast<bool>(std::getline(e, le));
+        if (!moreA && !moreE) return "";
+        if (la != le || moreA != moreE) {
+            return "line " + std::to_string(line) + ": got \"" + (moreA ? la : "<end>") +
+                   "\", expected \"" + (moreE ? le : "<end>") + "\"";
+        }
+    }
+}
+
+TEST(vrml97_writer, WritesEachSceneExactly) {
+    for (const Case &c : cases()) {
+        const Scene scene = c.build();
+        WriteProblems problems;
+        const std::string text = write_scene_string(scene, &problems);
+        EXPECT_EQ(text, c.expected) << c.name << ": " << firstDifference(text, c.expected);
+        EXPECT_FALSE(problems.any()) << c.name;
+    }
+}
+
+TEST(vrml97_writer, EverySceneLoadsInVrmlReaders) {
+    for (const Case &c : cases()) {
+        const Scene scene = c.build();
+        EXPECT_EQ(testing::vrml_reader_complaints(write_scene_string(scene), c.name), "") << c.name;
+    }
+}
+
+// Faults a correct builder never makes still give a world every reader loads, and are counted.
+TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
+    Scene s;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, std::nanf(""), 0});
+    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5});
+    f.colors = s.keep(std::vector<float>{1, 0, 0});  // per face, but two faces below
+    f.color_per_vertex = false;
+    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5, 2, 1, 0});
+    Appearance a;
+    a.texture = 7;  // no such texture
+    s.shapes.push_back(Shape{a, f});
+    addNode(s, shapeNode(0));
+    addNode(s, shapeNode(9));  // no such shape
+    const std::uint32_t loop = addNode(s, groupNode("loop"));
+    addNode(s, useNode(loop), loop);  // a group inside itself
+    addNode(s, useNode(100));         // a use of nothing
+
+    WriteProblems problems;
+    const std::string text = write_scene_string(s, &problems);
+    EXPECT_EQ(problems.non_finite_numbers, 1u);
+    EXPECT_EQ(problems.bad_indices, 1u);
+    EXPECT_EQ(problems.dropped, 5u);  // colours, texture, shape, cycle, use of nothing
+    EXPECT_NE(text.find("        0 0 0,\n"), std::string::npos);
+    EXPECT_NE(text.find("      0, 1, 0, -1,\n"), std::string::npos);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_EQ(testing::vrml_reader_complaints(text, "mended"), "");
+}
+
+// Nesting deeper than any call stack: written iteratively, indentation capped.
+TEST(vrml97_writer, WritesDeepNestingWithoutRecursion) {
+    constexpr std::uint32_t kDepth = 100000;
+    Scene s;
+    std::uint32_t parent = 0;
+    for (std::uint32_t i = 0; i < kDepth; ++i) parent = addNode(s, groupNode(), parent);
+    const std::string text = write_scene_string(s);
+    const std::string deepest(2 * kMaxIndentLevels, ' ');
+    EXPECT_NE(text.find("\n" + deepest + "Group {\n" + deepest + "}\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\n      ]\n    }\n  ]\n}\n"));
+    std::size_t opened = 0, closed = 0;
+    for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) ++opened;
+    for (std::size_t at = 0; (at = text.find('}', at)) != std::string::npos; ++at) ++closed;
+    EXPECT_EQ(opened, kDepth + 1);  // NavigationInfo and the groups
+    EXPECT_EQ(closed, opened);
+}
+
+TEST(vrml97_writer, WritesFilesAndReportsFailedWrites) {
+    const Scene scene = colouredTriangle();
+    const std::string path = ::testing::TempDir() + "vrml97_writer_file.wrl";
+    ASSERT_EQ(write_scene_file(scene, path, false), 0);
+    std::ifstream in(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(written, kHead + std::string(kColouredTriangle));
+    std::remove(path.c_str());
+    if (std::FILE *full = std::fopen("/dev/full", "w")) {
+        std::fclose(full);
+        EXPECT_EQ(write_scene_file(scene, "/dev/full", false), 1);
+    }
+}
+
+}  // namespace
+}  // namespace tarvex::vrml97
