@@ -101,7 +101,9 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
 // (x y z each); the filled region follows the even-odd rule, as GeneralPolygon and Mesh faces
 // with hole contours mean. Appends index triples into `points` (counter-clockwise seen from the
 // side the first contour winds counter-clockwise on) to `triangles`; may append new points
-// (intersections) to `points`. False when the contours span no area.
+// (intersections) to `points`. False when the contours span no area. Indices out of range are
+// left out. Input too large or too tangled to untangle in bounded time (a self-crossing polygon
+// of many thousand edges) gets one triangle fan per contour, no new points, and false.
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
                           std::vector<std::uint32_t> &triangles);

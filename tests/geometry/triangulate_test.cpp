@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "geometry/tessellation.h"
+
+namespace {
+
+namespace g = tarvex::geometry;
+using Contours = std::vector<std::vector<std::uint32_t>>;
+
+struct Result {
+    bool ok = false;
+    std::vector<float> points;
+    std::vector<std::uint32_t> triangles;
+    double signed_area = 0;         // in the xy plane
+    std::vector<double> centroids;  // x y per triangle
+};
+
+// Points given in xy (z = 0); each contour lists its points in order.
+Result run(const std::vector<std::vector<std::pair<double, double>>> &loops) {
+    Result r;
+    Contours contours;
+    for (const auto &loop : loops) {
+        contours.emplace_back();
+        for (auto [x, y] : loop) {
+            contours.back().push_back(static_cast<std::uint32_t>(r.points.size() / 3));
+            r.points.insert(r.points.end(), {float(x), float(y), 0});
+        }
+    }
+    r.ok = g::triangulate_contours(r.points, contours, r.triangles);
+    for (std::size_t t = 0; t + 2 < r.triangles.size(); t += 3) {
+        const float *a = &r.points[3 * r.triangles[t]], *b = &r.points[3 * r.triangles[t + 1]],
+                    *c = &r.points[3 * r.triangles[t + 2]];
+        r.signed_area += ((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])) / 2.0;
+        r.centroids.push_back((a[0] + b[0] + c[0]) / 3.0);
+        r.centroids.push_back((a[1] + b[1] + c[1]) / 3.0);
+    }
+    return r;
+}
+
+bool in_box(double x, double y, double x0, double y0, double x1, double y1) {
+    return x > x0 && x < x1 && y > y0 && y < y1;
+}
+
+TEST(triangulate, even_odd_areas) {
+    struct Case {
+        const char *name;
+        std::vector<std::vector<std::pair<double, double>>> loops;
+        double area;                                // expected, worked out by hand
+        double hole_x0, hole_y0, hole_x1, hole_y1;  // a box no triangle centroid may fall in
+    };
+    const Case cases[] = {
+        {"square with square hole",
+         {{{0, 0}, {4, 0}, {4, 4}, {0, 4}}, {{1, 1}, {3, 1}, {3, 3}, {1, 3}}},
+         16 - 4,
+         1,
+         1,
+         3,
+         3},
+        {"hole wound the same way",
+         {{{0, 0}, {4, 0}, {4, 4}, {0, 4}}, {{1, 1}, {1, 3}, {3, 3}, {3, 1}}},
+         12,
+         1,
+         1,
+         3,
+         3},
+        {"U shape (concave)",
+         {{{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}}},
+         9 - 2,
+         1,
+         1,
+         2,
+         3},
+        {"collinear and repeated points",
+         {{{0, 0}, {1, 0}, {2, 0}, {2, 0}, {2, 1}, {2, 2}, {0, 2}, {0, 0}}},
+         4,
+         0,
+         0,
+         0,
+         0},
+        {"overlapping squares cancel where both cover",
+         {{{0, 0}, {2, 0}, {2, 2}, {0, 2}}, {{1, 1}, {3, 1}, {3, 3}, {1, 3}}},
+         4 + 4 - 2 * 1,
+         1,
+         1,
+         2,
+         2},
+        {"triangular hole touching a corner",
+         {{{0, 0}, {4, 0}, {4, 4}, {0, 4}}, {{0, 0}, {2, 1}, {1, 2}}},
+         16 - 1.5,
+         0,
+         0,
+         0,
+         0},
+        {"two holes side by side",
+         {{{0, 0}, {6, 0}, {6, 3}, {0, 3}},
+          {{1, 1}, {2, 1}, {2, 2}, {1, 2}},
+          {{4, 1}, {5, 1}, {5, 2}, {4, 2}}},
+         18 - 2,
+         1,
+         1,
+         2,
+         2},
+        {"bow tie crossing itself",
+         {{{0, 0}, {2, 2}, {2, 0}, {0, 2}}},
+         2,  // two triangles of area 1 meeting at (1, 1)
+         0,
+         0,
+         0,
+         0},
+    };
+    for (const Case &c : cases) {
+        const Result r = run(c.loops);
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(r.ok);
+        // Every triangle counter-clockwise: the area sums without cancelling.
+        EXPECT_NEAR(std::abs(r.signed_area), c.area, 1e-5) << c.name;
+        EXPECT_GT(r.signed_area, 0) << c.name;
+        for (std::size_t t = 0; t < r.centroids.size(); t += 2)
+            EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], c.hole_x0, c.hole_y0, c.hole_x1,
+                                c.hole_y1))
+                << c.name;
+    }
+}
+
+TEST(triangulate, star_fills_the_tips_not_the_centre) {
+    // q-genpoly-star0. The edges cross at (-1.5,0), (1.5,0), (1.8,-0.4), (0,-1), (-1.8,-0.4),
+    // the centre pentagon (area 2.4). The tips are triangles of area 3, 1.8, 0.3, 0.3 and 1.8:
+    // 7.2 together, which is also the shoelace area 12 minus twice the doubly covered pentagon.
+    const Result r = run({{{0, 2}, {-3, -2}, {3, 0}, {-3, 0}, {3, -2}}});
+    EXPECT_TRUE(r.ok);
+    EXPECT_NEAR(r.signed_area, 7.2, 1e-5);
+    EXPECT_EQ(r.points.size() / 3, 5u + 5u);  // the five crossings were added
+    const double pentagon[5][2] = {{-1.5, 0}, {1.5, 0}, {1.8, -0.4}, {0, -1}, {-1.8, -0.4}};
+    for (std::size_t t = 0; t < r.centroids.size(); t += 2) {
+        bool inside = true;  // the pentagon is listed clockwise
+        for (int k = 0; k < 5; ++k) {
+            const double *a = pentagon[k], *b = pentagon[(k + 1) % 5];
+            const double o = (b[0] - a[0]) * (r.centroids[t + 1] - a[1]) -
+                             (b[1] - a[1]) * (r.centroids[t] - a[0]);
+            inside &= o < 0;
+        }
+        EXPECT_FALSE(inside) << r.centroids[t] << " " << r.centroids[t + 1];
+    }
+    for (std::size_t k = 15; k < r.points.size(); k += 3) EXPECT_EQ(r.points[k + 2], 0);
+}
+
+TEST(triangulate, winding_follows_the_first_contour_in_any_plane) {
+    // A clockwise square in a tilted plane (y, z) = t (0.6, 0.8): triangles must wind the same
+    // way around the plane's normal as the contour does.
+    std::vector<float> pts;
+    const double sq[4][2] = {{0, 0}, {0, 2}, {2, 2}, {2, 0}};  // clockwise in (x, t)
+    for (auto &p : sq) pts.insert(pts.end(), {float(p[0]), float(0.6 * p[1]), float(0.8 * p[1])});
+    Contours contours{{0, 1, 2, 3}};
+    std::vector<std::uint32_t> tris;
+    ASSERT_TRUE(g::triangulate_contours(pts, contours, tris));
+    ASSERT_EQ(tris.size(), 6u);
+    // In-plane axes (1,0,0) and (0,0.6,0.8) have the cross product (0,-0.8,0.6); the contour runs
+    // clockwise in them, so its Newell normal is 4 (0,0.8,-0.6). Each triangle's normal must point
+    // the same way, and the areas add up to 4.
+    double area = 0;
+    for (std::size_t t = 0; t < tris.size(); t += 3) {
+        const float *a = &pts[3 * tris[t]], *b = &pts[3 * tris[t + 1]], *c = &pts[3 * tris[t + 2]];
+        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                             u[0] * v[1] - u[1] * v[0]};
+        EXPECT_GT(n[1] * 0.8 - n[2] * 0.6, 0);
+        area += std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
+    }
+    EXPECT_NEAR(area, 4, 1e-5);
+}
+
+TEST(triangulate, no_area_is_refused) {
+    const Result line = run({{{0, 0}, {1, 0}, {2, 0}}});
+    EXPECT_FALSE(line.ok);
+    EXPECT_TRUE(line.triangles.empty());
+    EXPECT_FALSE(run({}).ok);
+    EXPECT_FALSE(run({{{1, 1}, {1, 1}, {1, 1}}}).ok);
+    // A contour traced twice cancels itself out.
+    EXPECT_FALSE(run({{{0, 0}, {1, 0}, {0, 1}}, {{0, 0}, {1, 0}, {0, 1}}}).ok);
+    // Indices out of range are ignored, not read.
+    std::vector<float> pts{0, 0, 0, 1, 0, 0, 0, 1, 0};
+    Contours contours{{0, 1, 99, 2}};
+    std::vector<std::uint32_t> tris;
+    EXPECT_TRUE(g::triangulate_contours(pts, contours, tris));
+    EXPECT_EQ(tris.size(), 3u);
+}
+
+TEST(triangulate, large_concave_polygon_is_filled_exactly) {
+    // A comb of 1000 teeth (4003 points): each tooth 1 wide and 10 high on a 2000 x 2 base, with
+    // 1-wide gaps: area 4000 + 1000 x 10.
+    std::vector<std::pair<double, double>> comb{{0, 0}, {2000, 0}, {2000, 2}};
+    for (int t = 999; t >= 0; --t) {
+        comb.push_back({2.0 * t + 1, 2});
+        comb.push_back({2.0 * t + 1, 12});
+        comb.push_back({2.0 * t, 12});
+        comb.push_back({2.0 * t, 2});
+    }
+    const Result r = run({comb});
+    EXPECT_TRUE(r.ok);
+    EXPECT_NEAR(r.signed_area, 4000 + 1000 * 10, 1e-3);
+    for (std::size_t t = 0; t < r.centroids.size(); t += 2)  // nothing in the first gap
+        EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], 1, 2, 2, 12));
+}
+
+TEST(triangulate, hostile_self_crossing_polygon_ends_quickly) {
+    // A {n/k} star polygon: every edge crosses thousands of others.
+    const std::uint32_t n = 100001, k = 50000;
+    std::vector<float> pts;
+    Contours contours(1);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * ((std::uint64_t{i} * k) % n) / n;
+        pts.insert(pts.end(), {float(std::cos(a)), float(std::sin(a)), 0});
+        contours[0].push_back(i);
+    }
+    std::vector<std::uint32_t> tris;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(g::triangulate_contours(pts, contours, tris));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 30);
+    EXPECT_EQ(pts.size(), 3u * n);  // no crossings left behind
+    for (std::uint32_t i : tris) EXPECT_LT(i, n);
+}
+
+}  // namespace
