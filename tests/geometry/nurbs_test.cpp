@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "surface_checks.h"
+
+namespace {
+
+using namespace geometry_test;
+namespace g = tarvex::geometry;
+using M = g::Subdivision::Method;
+
+TEST(nurbs, rational_circle_with_premultiplied_points_lies_on_the_unit_circle) {
+    // Nine points of a quadratic circle; the corner points (±1, ±1) carry weight √2/2 and are
+    // stored multiplied by it.
+    const float w = std::sqrt(2.0f) / 2;
+    const std::vector<float> pts = {1, 0, 0,  1,  w, w, 0, w,  0, 1, 0, 1,  -w, w, 0, w, -1, 0,
+                                    0, 1, -w, -w, 0, w, 0, -1, 0, 1, w, -w, 0,  w, 1, 0, 0,  1};
+    const std::vector<float> knots = {0, 0, 0, 0.25f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1, 1, 1};
+    for (g::Subdivision s :
+         {g::Subdivision{M::constant, 6, 1}, g::Subdivision{M::world_space, 0.1f, 0},
+          g::Subdivision{M::screen_space, 1, 1}}) {
+        const auto line = g::tessellate_nurb_curve({3, pts, knots}, s);
+        ASSERT_TRUE(line);
+        const std::size_t n = line->coords.size() / 3;
+        ASSERT_GE(n, 9u);
+        for (std::size_t i = 0; i < n; ++i) {
+            const float *p = &line->coords[3 * i];
+            EXPECT_NEAR(std::hypot(p[0], p[1]), 1, 1e-6);
+        }
+        EXPECT_EQ(line->coord_index.size(), n + 1);
+        EXPECT_EQ(line->coord_index.back(), -1);
+        // Closed: it starts and ends at (1, 0).
+        EXPECT_NEAR(line->coords[0], 1, 1e-6);
+        EXPECT_NEAR(line->coords[3 * n - 3], 1, 1e-6);
+    }
+    // 6 segments in each of the 4 spans.
+    EXPECT_EQ(g::tessellate_nurb_curve({3, pts, knots}, {M::constant, 6, 1})->coords.size(),
+              3u * 25);
+}
+
+TEST(nurbs, inconsistent_data_is_refused) {
+    const std::vector<float> line = {0, 0, 0, 1, 2, 0, 0, 1, 4, 0, 0, 1};
+    struct Case {
+        const char *what;
+        std::uint32_t order;
+        std::vector<float> points, knots;
+    };
+    const Case cases[] = {
+        {"order 1", 1, line, {0, 1, 2, 3}},
+        {"more order than points", 4, line, {0, 0, 0, 0, 1, 1, 1}},
+        {"knot count", 2, line, {0, 0, 1, 1}},
+        {"decreasing knots", 2, line, {0, 0, 1, 0.5f, 1}},
+        {"empty range", 2, line, {1, 1, 1, 1, 1}},
+        {"not a number", 2, line, {0, 0, NAN, 1, 1}},
+        {"partial point", 2, {0, 0, 0, 1, 2, 0, 0, 1, 4}, {0, 0, 1, 1}},
+        {"order far too high", 100, line, std::vector<float>(103, 0)},
+    };
+    for (const Case &c : cases)
+        EXPECT_FALSE(g::tessellate_nurb_curve({c.order, c.points, c.knots}, {})) << c.what;
+    const std::vector<float> knots = {0, 0, 0.5f, 1, 1};
+    const auto ok = g::tessellate_nurb_curve({2, line, knots}, {M::constant, 2, 1});
+    ASSERT_TRUE(ok);
+    // Two linear spans, 2 segments each: x = 0, 1, 2, 3, 4.
+    ASSERT_EQ(ok->coords.size(), 15u);
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(ok->coords[3 * i], i, 1e-6);
+}
+
+// A bilinear patch over the unit square in z = 0.
+const std::vector<float> kSquare = {0, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 1, 1, 0, 1};
+const std::vector<float> kLinear = {0, 0, 1, 1};
+
+// A closed linear trim loop through (u, v) corners, weight 1.
+std::vector<float> ring(double lo, double hi) {
+    return {float(lo), float(lo), 1,         float(hi), float(lo), 1,         float(hi), float(hi),
+            1,         float(lo), float(hi), 1,         float(lo), float(lo), 1};
+}
+const std::vector<float> kRingKnots = {0, 0, 1, 2, 3, 4, 4};
+
+TEST(nurbs, patch_grid_positions_and_normals) {
+    bool trimmed = false;
+    const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, {},
+                                            {M::constant, 4, 4}, trimmed);
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(trimmed);  // nothing to trim
+    ASSERT_EQ(s->coords.size(), 3u * 25);
+    EXPECT_EQ(faces(*s).size(), 32u);
+    for (std::size_t i = 0; i < 25; ++i) {
+        EXPECT_NEAR(s->coords[3 * i], (i % 5) / 4.0, 1e-6);
+        EXPECT_NEAR(s->coords[3 * i + 1], (i / 5) / 4.0, 1e-6);
+        EXPECT_NEAR(normal(*s, i).z, 1, 1e-6);
+    }
+    for (const Face &f : faces(*s)) EXPECT_GT(face_normal(*s, f).z, 0);
+
+    // q-nurbpatch: orders 4 and 3, 3 rows of 4; clamped knots put the grid's corners on the
+    // corner control points.
+    const std::vector<float> pts = {-3, -2, 0, 1, -1, -2, 2, 1, 1, -2, 0,  1, 3, -2, 0,  1,
+                                    -3, 0,  0, 1, -1, 0,  2, 1, 1, 0,  -2, 1, 3, 0,  -2, 1,
+                                    -3, 2,  0, 1, -1, 2,  0, 1, 1, 2,  0,  1, 3, 2,  0,  1};
+    const std::vector<float> uk = {0, 0, 0, 0, 1, 1, 1, 1}, vk = {0, 0, 0, 1, 1, 1};
+    const auto q =
+        g::tessellate_nurb_patch({4, 3, 3, 4, pts, uk, vk}, {}, {M::constant, 10, 6}, trimmed);
+    ASSERT_TRUE(q);
+    const std::size_t n = q->coords.size() / 3;
+    ASSERT_EQ(n, 11u * 7u);
+    const float corners[4][3] = {{-3, -2, 0}, {3, -2, 0}, {-3, 2, 0}, {3, 2, 0}};
+    const std::size_t at[4] = {0, 10, n - 11, n - 1};
+    for (int c = 0; c < 4; ++c)
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(q->coords[3 * at[c] + k], corners[c][k], 1e-5);
+    // Wrong knot count for the columns: refused.
+    EXPECT_FALSE(g::tessellate_nurb_patch({4, 3, 3, 4, pts, vk, uk}, {}, {}, trimmed));
+}
+
+TEST(nurbs, trim_loops_keep_the_even_odd_inside) {
+    // 8 x 8 cells of 1/8 over the unit square: a loop round [0.25, 0.75]² keeps its 4 x 4 cells;
+    // adding a loop round the whole square keeps the other 48 cells instead.
+    const std::vector<float> inner = ring(0.25, 0.75), outer = ring(0, 1);
+    const std::vector<std::vector<g::NurbCurve>> just_inner = {{{2, inner, kRingKnots}}};
+    const std::vector<std::vector<g::NurbCurve>> both = {{{2, outer, kRingKnots}},
+                                                         {{2, inner, kRingKnots}}};
+    const std::vector<float> bad_knots = {0, 1, 2, 3, 4, 5, 6, 7};
+    const std::vector<std::vector<g::NurbCurve>> broken = {{{2, inner, bad_knots}}};
+    struct Case {
+        const std::vector<std::vector<g::NurbCurve>> *loops;
+        std::size_t triangles;
+        bool trimmed;
+    };
+    const Case cases[] = {
+        {&just_inner, 4 * 4 * 2, true}, {&both, 48 * 2, true}, {&broken, 128, false}};
+    for (const Case &c : cases) {
+        bool trimmed = !c.trimmed;
+        const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, *c.loops,
+                                                {M::constant, 8, 8}, trimmed);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(trimmed, c.trimmed);
+        const auto fs = faces(*s);
+        EXPECT_EQ(fs.size(), c.triangles);
+        if (c.loops == &just_inner)
+            for (const Face &f : fs)
+                for (std::int32_t i : f.index) {
+                    EXPECT_GE(s->coords[3 * i], 0.25f - 1e-6f);
+                    EXPECT_LE(s->coords[3 * i], 0.75f + 1e-6f);
+                }
+    }
+}
+
+}  // namespace
