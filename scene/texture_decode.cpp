@@ -84,6 +84,39 @@ std::uint8_t *decodePixel(const std::uint8_t *p, PixelType type, bool little, st
     return out;
 }
 
+// (u', v') = L (u, v) + t, L row-major.
+struct Affine2 {
+    double l[4];
+    double t[2];
+};
+
+// VRML 97 writes the texture transform as Tc' = -C S R C T Tc. Read with column vectors (the
+// order its own text gives: the texture coordinates are translated first) that is
+// -C + S R (C + T + p); Coin reads it with row vectors, C + T + R S (p - C), the order of the
+// Transform node. A transform is written only where both readings give `target`, so that every
+// browser shows the same picture.
+bool mapsLike(const TextureTransform &t, const Affine2 &target, double tolerance) {
+    const double c = std::cos(t.rotation), s = std::sin(t.rotation);
+    for (const auto [u, v] : {std::array<double, 2>{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
+        const double wantU = target.l[0] * u + target.l[1] * v + target.t[0];
+        const double wantV = target.l[2] * u + target.l[3] * v + target.t[1];
+        // Column reading.
+        const double au = u + t.translation[0] + t.center[0];
+        const double av = v + t.translation[1] + t.center[1];
+        const double columnU = t.scale[0] * (c * au - s * av) - t.center[0];
+        const double columnV = t.scale[1] * (s * au + c * av) - t.center[1];
+        // Row reading.
+        const double bu = t.scale[0] * (u - t.center[0]), bv = t.scale[1] * (v - t.center[1]);
+        const double rowU = c * bu - s * bv + t.center[0] + t.translation[0];
+        const double rowV = s * bu + c * bv + t.center[1] + t.translation[1];
+        if (!(std::fabs(columnU - wantU) <= tolerance && std::fabs(columnV - wantV) <= tolerance &&
+              std::fabs(rowU - wantU) <= tolerance && std::fabs(rowV - wantV) <= tolerance)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Texture> decode_pixmap(const Pixmap &pixmap, std::string &problem) {
@@ -165,44 +198,49 @@ std::optional<TextureTransform> uv_transform_to_vrml(const float m[3][3]) {
     if (m[0][2] != 0 || m[1][2] != 0 || m[2][2] == 0) return std::nullopt;
     const double w = m[2][2];
     // Column form: (u', v') = L (u, v) + t.
-    const double l00 = m[0][0] / w, l01 = m[1][0] / w, l10 = m[0][1] / w, l11 = m[1][1] / w;
-    const double t0 = m[2][0] / w, t1 = m[2][1] / w;
+    const Affine2 target{{m[0][0] / w, m[1][0] / w, m[0][1] / w, m[1][1] / w},
+                         {m[2][0] / w, m[2][1] / w}};
+    const double *l = target.l;
+    const double size =
+        std::max({std::fabs(l[0]), std::fabs(l[1]), std::fabs(l[2]), std::fabs(l[3])});
+    const double det = l[0] * l[3] - l[1] * l[2];
+    if (!(std::fabs(det) > 1e-12 * size * size)) return std::nullopt;
 
-    // VRML's Tc' = -C S R C T Tc with center 0 is S R (Tc + T): L must be S R, a rotation
-    // followed by a scale along the axes. Its first row then is sx (cos, -sin).
-    const double sx = std::hypot(l00, l01);
-    const double det = l00 * l11 - l01 * l10;
-    const double size = std::max({std::fabs(l00), std::fabs(l01), std::fabs(l10), std::fabs(l11)});
-    if (sx == 0 || std::fabs(det) <= 1e-12 * size * size) return std::nullopt;
-    const double cosA = l00 / sx, sinA = -l01 / sx;
-    const double sy = l10 * sinA + l11 * cosA;
-    // T = L^-1 t.
-    const double tx = (l11 * t0 - l01 * t1) / det;
-    const double ty = (-l10 * t0 + l00 * t1) / det;
-
+    // L = S R: its first row is sx (cos, -sin), its second sy (sin, cos).
+    const double sx = std::hypot(l[0], l[1]);
+    const double cosA = l[0] / sx, sinA = -l[1] / sx;
+    const double sy = l[2] * sinA + l[3] * cosA;
     TextureTransform result;
     result.rotation = static_cast<float>(std::atan2(sinA, cosA));
     result.scale[0] = static_cast<float>(sx);
     result.scale[1] = static_cast<float>(sy);
-    result.translation[0] = static_cast<float>(tx);
-    result.translation[1] = static_cast<float>(ty);
-    if (!std::isfinite(result.translation[0]) || !std::isfinite(result.translation[1]) ||
-        !std::isfinite(result.scale[1])) {
-        return std::nullopt;
-    }
 
-    // Accept only what maps the corners of texture space where M does, in float precision: a
-    // linear part that is not S R (shear, say) fails here.
-    const double c = std::cos(result.rotation), s = std::sin(result.rotation);
-    const double tolerance = 1e-5 * (1 + size + std::fabs(t0) + std::fabs(t1));
-    for (const auto [u, v] : {std::array<double, 2>{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
-        const double pu = u + result.translation[0], pv = v + result.translation[1];
-        const double vu = result.scale[0] * (c * pu - s * pv);
-        const double vv = result.scale[1] * (s * pu + c * pv);
-        const double mu = l00 * u + l01 * v + t0, mv = l10 * u + l11 * v + t1;
-        if (std::fabs(vu - mu) > tolerance || std::fabs(vv - mv) > tolerance) return std::nullopt;
+    // The translation: first with the centre at 0, else with T = -2C, where both readings agree
+    // whenever L + I is invertible: C = -(L + I)^-1 t, T = t + (L - I) C.
+    const double t0 = target.t[0], t1 = target.t[1];
+    const double p0 = l[0] + 1, p1 = l[1], p2 = l[2], p3 = l[3] + 1;
+    const double pDet = p0 * p3 - p1 * p2;
+    struct Placement {
+        double center[2], translation[2];
+    };
+    std::array<Placement, 2> candidates{};
+    candidates[0] = {{0, 0}, {t0, t1}};
+    std::size_t count = 1;
+    if (pDet != 0) {
+        const double c0 = -(p3 * t0 - p1 * t1) / pDet, c1 = -(-p2 * t0 + p0 * t1) / pDet;
+        candidates[1] = {{c0, c1},
+                         {t0 + (l[0] - 1) * c0 + l[1] * c1, t1 + l[2] * c0 + (l[3] - 1) * c1}};
+        count = 2;
     }
-    return result;
+    const double tolerance = 1e-5 * (1 + size + std::fabs(t0) + std::fabs(t1));
+    for (std::size_t i = 0; i < count; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            result.center[k] = static_cast<float>(candidates[i].center[k]);
+            result.translation[k] = static_cast<float>(candidates[i].translation[k]);
+        }
+        if (mapsLike(result, target, tolerance)) return result;
+    }
+    return std::nullopt;
 }
 
 }  // namespace tarvex::scene

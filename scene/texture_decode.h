@@ -34,10 +34,11 @@ std::optional<PixelType> pixel_type_from_word(std::string_view word);
 std::optional<PixelType> pixel_type_from_number(std::uint32_t number);
 
 // A ShaderUVTransform M (surface uv to texture uv as (u', v', w') = (u, v, 1) * M, translation in
-// the third row) as the VRML TextureTransform that maps texture coordinates the same way, when
-// one exists: M affine (after dividing by m[2][2]), its linear part a rotation followed by a
-// scale along the axes (mirroring included) and invertible. nullopt otherwise: the builder then
-// bakes M into the texture coordinates.
+// the third row) as a VRML TextureTransform that maps texture coordinates the same way under
+// both readings browsers give VRML's formula (see texture_decode.cpp): M affine (after dividing
+// by m[2][2]), invertible, and its linear part a rotation and a scale that commute (a uniform
+// scale, mirroring included, or a rotation by 0 or pi). nullopt otherwise: the builder then bakes
+// M into the texture coordinates, which every browser shows alike.
 std::optional<TextureTransform> uv_transform_to_vrml(const float m[3][3]);
 
 }  // namespace tarvex::scene

@@ -135,12 +135,20 @@ struct Uv {
     double u, v;
 };
 
-// What VRML does to texture coordinates: Tc' = -C S R C T Tc.
-Uv vrmlMap(const TextureTransform &t, Uv p) {
+// VRML's Tc' = -C S R C T Tc read with column vectors (translation first) ...
+Uv columnMap(const TextureTransform &t, Uv p) {
     const double u = p.u + t.translation[0] + t.center[0];
     const double v = p.v + t.translation[1] + t.center[1];
     const double c = std::cos(t.rotation), s = std::sin(t.rotation);
     return {t.scale[0] * (c * u - s * v) - t.center[0], t.scale[1] * (s * u + c * v) - t.center[1]};
+}
+
+// ... and with row vectors, as Coin applies it (measured through its texture matrix).
+Uv rowMap(const TextureTransform &t, Uv p) {
+    const double u = t.scale[0] * (p.u - t.center[0]), v = t.scale[1] * (p.v - t.center[1]);
+    const double c = std::cos(t.rotation), s = std::sin(t.rotation);
+    return {c * u - s * v + t.center[0] + t.translation[0],
+            s * u + c * v + t.center[1] + t.translation[1]};
 }
 
 // What the ShaderUVTransform does: (u', v', w') = (u, v, 1) M, divided by w'.
@@ -152,45 +160,56 @@ Uv matrixMap(const float m[3][3], Uv p) {
 
 void expectSameMapping(const float m[3][3], const TextureTransform &t, const char *what) {
     for (const Uv p : {Uv{0, 0}, Uv{1, 0}, Uv{0, 1}, Uv{0.3, 0.7}, Uv{-2, 5}}) {
-        const Uv a = matrixMap(m, p), b = vrmlMap(t, p);
-        EXPECT_NEAR(a.u, b.u, 1e-4) << what << " at " << p.u << "," << p.v;
-        EXPECT_NEAR(a.v, b.v, 1e-4) << what << " at " << p.u << "," << p.v;
+        const Uv want = matrixMap(m, p);
+        for (const Uv got : {columnMap(t, p), rowMap(t, p)}) {
+            EXPECT_NEAR(got.u, want.u, 1e-4) << what << " at " << p.u << "," << p.v;
+            EXPECT_NEAR(got.v, want.v, 1e-4) << what << " at " << p.u << "," << p.v;
+        }
     }
 }
 
-// Matrices made from VRML transforms (centre included, mirroring included) come back as a
-// transform that maps every sample uv where the matrix does.
+// Matrices made from VRML transforms come back as a transform that maps every sample uv where
+// the matrix does, under both readings; where rotation and scale do not commute no single
+// transform can, and the matrix is left to the builder.
 TEST(texture_decode, TurnsUvMatricesIntoTextureTransformsThatMapTheSame) {
-    const TextureTransform sources[] = {
-        {},
-        {{0, 0}, 0, {2, 3}, {0, 0}},
-        {{0, 0}, 0, {1, 1}, {0.25f, -0.5f}},
-        {{0.5f, 0.5f}, 0.7f, {1, 1}, {0, 0}},
-        {{0.5f, 0.25f}, -2.0f, {4, 0.5f}, {0.1f, 0.2f}},
-        {{0, 0}, 1.0f, {-1, 2}, {3, 0}},
+    const struct {
+        TextureTransform source;
+        bool expressible;
+    } cases[] = {
+        {{}, true},
+        {{{0, 0}, 0, {2, 3}, {0, 0}}, true},
+        {{{0, 0}, 0, {1, 1}, {0.25f, -0.5f}}, true},
+        {{{0, 0}, 0, {2, 3}, {-0.1f, -0.2f}}, true},  // q-uv-transform's second matrix
+        {{{0.5f, 0.5f}, 0.7f, {1, 1}, {0, 0}}, true},
+        {{{0.5f, 0.25f}, -2.0f, {0.5f, 0.5f}, {0.1f, 0.2f}}, true},
+        {{{0, 0}, 3.14159265f, {-1, 2}, {3, 0}}, true},
+        {{{0, 0}, 1.0f, {-1, 2}, {3, 0}}, false},
+        {{{0.5f, 0.25f}, -2.0f, {4, 0.5f}, {0.1f, 0.2f}}, false},
     };
-    for (const TextureTransform &source : sources) {
-        const Uv t = vrmlMap(source, {0, 0}), x = vrmlMap(source, {1, 0}),
-                 y = vrmlMap(source, {0, 1});
+    for (const auto &c : cases) {
+        const Uv t = columnMap(c.source, {0, 0}), x = columnMap(c.source, {1, 0}),
+                 y = columnMap(c.source, {0, 1});
         const float m[3][3] = {{float(x.u - t.u), float(x.v - t.v), 0},
                                {float(y.u - t.u), float(y.v - t.v), 0},
                                {float(t.u), float(t.v), 1}};
         const auto result = uv_transform_to_vrml(m);
-        ASSERT_TRUE(result) << source.rotation;
-        expectSameMapping(m, *result, "from VRML");
+        ASSERT_EQ(result.has_value(), c.expressible) << c.source.rotation;
+        if (result) expectSameMapping(m, *result, "from VRML");
     }
 }
 
 TEST(texture_decode, TurnsAQuarterTurnIntoTheFieldsWorkedOutByHand) {
-    // u' = 1 - v, v' = u: a quarter turn, then a shift by (1, 0); with centre 0 VRML turns
-    // (u, v) + T, so T = (0, -1).
+    // u' = 1 - v, v' = u: L turns a quarter, t = (1, 0). With T = -2C both readings give
+    // t = -(L + I) C, so C = (-0.5, 0.5) and T = (1, -1).
     const float m[3][3] = {{0, 1, 0}, {-1, 0, 0}, {1, 0, 1}};
     const auto t = uv_transform_to_vrml(m);
     ASSERT_TRUE(t);
     EXPECT_NEAR(t->rotation, std::numbers::pi / 2, 1e-6);
     EXPECT_NEAR(t->scale[0], 1, 1e-6);
     EXPECT_NEAR(t->scale[1], 1, 1e-6);
-    EXPECT_NEAR(t->translation[0], 0, 1e-6);
+    EXPECT_NEAR(t->center[0], -0.5, 1e-6);
+    EXPECT_NEAR(t->center[1], 0.5, 1e-6);
+    EXPECT_NEAR(t->translation[0], 1, 1e-6);
     EXPECT_NEAR(t->translation[1], -1, 1e-6);
     expectSameMapping(m, *t, "quarter turn");
 }
