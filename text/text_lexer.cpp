@@ -41,14 +41,13 @@ constexpr std::array<CharClass, 256> makeClasses() {
 }
 constexpr std::array<CharClass, 256> kClass = makeClasses();
 
-// Bytes that continue a word (commas included) and a number (commas end it).
-constexpr std::array<bool, 256> makeContinues(bool comma) {
+// Bytes that continue a token.
+constexpr std::array<bool, 256> makeContinues() {
     std::array<bool, 256> table{};
-    for (int c = 0; c < 256; ++c) table[c] = kClass[c] == cWord || (comma && kClass[c] == cComma);
+    for (int c = 0; c < 256; ++c) table[c] = kClass[c] == cWord;
     return table;
 }
-constexpr std::array<bool, 256> kWordChar = makeContinues(true);
-constexpr std::array<bool, 256> kNumberChar = makeContinues(false);
+constexpr std::array<bool, 256> kTokenChar = makeContinues();
 
 CharClass classOf(char c) {
     return kClass[static_cast<unsigned char>(c)];
@@ -222,15 +221,30 @@ Token Lexer::next() {
 }
 
 Token Lexer::word(std::size_t start) {
+    // Commas the word ends with stay in it (`Apple Computer, Inc.`); commas between two words
+    // (`True,2`) separate them.
     std::size_t p = start;
+    std::size_t wordEnd = start;  // just past the last byte that is not a comma
     for (;;) {
-        while (kWordChar[static_cast<unsigned char>(buf_[p])]) ++p;
-        if (p != end_) break;
-        bool ok = false;
-        const std::size_t shift = refill(start, ok);
-        start -= shift;
-        p -= shift;
-        if (!ok) break;
+        const auto c = static_cast<unsigned char>(buf_[p]);
+        if (kTokenChar[c]) {
+            if (p != wordEnd) {
+                p = wordEnd;
+                break;
+            }
+            wordEnd = ++p;
+        } else if (c == ',') {
+            ++p;
+        } else if (p == end_) {
+            bool ok = false;
+            const std::size_t shift = refill(start, ok);
+            start -= shift;
+            p -= shift;
+            wordEnd -= shift;
+            if (!ok) break;
+        } else {
+            break;
+        }
     }
     pos_ = p;
     return nameToken(std::string_view(buf_.get() + start, p - start), line_);
@@ -259,7 +273,7 @@ Token Lexer::numberOrWord(std::size_t start) {
             token.plain = digits <= 15;
             token.decimals = static_cast<std::uint8_t>(token.plain ? decimals : 0);
         }
-        if (digits != 0 && !kNumberChar[static_cast<unsigned char>(*q)] && q != buf_.get() + end_) {
+        if (digits != 0 && !kTokenChar[static_cast<unsigned char>(*q)] && q != buf_.get() + end_) {
             token.kind = TokenKind::Number;
             token.magnitude = magnitude;
             token.overflow = integerDigits > 19;
@@ -270,7 +284,7 @@ Token Lexer::numberOrWord(std::size_t start) {
     }
     std::size_t p = start;
     for (;;) {
-        while (kNumberChar[static_cast<unsigned char>(buf_[p])]) ++p;
+        while (kTokenChar[static_cast<unsigned char>(buf_[p])]) ++p;
         if (p != end_) break;
         bool ok = false;
         const std::size_t shift = refill(start, ok);

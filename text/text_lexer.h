@@ -7,8 +7,8 @@
 //
 // Lexical rules: blanks, tabs, line ends (LF, CR LF, CR alone), commas between tokens and NUL
 // bytes separate tokens; `#` comments out the rest of its line; `(`, `)`, `|` and `"` end any
-// token they touch. A comma inside a word stays part of it (custom type names such as
-// `Apple Computer, Inc.:NameElement` keep theirs) but ends a number.
+// token they touch. Commas a word ends with stay in it, so that custom type names such as
+// `Apple Computer, Inc.:NameElement` keep theirs; other commas separate tokens.
 #pragma once
 
 #include <cstdint>
