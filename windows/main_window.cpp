@@ -139,7 +139,7 @@ void MainWindow::createViewActions() {
     connect(fitAction_, &QAction::triggered, this, [this] { sceneView_->fitToWindow(); });
     resetViewAction_ = make(QStringLiteral("&Reset View"), "actionResetView",
                             QStringLiteral("Shows the scene from its first viewpoint"));
-    resetViewAction_->setShortcut(QKeySequence(Qt::Key_Home));
+    resetViewAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(resetViewAction_, &QAction::triggered, this, [this] { sceneView_->resetView(); });
     // Also on the window itself, so that the keys work wherever the focus is.
     addAction(fitAction_);
