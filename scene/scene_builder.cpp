@@ -1,0 +1,608 @@
+// The walk over the object tree: groups as an explicit stack of frames (a file may nest groups a
+// million deep), state objects changing the frame's state, drawables handed to the geometry
+// code, References re-entering their targets with a cycle check and an expansion budget.
+#include "scene/scene_builder.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "scene/builder.h"
+
+namespace tarvex::scene {
+
+using format::ObjectTree;
+using format::ObjectType;
+
+namespace {
+
+// How much the scene may grow through References: this many times the input's values.
+constexpr std::uint64_t kExpansionFactor = 50;
+
+bool is_geometry(ObjectType t) {
+    switch (t) {
+        case ObjectType::Point:
+        case ObjectType::Line:
+        case ObjectType::PolyLine:
+        case ObjectType::Triangle:
+        case ObjectType::Polygon:
+        case ObjectType::GeneralPolygon:
+        case ObjectType::Box:
+        case ObjectType::TriGrid:
+        case ObjectType::Polyhedron:
+        case ObjectType::Mesh:
+        case ObjectType::TriMesh:
+        case ObjectType::Ellipse:
+        case ObjectType::NURBCurve:
+        case ObjectType::NURBPatch:
+        case ObjectType::Ellipsoid:
+        case ObjectType::Cylinder:
+        case ObjectType::Disk:
+        case ObjectType::Cone:
+        case ObjectType::Torus:
+        case ObjectType::Marker:
+        case ObjectType::PixmapMarker:
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct GroupInfo {
+    ObjectType kind = ObjectType::DisplayGroup;
+    std::uint32_t flags = 0;
+};
+constexpr std::uint32_t kIsInline = 1, kDoNotDraw = 2;
+
+}  // namespace
+
+bool equal_words(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::optional<std::uint32_t> FieldReader::next_bits(
+    std::initializer_list<std::pair<std::string_view, std::uint32_t>> names) {
+    if (!next_is_word()) return next_uint();
+    std::uint32_t bits = 0;
+    while (next_is_word()) {
+        std::string_view text = tree_.word(next_++);
+        while (!text.empty()) {
+            const std::size_t bar = text.find('|');
+            const std::string_view name = text.substr(0, bar);
+            for (const auto &[candidate, value] : names)
+                if (equal_words(name, candidate)) bits |= value;
+            if (bar == std::string_view::npos) break;
+            text.remove_prefix(bar + 1);
+        }
+    }
+    return bits;
+}
+
+std::string count_text(std::uint64_t n, std::string_view singular, std::string_view plural) {
+    return std::to_string(n) + " " + std::string(n == 1 ? singular : plural);
+}
+
+Builder::Builder(ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics)
+    : tree_(tree), scene_(scene), diagnostics_(diagnostics) {}
+
+void Builder::warn(std::uint32_t node, std::string text) {
+    diagnostics_.warn(tree_.node(node).position, std::move(text));
+}
+
+void Builder::skip(std::uint32_t node) {
+    diagnostics_.skipped(tree_.node(node).position, type_text(node));
+}
+
+std::string Builder::type_text(std::uint32_t node) const {
+    const std::string_view written = tree_.name_of(node);
+    if (!written.empty()) return std::string(written);
+    return std::string(format::type_name(tree_.node(node).type));
+}
+
+State &Builder::mutable_state() {
+    Frame &f = frames_.back();
+    if (!f.owns_state) {
+        states_.push_back(states_[f.state]);
+        f.state = static_cast<std::uint32_t>(states_.size() - 1);
+        f.owns_state = true;
+    }
+    return states_[f.state];
+}
+
+std::uint32_t Builder::resolve_reference(std::uint32_t node) {
+    std::uint32_t at = node;
+    for (int hops = 0; hops < 16; ++hops) {
+        FieldReader in(tree_, at);
+        const std::optional<std::uint32_t> id = in.next_uint();
+        if (!id) {
+            warn(node, "Reference without a reference number");
+            return kNone;
+        }
+        const std::uint32_t target = tree_.reference_target(*id);
+        if (target == kNone) {
+            warn(node, "Reference " + std::to_string(*id) + " names no object");
+            return kNone;
+        }
+        if (tree_.node(target).type != ObjectType::Reference) return target;
+        at = target;
+    }
+    warn(node, "Reference chain too long");
+    return kNone;
+}
+
+std::string Builder::name_of(std::uint32_t node) {
+    std::string name;
+    for_children(node, [&](std::uint32_t c) {
+        if (!name.empty() || tree_.node(c).type != ObjectType::Unknown) return;
+        if (tree_.name_of(c).find("NameElement") == std::string_view::npos) return;
+        for_children(c, [&](std::uint32_t s) {
+            if (name.empty() && tree_.node(s).type == ObjectType::CString &&
+                tree_.node(s).value_count > 0)
+                name = std::string(tree_.string(tree_.node(s).first_value));
+        });
+    });
+    if (name.empty()) name = std::string(tree_.label_of(node));
+    return name;
+}
+
+BuildResult Builder::run() {
+    // The per-file TransparencyColor reading: any exact (0 0 0) means values are transparency.
+    bool any_transparency = false, any_zero = false;
+    for (std::uint32_t n = 0; n < tree_.node_count(); ++n) {
+        if (tree_.node(n).type != ObjectType::TransparencyColor) continue;
+        any_transparency = true;
+        FieldReader in(tree_, n);
+        const std::optional<Color> c = in.next_color();
+        if (c && c->r == 0 && c->g == 0 && c->b == 0) any_zero = true;
+    }
+    transparency_means_opacity = any_transparency && !any_zero;
+
+    budget_ = kExpansionFactor * (tree_.value_count() + tree_.node_count()) + 100000;
+    active_.assign(tree_.node_count(), 0);
+    states_.push_back(State{});
+    Frame top;
+    top.group = tree_.root();
+    top.next = tree_.node(tree_.root()).first_child;
+    top.first_member = top.next;
+    top.state = 0;
+    top.depth = 0;
+    frames_.push_back(top);
+    while (step()) {
+    }
+    finish_lights();
+    return result_;
+}
+
+void Builder::fail(std::uint32_t node, std::string message) {
+    if (!result_.ok) return;
+    result_.ok = false;
+    result_.position = tree_.node(node).position;
+    result_.message = std::move(message);
+}
+
+bool Builder::charge(std::uint64_t work, std::uint32_t node) {
+    work_ += work;
+    if (work_ <= budget_) return true;
+    fail(node, "References expand the scene to more than " + std::to_string(kExpansionFactor) +
+                   " times the input; conversion stopped");
+    return false;
+}
+
+bool Builder::step() {
+    if (frames_.empty() || !result_.ok) return false;
+    Frame &f = frames_.back();
+    if (f.next == kNone || f.done) {
+        if (f.ordered && f.pass == 0 && !f.done) {
+            f.pass = 1;
+            f.next = f.first_member;
+            return true;
+        }
+        close_frame();
+        return !frames_.empty();
+    }
+    const std::uint32_t node = f.next;
+    f.next = tree_.node(node).next_sibling;
+    if (f.ordered) {
+        const bool state_object = is_state_type(tree_.node(node).type);
+        if ((f.pass == 0) != state_object) return true;
+    }
+    const bool proxy = f.proxy;
+    visit(node, f.depth);
+    if (proxy && result_.ok) {
+        const ObjectType t = tree_.node(node).type;
+        // The first alternative this converter understands stands for the whole proxy.
+        if (is_geometry(t) || t == ObjectType::BeginGroup || t == ObjectType::Reference) {
+            // visit() may have opened frames above the proxy's: mark the proxy's own frame.
+            for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
+                if (it->proxy) {
+                    it->done = true;
+                    break;
+                }
+        }
+    }
+    return true;
+}
+
+void Builder::close_frame() {
+    const Frame f = frames_.back();
+    frames_.pop_back();
+    if (f.active != kNone) active_[f.active] = 0;
+    if (f.owns_state) {
+        if (f.is_inline && !frames_.empty()) {
+            State leaked = states_[f.state];
+            states_.pop_back();
+            mutable_state() = std::move(leaked);
+        } else {
+            states_.pop_back();
+        }
+    }
+}
+
+bool Builder::is_state_type(ObjectType t) const {
+    switch (t) {
+        case ObjectType::Translate:
+        case ObjectType::Scale:
+        case ObjectType::Matrix:
+        case ObjectType::Rotate:
+        case ObjectType::RotateAboutPoint:
+        case ObjectType::RotateAboutAxis:
+        case ObjectType::Quaternion:
+        case ObjectType::AttributeSet:
+        case ObjectType::DiffuseColor:
+        case ObjectType::SpecularColor:
+        case ObjectType::SpecularControl:
+        case ObjectType::TransparencyColor:
+        case ObjectType::AmbientCoefficient:
+        case ObjectType::BackfacingStyle:
+        case ObjectType::InterpolationStyle:
+        case ObjectType::FillStyle:
+        case ObjectType::SubdivisionStyle:
+        case ObjectType::OrientationStyle:
+        case ObjectType::TextureShader:
+        case ObjectType::LambertIllumination:
+        case ObjectType::PhongIllumination:
+        case ObjectType::NULLIllumination:
+        case ObjectType::ForwardDirection:
+            return true;
+        default:
+            return false;
+    }
+}
+
+namespace {
+
+GroupInfo group_info(ObjectTree &tree, std::uint32_t group) {
+    GroupInfo info;
+    const ObjectTree::Node &g = tree.node(group);
+    std::uint32_t c = g.first_child;
+    for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone;
+         ++i, c = tree.node(c).next_sibling) {
+        const ObjectType t = tree.node(c).type;
+        if (format::is_group_kind(t)) info.kind = t;
+        if (t == ObjectType::DisplayGroupState) {
+            FieldReader in(tree, c);
+            info.flags = in.next_bits({{"None", 0},
+                                       {"IsInline", 1},
+                                       {"DoNotDraw", 2},
+                                       {"NoBoundingBox", 4},
+                                       {"NoBoundingSphere", 8},
+                                       {"DoNotPick", 16}})
+                             .value_or(0);
+        }
+    }
+    return info;
+}
+
+std::uint32_t first_member(const ObjectTree &tree, std::uint32_t group) {
+    const ObjectTree::Node &g = tree.node(group);
+    std::uint32_t c = g.first_child;
+    for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone; ++i)
+        c = tree.node(c).next_sibling;
+    return c;
+}
+
+// A group's name sits in its head (a NameElement container) or on its label.
+std::string group_name(Builder &b, std::uint32_t group) {
+    const ObjectTree &tree = b.tree();
+    const ObjectTree::Node &g = tree.node(group);
+    std::uint32_t c = g.first_child;
+    for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone;
+         ++i, c = tree.node(c).next_sibling) {
+        if (tree.node(c).type != ObjectType::Unknown ||
+            tree.name_of(c).find("NameElement") == std::string_view::npos)
+            continue;
+        for (std::uint32_t s = tree.node(c).first_child; s != ObjectTree::kNone;
+             s = tree.node(s).next_sibling)
+            if (tree.node(s).type == ObjectType::CString && tree.node(s).value_count > 0)
+                return std::string(tree.string(tree.node(s).first_value));
+    }
+    return std::string(tree.label_of(group));
+}
+
+}  // namespace
+
+void Builder::open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t wrapper) {
+    if (!charge(1, node)) return;
+    if (active_[node]) {
+        fail(node, "Group refers back into itself");
+        return;
+    }
+    const GroupInfo info = group_info(tree_, node);
+    outline(node, depth, true);
+    if (info.flags & kDoNotDraw) return;
+
+    std::string name = group_name(*this, node);
+    Frame f;
+    f.group = node;
+    f.next = first_member(tree_, node);
+    f.first_member = f.next;
+    f.state = frames_.back().state;
+    f.depth = depth + 1;
+    f.active = node;
+    f.is_inline = (info.flags & kIsInline) != 0;
+    f.ordered = info.kind == ObjectType::OrderedDisplayGroup;
+    f.proxy = info.kind == ObjectType::IOProxyDisplayGroup;
+    f.info = info.kind == ObjectType::InfoGroup;
+    active_[node] = 1;
+
+    std::uint32_t parent = wrapper;
+    if (parent == kNone && !name.empty() && !f.info) {
+        const Target t = place();
+        Node group;
+        group.name = std::move(name);
+        parent = add_node(t.parent, std::move(group));
+    }
+    frames_.push_back(f);
+    if (parent != kNone) mutable_state().placement.parent = parent;
+}
+
+void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
+    const std::uint32_t target = resolve_reference(reference);
+    if (target == kNone) return;
+    if (active_[target]) {
+        FieldReader in(tree_, reference);
+        fail(reference,
+             "Reference " + std::to_string(in.next_uint().value_or(0)) + " leads back into itself");
+        return;
+    }
+    const ObjectType type = tree_.node(target).type;
+    const bool group = type == ObjectType::BeginGroup;
+    if (!group && !is_geometry(type)) {
+        visit(target, depth);
+        return;
+    }
+    if (group && (group_info(tree_, target).flags & (kIsInline | kDoNotDraw))) {
+        open_group(target, depth, kNone);
+        return;
+    }
+
+    // The same object drawn with the same inherited state is exactly the first drawing again.
+    const State &s = state();
+    const bool reusable = !s.placement.baking && !mirrored_;
+    if (reusable) {
+        for (const UseRecord &r : uses_[target]) {
+            if (r.attributes == s.attributes && r.texture == s.texture && r.styles == s.styles) {
+                outline(target, depth, group);
+                set_outline_size("repeated");
+                const Target t = place();
+                Node use;
+                use.kind = Node::Kind::use;
+                use.used = r.node;
+                add_node(t.parent, std::move(use));
+                return;
+            }
+        }
+    }
+    const Target t = place();
+    Node wrapper;
+    wrapper.name = group ? group_name(*this, target) : name_of(target);
+    const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
+    if (reusable) {
+        const State &now = state();
+        uses_[target].push_back({now.attributes, now.texture, now.styles, wrapper_node});
+    }
+    if (group) {
+        open_group(target, depth, wrapper_node);
+        return;
+    }
+    const std::uint32_t saved = state().placement.parent;
+    mutable_state().placement.parent = wrapper_node;
+    active_[target] = 1;
+    visit(target, depth);
+    active_[target] = 0;
+    mutable_state().placement.parent = saved;
+}
+
+void Builder::visit(std::uint32_t node, std::uint32_t depth) {
+    const ObjectTree::Node &n = tree_.node(node);
+    if (!charge(1 + n.value_count, node)) return;
+    const ObjectType type = n.type;
+    switch (type) {
+        case ObjectType::BeginGroup:
+            open_group(node, depth, kNone);
+            return;
+        case ObjectType::Reference:
+            open_reference(node, depth);
+            return;
+        case ObjectType::Metafile:
+        case ObjectType::TableOfContents:
+        case ObjectType::Type:
+        case ObjectType::EndGroup:
+        case ObjectType::DisplayGroupState:
+        case ObjectType::Group:
+        case ObjectType::DisplayGroup:
+        case ObjectType::OrderedDisplayGroup:
+        case ObjectType::LightGroup:
+        case ObjectType::InfoGroup:
+        case ObjectType::IOProxyDisplayGroup:
+        case ObjectType::PickIDStyle:
+        case ObjectType::PickPartsStyle:
+        case ObjectType::ReceiveShadowsStyle:
+        case ObjectType::CastShadowsStyle:
+        case ObjectType::HighlightState:
+        case ObjectType::ImageDimensions:
+            return;  // bookkeeping and renderer hints that change nothing visible
+        case ObjectType::CString:
+        case ObjectType::Unicode:
+            if (frames_.back().info && type == ObjectType::CString && n.value_count > 0 &&
+                tree_.kind(n.first_value) == format::ValueKind::String)
+                scene_.info.emplace_back(tree_.string(n.first_value));
+            else if (type == ObjectType::Unicode)
+                skip(node);
+            return;
+        case ObjectType::AmbientLight:
+        case ObjectType::DirectionalLight:
+        case ObjectType::PointLight:
+        case ObjectType::SpotLight:
+            outline(node, depth, false);
+            read_light(node);
+            return;
+        case ObjectType::ViewAngleAspectCamera:
+        case ObjectType::ViewPlaneCamera:
+        case ObjectType::OrthographicCamera:
+        case ObjectType::CameraPlacement:
+            outline(node, depth, false);
+            read_camera(node);
+            return;
+        case ObjectType::ViewHints:
+            outline(node, depth, false);
+            read_view_hints(node, depth);
+            return;
+        case ObjectType::ImageClearColor: {
+            FieldReader in(tree_, node);
+            if (const std::optional<Color> c = in.next_color())
+                scene_.background = *c;
+            else
+                warn(node, "ImageClearColor without a colour");
+            return;
+        }
+        case ObjectType::Unknown:
+            if (tree_.name_of(node).find("NameElement") != std::string_view::npos) return;
+            skip(node);
+            return;
+        default:
+            break;
+    }
+    if (is_state_type(type)) {
+        outline(node, depth, false);
+        visit_state_object(node);
+        return;
+    }
+    if (is_geometry(type)) {
+        outline(node, depth, false);
+        draw(node);
+        return;
+    }
+    skip(node);
+}
+
+bool Builder::visit_state_object(std::uint32_t node) {
+    const ObjectType type = tree_.node(node).type;
+    FieldReader in(tree_, node);
+    switch (type) {
+        case ObjectType::Translate:
+        case ObjectType::Scale:
+        case ObjectType::Matrix:
+        case ObjectType::Rotate:
+        case ObjectType::RotateAboutPoint:
+        case ObjectType::RotateAboutAxis:
+        case ObjectType::Quaternion:
+            if (const std::optional<geometry::Matrix4> m = read_transform(node)) add_transform(*m);
+            return true;
+        case ObjectType::AttributeSet:
+            mutable_state().attributes.merge(read_attribute_set(node));
+            return true;
+        case ObjectType::DiffuseColor:
+        case ObjectType::SpecularColor:
+        case ObjectType::SpecularControl:
+        case ObjectType::TransparencyColor:
+        case ObjectType::AmbientCoefficient: {
+            Attributes a;
+            if (read_attribute(node, a)) mutable_state().attributes.merge(a);
+            return true;
+        }
+        case ObjectType::BackfacingStyle: {
+            const auto e = in.next_enum({"Both", "Culled", "Flipped"});
+            if (!e || *e > 2) return warn(node, "BackfacingStyle with an unknown value"), true;
+            mutable_state().styles.backfacing = static_cast<Backfacing>(*e);
+            return true;
+        }
+        case ObjectType::InterpolationStyle: {
+            const auto e = in.next_enum({"None", "Vertex", "Pixel"});
+            if (!e || *e > 2) return warn(node, "InterpolationStyle with an unknown value"), true;
+            mutable_state().styles.interpolation = static_cast<Interpolation>(*e);
+            return true;
+        }
+        case ObjectType::FillStyle: {
+            const auto e = in.next_enum({"Filled", "Edges", "Points"});
+            if (!e || *e > 2) return warn(node, "FillStyle with an unknown value"), true;
+            mutable_state().styles.fill = static_cast<Fill>(*e);
+            return true;
+        }
+        case ObjectType::OrientationStyle: {
+            const auto e = in.next_enum({"CounterClockwise", "Clockwise"});
+            if (!e || *e > 1) return warn(node, "OrientationStyle with an unknown value"), true;
+            mutable_state().styles.clockwise = *e == 1;
+            return true;
+        }
+        case ObjectType::SubdivisionStyle: {
+            const auto method = in.next_enum({"Constant", "WorldSpace", "ScreenSpace"});
+            geometry::Subdivision s;
+            if (method && *method == 0) {
+                const auto u = in.next_float(), v = in.next_float();
+                if (!u || !v || *u < 1 || *v < 1)
+                    return warn(node, "SubdivisionStyle Constant needs two counts of at least 1"),
+                           true;
+                s.u = std::min(*u, 1024.0f);
+                s.v = std::min(*v, 1024.0f);
+            } else if (method && (*method == 1 || *method == 2)) {
+                const auto length = in.next_float();
+                if (*method == 1) {
+                    if (!length || *length <= 0)
+                        return warn(node, "SubdivisionStyle WorldSpace needs a positive length"),
+                               true;
+                    s.method = geometry::Subdivision::Method::world_space;
+                    s.u = *length;
+                } else {
+                    s.method = geometry::Subdivision::Method::screen_space;
+                    warn(node, "SubdivisionStyle ScreenSpace: default segment counts used");
+                }
+            } else {
+                return warn(node, "SubdivisionStyle with an unknown method"), true;
+            }
+            mutable_state().styles.subdivision = s;
+            return true;
+        }
+        case ObjectType::LambertIllumination:
+            mutable_state().styles.illumination = Illumination::lambert;
+            return true;
+        case ObjectType::PhongIllumination:
+            mutable_state().styles.illumination = Illumination::phong;
+            return true;
+        case ObjectType::NULLIllumination:
+            mutable_state().styles.illumination = Illumination::none;
+            return true;
+        case ObjectType::TextureShader:
+            mutable_state().texture = texture_use(node);
+            return true;
+        case ObjectType::ForwardDirection: {
+            // As the default mode reads it: integers, and only a third value of -1 mirrors.
+            in.skip(2);
+            const std::optional<std::int64_t> z = in.next_int();
+            if (!z) return warn(node, "ForwardDirection needs three integers"), true;
+            mirrored_ = *z == -1;
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics) {
+    Builder builder(tree, scene, diagnostics);
+    return builder.run();
+}
+
+}  // namespace tarvex::scene
