@@ -131,6 +131,7 @@ void Lexer::allocate(std::size_t blockSize) {
 std::size_t Lexer::readSource(char *into, std::size_t bytes) {
     if (file_ != nullptr) return std::fread(into, 1, bytes, file_);
     const std::size_t n = std::min(bytes, memory_.size() - memoryPos_);
+    if (n == 0) return 0;  // an empty view may have no data pointer at all
     std::memcpy(into, memory_.data() + memoryPos_, n);
     memoryPos_ += n;
     return n;
