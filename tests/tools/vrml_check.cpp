@@ -72,5 +72,6 @@ int main(int argc, char **argv) {
     SoMemoryError::setHandlerCallback(countMessage, nullptr);
     bool allGood = true;
     for (int i = 1; i < argc; ++i) allGood = check(argv[i]) && allGood;
+    SoDB::finish();
     return allGood ? 0 : 1;
 }
