@@ -197,6 +197,7 @@ class Builder {
     std::uint32_t texture_use(std::uint32_t shader_node);
     std::vector<TextureUse> texture_uses_;
     std::unordered_map<std::uint32_t, std::uint32_t> texture_of_node_;
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> decoded_;  // pixmap -> textures
 
     // ---- outline (outline.cpp) -------------------------------------------------------------
     void outline(std::uint32_t node, std::uint32_t depth, bool is_group);

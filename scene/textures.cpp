@@ -32,6 +32,20 @@ std::uint32_t bits_of(PixelType t) {
     }
 }
 
+bool same_transform(const std::optional<TextureTransform> &a,
+                    const std::optional<TextureTransform> &b) {
+    if (a.has_value() != b.has_value()) return false;
+    if (!a) return true;
+    return a->center[0] == b->center[0] && a->center[1] == b->center[1] &&
+           a->rotation == b->rotation && a->scale[0] == b->scale[0] && a->scale[1] == b->scale[1] &&
+           a->translation[0] == b->translation[0] && a->translation[1] == b->translation[1];
+}
+
+bool same_use(const TextureUse &a, const TextureUse &b) {
+    return a.texture == b.texture && same_transform(a.transform, b.transform) &&
+           a.uv_matrix == b.uv_matrix;
+}
+
 }  // namespace
 
 std::uint32_t Builder::texture_use(std::uint32_t shader) {
@@ -40,6 +54,7 @@ std::uint32_t Builder::texture_use(std::uint32_t shader) {
     TextureUse use;
     bool repeat_s = true, repeat_t = true;
     std::optional<Texture> texture;
+    std::uint32_t image = kNone;  // the pixmap node decoded
     bool tried = false;
     for_children(shader, [&](std::uint32_t child) {
         std::uint32_t c = child;
@@ -76,6 +91,8 @@ std::uint32_t Builder::texture_use(std::uint32_t shader) {
             case ObjectType::PixmapTexture: {
                 if (tried) break;
                 tried = true;
+                image = c;
+                if (decoded_.count(c)) break;
                 Pixmap p;
                 const auto w = in.next_uint(), h = in.next_uint(), row = in.next_uint(),
                            size = in.next_uint();
@@ -134,11 +151,36 @@ std::uint32_t Builder::texture_use(std::uint32_t shader) {
         }
     });
     if (!tried) warn(shader, "TextureShader without a texture: ignored");
-    if (texture) {
+    // A pixmap shared by several shaders (through References) becomes one texture per
+    // distinct pair of repeat flags.
+    if (image != kNone) {
+        auto &variants = decoded_[image];
+        for (const std::uint32_t t : variants)
+            if (scene_.textures[t].repeat_s == repeat_s && scene_.textures[t].repeat_t == repeat_t)
+                use.texture = t;
+        if (use.texture == kNone && !texture && !variants.empty()) {
+            texture = scene_.textures[variants.front()];
+        }
+        if (use.texture == kNone && texture) {
+            texture->repeat_s = repeat_s;
+            texture->repeat_t = repeat_t;
+            use.texture = static_cast<std::uint32_t>(scene_.textures.size());
+            variants.push_back(use.texture);
+            scene_.textures.push_back(std::move(*texture));
+        }
+    } else if (texture) {
         texture->repeat_s = repeat_s;
         texture->repeat_t = repeat_t;
         use.texture = static_cast<std::uint32_t>(scene_.textures.size());
         scene_.textures.push_back(std::move(*texture));
+    }
+    // Shaders that show the same thing the same way are one use, so that the shapes they
+    // texture compare equal (and are shared or merged).
+    for (std::uint32_t i = 0; i < texture_uses_.size(); ++i) {
+        if (same_use(texture_uses_[i], use)) {
+            texture_of_node_.emplace(shader, i);
+            return i;
+        }
     }
     const auto index = static_cast<std::uint32_t>(texture_uses_.size());
     texture_uses_.push_back(std::move(use));
