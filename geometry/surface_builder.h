@@ -14,7 +14,7 @@ namespace tarvex::geometry {
 // No tessellated direction gets more segments than this, and no grid more cells than
 // kMaxGridCells, whatever the file asks for: memory stays bounded on hostile subdivisions.
 inline constexpr int kMaxSegments = 1024;
-inline constexpr long kMaxGridCells = 1L << 18;
+inline constexpr long kMaxGridCells = 1L << 16;
 
 class SurfaceBuilder {
   public:

@@ -222,7 +222,7 @@ TEST(quadric, segment_counts_follow_subdivision_and_stay_bounded) {
         if (c.triangles)
             EXPECT_EQ(n, c.triangles);
         else
-            EXPECT_TRUE(n > 0 && n <= 2 * (std::size_t{1} << 18)) << n;
+            EXPECT_TRUE(n > 0 && n <= 2 * (std::size_t{1} << 16)) << n;
     }
 }
 
