@@ -172,21 +172,6 @@ void ObjectTree::reparent_last(std::uint32_t parent) {
     p.last_child = index;
 }
 
-void ObjectTree::appendValue(ValueKind kind, std::uint32_t payload) {
-    payloads_.push_back(payload);
-    kinds_.push_back(kind);
-    ++nodes_.back().value_count;
-}
-
-void ObjectTree::add_float(float v) {
-    appendValue(ValueKind::Float, std::bit_cast<std::uint32_t>(v));
-}
-void ObjectTree::add_int(std::int32_t v) {
-    appendValue(v < 0 ? ValueKind::Int : ValueKind::Uns, static_cast<std::uint32_t>(v));
-}
-void ObjectTree::add_uns(std::uint32_t v) {
-    appendValue(ValueKind::Uns, v);
-}
 void ObjectTree::add_word(std::string_view w) {
     appendValue(ValueKind::Word, addText(w));
 }

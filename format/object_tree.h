@@ -15,6 +15,7 @@
 // objects are values too. Everything lives in a few flat arrays: no allocation per value.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -110,10 +111,12 @@ class ObjectTree {
     // values added since to become a child of `parent` instead.
     void reparent_last(std::uint32_t parent);
 
-    // Values for the last node added.
-    void add_float(float v);
-    void add_int(std::int32_t v);   // negative integers
-    void add_uns(std::uint32_t v);  // non-negative integers
+    // Values for the last node added. (Numbers are defined here, inline: a reader adds millions.)
+    void add_float(float v) { appendValue(ValueKind::Float, std::bit_cast<std::uint32_t>(v)); }
+    void add_int(std::int32_t v) {  // negative integers (others become Uns)
+        appendValue(v < 0 ? ValueKind::Int : ValueKind::Uns, static_cast<std::uint32_t>(v));
+    }
+    void add_uns(std::uint32_t v) { appendValue(ValueKind::Uns, v); }  // non-negative integers
     void add_word(std::string_view w);
     void add_string(std::string_view s);
     // Raw bytes: begin_raw() starts a value, append_raw() may be called repeatedly (text 0x
@@ -151,7 +154,11 @@ class ObjectTree {
 
     std::uint32_t addText(std::string_view text);
     std::string_view text(std::uint32_t index) const;
-    void appendValue(ValueKind kind, std::uint32_t payload);
+    void appendValue(ValueKind kind, std::uint32_t payload) {
+        payloads_.push_back(payload);
+        kinds_.push_back(kind);
+        ++nodes_.back().value_count;
+    }
 
     std::vector<Node> nodes_;
     std::vector<std::uint32_t> payloads_;  // per value: the number's bits or an index

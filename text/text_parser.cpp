@@ -1,14 +1,12 @@
 #include "text/text_parser.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <new>
 #include <unordered_map>
 #include <vector>
 
-#include "core/number_parse.h"
 #include "text/text_lexer.h"
+#include "text/text_values.h"
 
 namespace tarvex::text {
 namespace {
@@ -41,25 +39,6 @@ std::string quoted(std::string_view text) {
     if (text.size() > kShown) result.append("...");
     result.append(1, '\'');
     return result;
-}
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// nan, inf, infinity in any case and with a sign: what the C library would read as non-finite.
-bool isNonFiniteWord(std::string_view word) {
-    if (!word.empty() && (word[0] == '-' || word[0] == '+')) word.remove_prefix(1);
-    if (word.size() != 3 && word.size() != 8) return false;
-    std::array<char, 8> text{};
-    std::transform(word.begin(), word.end(), text.begin(), lower);
-    const std::string_view w(text.data(), word.size());
-    return w == "nan" || w == "inf" || w == "infinity";
-}
-
-std::uint8_t nibble(char c) {
-    if (c <= '9') return static_cast<std::uint8_t>(c - '0');
-    return static_cast<std::uint8_t>(lower(c) - 'a' + 10);
 }
 
 class Parser {
@@ -100,7 +79,9 @@ class Parser {
         return valueWantedSlow(line, text);
     }
     bool valueWantedSlow(std::uint64_t line, std::string_view text);
-    void stray(std::uint64_t line, std::string_view text, const std::string &where);
+    // `where` names the place; `opened` (when not 0) is the line its Container was opened on.
+    void stray(std::uint64_t line, std::string_view text, const char *where,
+               std::uint64_t opened = 0);
 
     void addNumber(const Token &token);
     void addHex(std::string_view digits);
@@ -160,7 +141,7 @@ class Parser {
 
     // The current run of words, joined by one space.
     std::string runText_;
-    std::vector<std::uint32_t> runEnds_;
+    std::vector<std::size_t> runEnds_;
     std::vector<std::uint64_t> runLines_;
 
     bool rawOpen_ = false;   // the last token was hex data added as a Raw value
@@ -307,7 +288,7 @@ bool Parser::valueWantedSlow(std::uint64_t line, std::string_view text) {
             }
             return false;
         case Kind::Container:
-            stray(line, text, "inside the Container of line " + std::to_string(top.line));
+            stray(line, text, "inside the Container of line ", top.line);
             return false;
         case Kind::GroupMembers:
             stray(line, text, "between objects");
@@ -319,10 +300,16 @@ bool Parser::valueWantedSlow(std::uint64_t line, std::string_view text) {
     return false;
 }
 
-void Parser::stray(std::uint64_t line, std::string_view text, const std::string &where) {
+void Parser::stray(std::uint64_t line, std::string_view text, const char *where,
+                   std::uint64_t opened) {
     if (strayRun_) return;
     strayRun_ = true;
-    warn(line, [&] { return "skipped values " + where + ", from " + quoted(text); });
+    warn(line, [&] {
+        std::string message = "skipped values ";
+        message.append(where);
+        if (opened != 0) message.append(std::to_string(opened));
+        return message.append(", from ").append(quoted(text));
+    });
 }
 
 void Parser::dropLabel(const char *why) {
@@ -338,38 +325,7 @@ void Parser::setLabel(std::uint32_t node, std::string_view label) {
 }
 
 void Parser::addNumber(const Token &token) {
-    if (token.integer && !token.overflow) {
-        if (!token.negative) {
-            if (token.magnitude <= UINT32_MAX) {
-                tree_.add_uns(static_cast<std::uint32_t>(token.magnitude));
-                return;
-            }
-        } else if (token.magnitude == 0) {
-            tree_.add_float(-0.0f);  // keeps the sign a real field may mean
-            return;
-        } else if (token.magnitude <= std::uint64_t{1} << 31) {
-            tree_.add_int(static_cast<std::int32_t>(-static_cast<std::int64_t>(token.magnitude)));
-            return;
-        }
-    }
-    if (token.plain) {
-        // As parse_float's own fast path: both operands are exact doubles, so the quotient is
-        // correctly rounded; rounding it to float again is exact unless it lies halfway.
-        static constexpr std::array<double, 16> kPowersOfTen = {
-            1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const double magnitude =
-            static_cast<double>(token.magnitude) / kPowersOfTen[token.decimals];
-        constexpr std::uint64_t kFloatDroppedBits = (std::uint64_t{1} << 29) - 1;
-        if ((std::bit_cast<std::uint64_t>(magnitude) & kFloatDroppedBits) != std::uint64_t{1}
-                                                                                 << 28) {
-            tree_.add_float(static_cast<float>(token.negative ? -magnitude : magnitude));
-            return;
-        }
-    }
-    float value = 0;
-    if (parse_float(token.text, value)) {
-        tree_.add_float(value);
-    } else {
+    if (!add_number(token, tree_)) {
         warn(token.line,
              [&] { return "number " + quoted(token.text) + " is out of range: dropped"; });
     }
@@ -382,47 +338,11 @@ void Parser::addHex(std::string_view digits) {
     }
     if (!rawOpen_) tree_.begin_raw();
     rawOpen_ = true;
-    std::array<std::uint8_t, 256> chunk;
-    std::size_t filled = 0;
-    std::size_t i = 0;
-    if (digits.size() % 2 == 1) chunk[filled++] = nibble(digits[i++]);
-    for (; i < digits.size(); i += 2) {
-        chunk[filled++] = static_cast<std::uint8_t>(nibble(digits[i]) << 4 | nibble(digits[i + 1]));
-        if (filled == chunk.size()) {
-            tree_.append_raw(chunk);
-            rawBytes_ += filled;
-            filled = 0;
-        }
-    }
-    tree_.append_raw(std::span<const std::uint8_t>(chunk.data(), filled));
-    rawBytes_ += filled;
+    rawBytes_ += append_hex(digits, tree_);
 }
 
 void Parser::addString(std::string_view raw) {
-    scratch_.clear();
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c == '\\' && i + 1 < raw.size()) {
-            c = raw[++i];
-            switch (c) {
-                case 'n':
-                    c = '\n';
-                    break;
-                case 'r':
-                    c = '\r';
-                    break;
-                case 't':
-                    c = '\t';
-                    break;
-                case 'v':
-                    c = '\v';
-                    break;
-                default:
-                    break;  // \\ \' \" and unknown escapes stand for the byte itself
-            }
-        }
-        scratch_ += c;
-    }
+    unescape(raw, scratch_);
     if (textFits(scratch_.size())) tree_.add_string(scratch_);
 }
 
@@ -430,7 +350,7 @@ void Parser::addWord(const Token &token) {
     if (runEnds_.size() == kMaxRunWords) flushRun();
     if (!runText_.empty()) runText_ += ' ';
     runText_.append(token.text);
-    runEnds_.push_back(static_cast<std::uint32_t>(runText_.size()));
+    runEnds_.push_back(runText_.size());
     runLines_.push_back(token.line);
 }
 
@@ -440,7 +360,7 @@ void Parser::flushRunWords(std::size_t count) {
         while (!word.empty() && word.back() == ',') word.remove_suffix(1);
         if (word.empty()) continue;
         if (!valueWanted(runLines_[i], word)) continue;
-        if (isNonFiniteWord(word)) {
+        if (is_non_finite_word(word)) {
             warn(runLines_[i], [&] { return quoted(word) + " is not a finite number: dropped"; });
         } else if (textFits(word.size())) {
             tree_.add_word(word);
