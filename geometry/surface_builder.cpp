@@ -60,7 +60,8 @@ Range unit_range(float min, float max) {
 int constant_segments(float s_count, double span, int min_full) {
     double n = std::isfinite(s_count) ? std::round(s_count) : min_full;
     n = std::clamp(n, static_cast<double>(min_full), static_cast<double>(kMaxSegments));
-    return static_cast<int>(std::clamp(std::ceil(n * span - 1e-9), 1.0, double{kMaxSegments}));
+    // Spans come from float bounds (0.6f is 0.6000000238): a tolerance keeps 30 x 0.6 at 18.
+    return static_cast<int>(std::clamp(std::ceil(n * span - 1e-4), 1.0, double{kMaxSegments}));
 }
 
 int world_segments(double curve_length, float edge, int min_count, int fallback) {

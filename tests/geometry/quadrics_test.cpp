@@ -206,9 +206,11 @@ TEST(quadric, segment_counts_follow_subdivision_and_stay_bounded) {
     struct Case {
         g::Subdivision s;
         std::size_t triangles;  // 0: only bounded
+        float v_max = 1;
     };
     const Case cases[] = {
         {{M::constant, 8, 4}, 8 * 4 * 2},
+        {{M::constant, 30, 30}, 30 * 18 * 2, 0.6f},  // 30 x 0.6f is 18, not 19
         // circumference of the 32-gon 6.273 / 0.5 -> 13 around, height 2 / 0.5 -> 4 along
         {{M::world_space, 0.5f, 0}, 13 * 4 * 2},
         {{M::screen_space, 3, 3}, 24 * 12 * 2},
@@ -217,6 +219,7 @@ TEST(quadric, segment_counts_follow_subdivision_and_stay_bounded) {
         {{M::world_space, 1e-30f, 0}, 0},
     };
     for (const Case &c : cases) {
+        q.v_max = c.v_max;
         const g::Surface s = g::tessellate_cylinder(q, g::caps_none, c.s);
         const std::size_t n = faces(s).size();
         if (c.triangles)
