@@ -35,10 +35,11 @@ void main() {
 
 // VRML 97's lighting model, per fragment: ambient, diffuse and specular parts of every light,
 // attenuated and limited by spot cones, plus the emissive colour. Both sides of a face are lit.
+// Software renderers run every branch for every fragment, so what a batch does not need is left
+// out at compile time: LIT, TEXTURED, SPECULAR and POSITIONAL (point or spot lights) switch parts
+// on.
 const char *const kFragmentShader = R"(
 const int kMaxLights = 8;
-uniform bool lit;
-uniform bool textured;
 uniform sampler2D image;
 uniform float ambientIntensity;
 uniform vec3 specularColor;
@@ -60,42 +61,49 @@ in vec2 vertexTexCoord;
 out vec4 fragColor;
 void main() {
     vec4 base = vertexColor;
-    if (textured) base *= texture(image, vertexTexCoord);
+#ifdef TEXTURED
+    base *= texture(image, vertexTexCoord);
+#endif
     vec3 color = base.rgb;
-    if (lit) {
-        vec3 n = eyeNormal;
-        if (dot(n, n) < 0.01) n = cross(dFdx(eyePosition), dFdy(eyePosition));
-        n = normalize(n);
-        vec3 toEye = normalize(-eyePosition);
-        if (dot(n, toEye) < 0.0) n = -n;
-        color = emissiveColor;
-        for (int i = 0; i < lightCount; ++i) {
-            vec3 toLight = -lightDirection[i];
-            float strength = 1.0;
-            if (lightKind[i] != 0) {
-                vec3 d = lightPosition[i] - eyePosition;
-                float distance = length(d);
-                if (distance > lightCone[i].z) continue;
-                toLight = d / max(distance, 1e-20);
-                vec3 a = lightAttenuation[i];
-                strength = 1.0 / max(a.x + a.y * distance + a.z * distance * distance, 1.0);
-                if (lightKind[i] == 2) {
-                    float angle = acos(clamp(dot(-toLight, lightDirection[i]), -1.0, 1.0));
-                    float beam = lightCone[i].x, cutOff = lightCone[i].y;
-                    if (angle >= cutOff) continue;
-                    if (angle > beam) strength *= (angle - cutOff) / (beam - cutOff);
-                }
+#ifdef LIT
+    vec3 n = eyeNormal;
+    if (dot(n, n) < 0.01) n = cross(dFdx(eyePosition), dFdy(eyePosition));
+    n = normalize(n);
+    vec3 toEye = normalize(-eyePosition);
+    if (dot(n, toEye) < 0.0) n = -n;
+    color = emissiveColor;
+    for (int i = 0; i < lightCount; ++i) {
+        vec3 toLight = -lightDirection[i];
+        float strength = 1.0;
+#ifdef POSITIONAL
+        if (lightKind[i] != 0) {
+            vec3 d = lightPosition[i] - eyePosition;
+            float distance = length(d);
+            toLight = d / max(distance, 1e-20);
+            vec3 a = lightAttenuation[i];
+            strength = distance > lightCone[i].z ? 0.0 :
+                       1.0 / max(a.x + a.y * distance + a.z * distance * distance, 1.0);
+            if (lightKind[i] == 2) {
+                float angle = acos(clamp(dot(-toLight, lightDirection[i]), -1.0, 1.0));
+                float beam = lightCone[i].x, cutOff = lightCone[i].y;
+                strength *= angle >= cutOff ? 0.0 :
+                            angle > beam ? (angle - cutOff) / (beam - cutOff) : 1.0;
             }
-            float diffuse = max(dot(n, toLight), 0.0);
-            float specular = 0.0;
-            if (diffuse > 0.0) {
-                vec3 h = normalize(toLight + toEye);
-                specular = pow(max(dot(n, h), 0.0), max(shininess * 128.0, 1.0));
-            }
-            color += strength * (lightAmbient[i] * base.rgb * ambientIntensity +
-                                 lightColor[i] * (base.rgb * diffuse + specularColor * specular));
         }
+#endif
+        float diffuse = max(dot(n, toLight), 0.0);
+        vec3 lightSum = lightAmbient[i] * base.rgb * ambientIntensity +
+                        lightColor[i] * base.rgb * diffuse;
+#ifdef SPECULAR
+        if (diffuse > 0.0) {
+            vec3 h = normalize(toLight + toEye);
+            lightSum += lightColor[i] * specularColor *
+                        pow(max(dot(n, h), 0.0), max(shininess * 128.0, 1.0));
+        }
+#endif
+        color += strength * lightSum;
     }
+#endif
     color = mix(clamp(color, 0.0, 1.0), vec3(1.0, 0.75, 0.1), highlight);
     fragColor = vec4(color, base.a);
 }
@@ -144,18 +152,33 @@ bool SceneRenderer::initialize(QString &whyNot) {
         return false;
     }
     initializeOpenGLFunctions();
-    const QByteArray header = es ? "#version 300 es\nprecision highp float;\nprecision highp int;\n"
-                                 : "#version 330 core\n";
-    program_ = std::make_unique<QOpenGLShaderProgram>();
-    if (!program_->addShaderFromSourceCode(QOpenGLShader::Vertex, header + kVertexShader) ||
-        !program_->addShaderFromSourceCode(QOpenGLShader::Fragment, header + kFragmentShader) ||
-        !program_->link()) {
+    header_ = es ? "#version 300 es\nprecision highp float;\nprecision highp int;\n"
+                 : "#version 330 core\n";
+    programs_.clear();
+    programs_.resize(kVariants);
+    // The richest variant is made now to learn whether the driver takes the shaders at all; the
+    // others when a batch first needs them.
+    if (!makeProgram(kVariants - 1, whyNot)) return false;
+    initialized_ = true;
+    return true;
+}
+
+bool SceneRenderer::makeProgram(unsigned variant, QString &whyNot) {
+    QByteArray defines;
+    if (variant & kLit) defines += "#define LIT\n";
+    if (variant & kTextured) defines += "#define TEXTURED\n";
+    if (variant & kSpecular) defines += "#define SPECULAR\n";
+    if (variant & kPositional) defines += "#define POSITIONAL\n";
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, header_ + kVertexShader) ||
+        !program->addShaderFromSourceCode(QOpenGLShader::Fragment,
+                                          header_ + defines + kFragmentShader) ||
+        !program->link()) {
         whyNot = QStringLiteral("the OpenGL driver rejected the view's shaders: ") +
-                 program_->log().trimmed();
-        program_.reset();
+                 program->log().trimmed();
         return false;
     }
-    initialized_ = true;
+    programs_[variant] = std::move(program);
     return true;
 }
 
@@ -249,6 +272,9 @@ void SceneRenderer::upload(const draw::DrawList &list, const draw::PackedScene &
     }
     ranges_ = packed.ranges;
     lights_ = list.lights;
+    positionalLights_ = std::any_of(lights_.begin(), lights_.end(), [](const draw::Light &l) {
+        return l.on && l.kind != draw::Light::Kind::directional;
+    });
     background_ = list.background.value_or(draw::Rgb{});
 }
 
@@ -269,48 +295,77 @@ void SceneRenderer::clearScene() {
     batches_.clear();
     ranges_.clear();
     lights_.clear();
+    positionalLights_ = false;
     background_ = {};
 }
 
 void SceneRenderer::release() {
     clearScene();
-    program_.reset();
+    programs_.clear();
     initialized_ = false;
 }
 
-void SceneRenderer::setLights(const QMatrix4x4 &view) {
+void SceneRenderer::setFrameUniforms(QOpenGLShaderProgram &program, const QMatrix4x4 &view,
+                                     const QMatrix4x4 &projection) {
+    program.setUniformValue("viewMatrix", view);
+    program.setUniformValue("projectionMatrix", projection);
+    program.setUniformValue("image", 0);
     std::vector<draw::Light> lights;
     for (const draw::Light &light : lights_) {
         if (light.on && lights.size() < std::size_t{kMaxLights}) lights.push_back(light);
     }
     const bool headlight = lights_.empty();
     if (headlight) lights.push_back({});  // VRML's headlight: along the line of sight
-    program_->setUniformValue("lightCount", int(lights.size()));
+    program.setUniformValue("lightCount", int(lights.size()));
     for (std::size_t i = 0; i < lights.size(); ++i) {
         const draw::Light &light = lights[i];
         const QByteArray at = '[' + QByteArray::number(qulonglong(i)) + ']';
         QVector3D direction = toQt(light.direction);
         if (!headlight) direction = QVector3D(view * QVector4D(direction, 0));
         direction = direction.lengthSquared() > 0 ? direction.normalized() : QVector3D(0, 0, -1);
-        program_->setUniformValue("lightKind" + at, int(light.kind));
-        program_->setUniformValue("lightColor" + at, toQt(light.color) * light.intensity);
-        program_->setUniformValue("lightAmbient" + at, toQt(light.color) * light.ambientIntensity);
-        program_->setUniformValue("lightPosition" + at, view.map(toQt(light.location)));
-        program_->setUniformValue("lightDirection" + at, direction);
-        program_->setUniformValue("lightAttenuation" + at, toQt(light.attenuation));
-        program_->setUniformValue("lightCone" + at,
-                                  QVector3D(light.beamWidth, light.cutOffAngle, light.radius));
+        program.setUniformValue("lightKind" + at, int(light.kind));
+        program.setUniformValue("lightColor" + at, toQt(light.color) * light.intensity);
+        program.setUniformValue("lightAmbient" + at, toQt(light.color) * light.ambientIntensity);
+        program.setUniformValue("lightPosition" + at, view.map(toQt(light.location)));
+        program.setUniformValue("lightDirection" + at, direction);
+        program.setUniformValue("lightAttenuation" + at, toQt(light.attenuation));
+        program.setUniformValue("lightCone" + at,
+                                QVector3D(light.beamWidth, light.cutOffAngle, light.radius));
     }
 }
 
-void SceneRenderer::drawBatch(const GpuBatch &batch, std::uint32_t first, std::uint32_t count) {
+unsigned SceneRenderer::variantOf(const GpuBatch &batch) const {
     const draw::BatchStyle &style = batch.style;
-    program_->setUniformValue("lit", style.lit);
-    program_->setUniformValue("textured", batch.texture != 0);
-    program_->setUniformValue("ambientIntensity", style.ambientIntensity);
-    program_->setUniformValue("specularColor", toQt(style.specular));
-    program_->setUniformValue("emissiveColor", toQt(style.emissive));
-    program_->setUniformValue("shininess", style.shininess);
+    unsigned variant = 0;
+    if (style.lit) variant |= kLit;
+    if (batch.texture != 0) variant |= kTextured;
+    const bool specular = style.specular.r > 0 || style.specular.g > 0 || style.specular.b > 0;
+    if (style.lit && specular) variant |= kSpecular;
+    if (style.lit && positionalLights_) variant |= kPositional;
+    return variant;
+}
+
+void SceneRenderer::drawBatch(const GpuBatch &batch, std::uint32_t first, std::uint32_t count,
+                              const Frame &frame) {
+    const draw::BatchStyle &style = batch.style;
+    const unsigned variant = variantOf(batch);
+    QString whyNot;
+    if (!programs_[variant] && !makeProgram(variant, whyNot)) {
+        qWarning("tarvexw: %s", qPrintable(whyNot));
+        return;
+    }
+    QOpenGLShaderProgram &program = *programs_[variant];
+    program.bind();
+    if (frame.ready.size() <= variant || !frame.ready[variant]) {
+        setFrameUniforms(program, frame.view, frame.projection);
+        frame.ready.resize(kVariants);
+        frame.ready[variant] = true;
+    }
+    program.setUniformValue("highlight", frame.highlight);
+    program.setUniformValue("ambientIntensity", style.ambientIntensity);
+    program.setUniformValue("specularColor", toQt(style.specular));
+    program.setUniformValue("emissiveColor", toQt(style.emissive));
+    program.setUniformValue("shininess", style.shininess);
     if (batch.texture != 0) {
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, batch.texture);
@@ -330,12 +385,7 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
     glDepthFunc(GL_LEQUAL);
     glDisable(GL_CULL_FACE);
     if (!QOpenGLContext::currentContext()->isOpenGLES()) glEnable(0x8642);  // program point size
-    program_->bind();
-    program_->setUniformValue("viewMatrix", view);
-    program_->setUniformValue("projectionMatrix", projection);
-    program_->setUniformValue("image", 0);
-    program_->setUniformValue("highlight", 0.0f);
-    setLights(view);
+    Frame frame{view, projection, 0.0f, {}};
     // Transparent batches come last, blended over the opaque ones without hiding each other.
     for (const GpuBatch &batch : batches_) {
         if (batch.style.transparent) {
@@ -343,18 +393,18 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             glDepthMask(GL_FALSE);
         }
-        drawBatch(batch, 0, std::uint32_t(batch.indexCount));
+        drawBatch(batch, 0, std::uint32_t(batch.indexCount), frame);
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     // Highlighted shapes are drawn again over themselves, tinted; equal depths pass.
-    program_->setUniformValue("highlight", 0.45f);
+    frame.highlight = 0.45f;
     for (int shape : highlighted) {
         if (shape < 0 || std::size_t(shape) >= ranges_.size()) continue;
         const draw::ShapeRange &range = ranges_[std::size_t(shape)];
-        if (range.count > 0) drawBatch(batches_[range.batch], range.first, range.count);
+        if (range.count > 0) drawBatch(batches_[range.batch], range.first, range.count, frame);
     }
-    program_->release();
+    glUseProgram(0);
 }
 
 }  // namespace tarvex

@@ -2,6 +2,7 @@
 // once per scene; a frame costs a few draw calls and uniforms, whatever the number of triangles.
 #pragma once
 
+#include <QByteArray>
 #include <QMatrix4x4>
 #include <QOpenGLExtraFunctions>
 #include <QString>
@@ -42,15 +43,31 @@ class SceneRenderer : protected QOpenGLExtraFunctions {
         unsigned vao = 0, vertexBuffer = 0, indexBuffer = 0, texture = 0;
         int indexCount = 0;
     };
-    void drawBatch(const GpuBatch &batch, std::uint32_t first, std::uint32_t count);
-    void setLights(const QMatrix4x4 &view);
+    // What one frame shares among its draw calls.
+    struct Frame {
+        QMatrix4x4 view, projection;
+        float highlight = 0;
+        mutable std::vector<bool> ready;  // programs given this frame's uniforms
+    };
+    // Shader variants: bits of what the fragment shader computes.
+    static constexpr unsigned kLit = 1, kTextured = 2, kSpecular = 4, kPositional = 8;
+    static constexpr unsigned kVariants = 16;
+
+    bool makeProgram(unsigned variant, QString &whyNot);
+    unsigned variantOf(const GpuBatch &batch) const;
+    void drawBatch(const GpuBatch &batch, std::uint32_t first, std::uint32_t count,
+                   const Frame &frame);
+    void setFrameUniforms(QOpenGLShaderProgram &program, const QMatrix4x4 &view,
+                          const QMatrix4x4 &projection);
     unsigned uploadTexture(const draw::Texture &texture);
 
-    std::unique_ptr<QOpenGLShaderProgram> program_;
+    QByteArray header_;
+    std::vector<std::unique_ptr<QOpenGLShaderProgram>> programs_;
     bool initialized_ = false;
     std::vector<GpuBatch> batches_;
     std::vector<draw::ShapeRange> ranges_;
     std::vector<draw::Light> lights_;
+    bool positionalLights_ = false;
     draw::Rgb background_;
 };
 
