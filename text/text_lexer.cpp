@@ -174,6 +174,37 @@ std::size_t Lexer::refill(std::size_t keepFrom, bool &ok) {
     return keepFrom;
 }
 
+// The common case in one pass: a plain number within the block, ended by a blank, a
+// parenthesis or a comma. False for anything else (numberOrWord() then reads the token).
+bool Lexer::plainNumber(std::size_t start, Token &token) {
+    const char *s = buf_.get() + start;
+    const char *q = s;
+    token.line = line_;
+    if (*q == '-' || *q == '+') token.negative = *q++ == '-';
+    const char *digitsStart = q;
+    std::uint64_t magnitude = 0;
+    q = readDigits(q, magnitude);
+    const std::size_t integerDigits = static_cast<std::size_t>(q - digitsStart);
+    std::size_t digits = integerDigits;
+    token.integer = *q != '.';
+    if (!token.integer) {
+        const char *fraction = ++q;
+        q = readDigits(q, magnitude);
+        const auto decimals = static_cast<std::size_t>(q - fraction);
+        digits += decimals;
+        token.plain = digits <= 15;
+        token.decimals = static_cast<std::uint8_t>(token.plain ? decimals : 0);
+    }
+    if (digits == 0 || kTokenChar[static_cast<unsigned char>(*q)] || q == buf_.get() + end_)
+        return false;
+    token.kind = TokenKind::Number;
+    token.magnitude = magnitude;
+    token.overflow = integerDigits > 19;
+    token.text = std::string_view(s, static_cast<std::size_t>(q - s));
+    pos_ = static_cast<std::size_t>(q - buf_.get());
+    return true;
+}
+
 Token Lexer::next() {
     bool ok = false;
     for (;;) {
@@ -251,7 +282,11 @@ Token Lexer::next() {
             case cQuote:
                 return string(pos_);
             case cWord:
-                if (isDigit(c) || c == '-' || c == '+' || c == '.') return numberOrWord(pos_);
+                if (isDigit(c) || c == '-' || c == '+' || c == '.') {
+                    Token token;
+                    if (plainNumber(pos_, token)) return token;
+                    return numberOrWord(pos_);
+                }
                 return word(pos_);
         }
     }
@@ -288,37 +323,6 @@ Token Lexer::word(std::size_t start) {
 }
 
 Token Lexer::numberOrWord(std::size_t start) {
-    {
-        // The common case in one pass: a plain number within the block, ended by a blank,
-        // a parenthesis or a comma.
-        const char *s = buf_.get() + start;
-        const char *q = s;
-        Token token;
-        token.line = line_;
-        if (*q == '-' || *q == '+') token.negative = *q++ == '-';
-        const char *digitsStart = q;
-        std::uint64_t magnitude = 0;
-        q = readDigits(q, magnitude);
-        const std::size_t integerDigits = static_cast<std::size_t>(q - digitsStart);
-        std::size_t digits = integerDigits;
-        token.integer = *q != '.';
-        if (!token.integer) {
-            const char *fraction = ++q;
-            q = readDigits(q, magnitude);
-            const auto decimals = static_cast<std::size_t>(q - fraction);
-            digits += decimals;
-            token.plain = digits <= 15;
-            token.decimals = static_cast<std::uint8_t>(token.plain ? decimals : 0);
-        }
-        if (digits != 0 && !kTokenChar[static_cast<unsigned char>(*q)] && q != buf_.get() + end_) {
-            token.kind = TokenKind::Number;
-            token.magnitude = magnitude;
-            token.overflow = integerDigits > 19;
-            token.text = std::string_view(s, static_cast<std::size_t>(q - s));
-            pos_ = static_cast<std::size_t>(q - buf_.get());
-            return token;
-        }
-    }
     std::size_t p = start;
     for (;;) {
         while (kTokenChar[static_cast<unsigned char>(buf_[p])]) ++p;

@@ -72,6 +72,7 @@ class Lexer {
     // Returns how far kept bytes moved down; `ok` is false at the end of the input.
     std::size_t refill(std::size_t keepFrom, bool &ok);
     std::size_t readSource(char *into, std::size_t bytes);
+    bool plainNumber(std::size_t start, Token &token);
     Token numberOrWord(std::size_t start);
     Token word(std::size_t start);
     Token string(std::size_t start);
