@@ -37,12 +37,24 @@ std::string run(const std::string &command) {
 
 }  // namespace
 
+bool coin_check_available() {
+    return kCoinCheck != nullptr;
+}
+
+bool tovrmlx3d_check_available() {
+    static const bool available =
+        kTovrmlx3dCheck && std::system("command -v tovrmlx3d >/dev/null 2>&1") == 0;
+    return available;
+}
+
 std::string vrml_reader_complaints(const std::string &text, const std::string &name) {
     static bool noted = false;
     if (!noted) {
         noted = true;
-        if (!kCoinCheck) std::printf("Coin not found: VRML files are not checked with Coin\n");
-        if (!kTovrmlx3dCheck || std::system("command -v tovrmlx3d >/dev/null 2>&1") != 0) {
+        if (!coin_check_available()) {
+            std::printf("Coin not found: VRML files are not checked with Coin\n");
+        }
+        if (!tovrmlx3d_check_available()) {
             std::printf("tovrmlx3d not installed: VRML files are not checked with it\n");
         }
     }
@@ -50,7 +62,8 @@ std::string vrml_reader_complaints(const std::string &text, const std::string &n
     std::ofstream(path, std::ios::binary) << text;
     std::string complaints;
     if (kCoinCheck) complaints += run(std::string(kCoinCheck) + " '" + path + "'");
-    if (kTovrmlx3dCheck) complaints += run(std::string(kTovrmlx3dCheck) + " '" + path + "'");
+    if (tovrmlx3d_check_available())
+        complaints += run(std::string(kTovrmlx3dCheck) + " '" + path + "'");
     if (complaints.empty()) std::remove(path.c_str());
     return complaints;
 }

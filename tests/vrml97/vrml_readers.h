@@ -11,4 +11,8 @@ namespace tarvex::vrml97::testing {
 // a note on standard output the first time.
 std::string vrml_reader_complaints(const std::string &text, const std::string &name);
 
+// Whether each reader is there to be run.
+bool coin_check_available();
+bool tovrmlx3d_check_available();
+
 }  // namespace tarvex::vrml97::testing
