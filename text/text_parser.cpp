@@ -58,8 +58,7 @@ class Parser {
     };
     struct Frame {
         Kind kind = Kind::Object;
-        bool nested = false;       // Object, GroupHead: an object was opened inside
-        bool dropWarned = false;   // Object, GroupHead: values after it were reported
+        bool dropWarned = false;   // Object, GroupHead: values after a nested object reported
         bool closesGroup = false;  // EndGroup: it ends the group below it on the stack
         // Object, GroupHead, GroupMembers: its node; Container: its root (kNone until known);
         // EndGroup: where objects written inside it go.
@@ -73,12 +72,15 @@ class Parser {
     bool valueWanted(std::uint64_t line, std::string_view text) {
         if (!hasLabel_ && !stack_.empty() && tree_.value_count() < kMaxStored) {
             const Frame &top = stack_.back();
-            if ((top.kind == Kind::Object || top.kind == Kind::GroupHead) && !top.nested)
+            if ((top.kind == Kind::Object || top.kind == Kind::GroupHead) && takesValues(top))
                 return true;
         }
         return valueWantedSlow(line, text);
     }
     bool valueWantedSlow(std::uint64_t line, std::string_view text);
+    // Values belong to the node added last: once an object nested in this one added a node,
+    // more values here would join that node's.
+    bool takesValues(const Frame &frame) const { return frame.node + 1 == tree_.node_count(); }
     // `where` names the place; `opened` (when not 0) is the line its Container was opened on.
     void stray(std::uint64_t line, std::string_view text, const char *where,
                std::uint64_t opened = 0);
@@ -105,7 +107,7 @@ class Parser {
 
     void open(std::uint64_t line);
     void startObject(std::string_view name, std::uint64_t line);
-    std::uint32_t childParent();
+    std::uint32_t childParent() const;
     void assignRoots(std::uint32_t node);
     void close(std::uint64_t line);
     void finish();
@@ -278,7 +280,7 @@ bool Parser::valueWantedSlow(std::uint64_t line, std::string_view text) {
     switch (top.kind) {
         case Kind::Object:
         case Kind::GroupHead:
-            if (!top.nested) return true;
+            if (takesValues(top)) return true;
             if (!top.dropWarned) {
                 top.dropWarned = true;
                 warn(line, [&] {
@@ -391,14 +393,12 @@ void Parser::open(std::uint64_t line) {
     clearRun();
 }
 
-std::uint32_t Parser::childParent() {
+std::uint32_t Parser::childParent() const {
     if (stack_.empty()) return tree_.root();
-    Frame &top = stack_.back();
+    const Frame &top = stack_.back();
     switch (top.kind) {
         case Kind::Object:
         case Kind::GroupHead:
-            top.nested = true;
-            return top.node;
         case Kind::GroupMembers:
         case Kind::EndGroup:
             return top.node;

@@ -203,6 +203,7 @@ TEST(text_parser, ReadsPastWhatCanBeReadPastWithAWarningOnItsLine) {
         {"Container ( 1 A ( ) 2 B ( ) )", "A[B]", {1, 1}},
         {"Container (\n) B ( )", "B", {1}},
         {"X ( 1 Y ( 2 ) 3 4 Z ( ) 5 )", "X{1}[Y{2} Z]", {1}},
+        {"X ( 1 Container ( )\n EndGroup ( ) 2 )", "X{1 2}", {1, 2}},
         {"lost:\n1 A ( )", "A", {1, 2}},
         {"lost: ) A ( )", "A", {1, 1}},
         {"X ( 1.5True 2\n7e )", "X{1.5f True 2 7 e}", {1, 2}},
