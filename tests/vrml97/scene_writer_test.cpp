@@ -15,12 +15,6 @@ namespace {
 
 using namespace scene;
 
-constexpr const char *kHead =
-    "#VRML V2.0 utf8\n"
-    "NavigationInfo {\n"
-    "  type [ \"EXAMINE\" \"ANY\" ]\n"
-    "}\n";
-
 std::uint32_t addNode(Scene &s, Node node, std::uint32_t parent = 0) {
     s.nodes.push_back(std::move(node));
     const auto index = static_cast<std::uint32_t>(s.nodes.size() - 1);
@@ -60,35 +54,6 @@ Scene colouredTriangle() {
     return s;
 }
 
-constexpr const char *kColouredTriangle =
-    "DEF tri Shape {\n"
-    "  appearance Appearance {\n"
-    "    material Material {\n"
-    "      diffuseColor 0.8 0.8 0.8\n"
-    "    }\n"
-    "  }\n"
-    "  geometry IndexedFaceSet {\n"
-    "    coord Coordinate {\n"
-    "      point [\n"
-    "        0 0 0,\n"
-    "        1 0 0,\n"
-    "        0 1 0,\n"
-    "      ]\n"
-    "    }\n"
-    "    coordIndex [\n"
-    "      0, 1, 2, -1,\n"
-    "    ]\n"
-    "    color Color {\n"
-    "      color [\n"
-    "        1 0 0,\n"
-    "        0 1 0,\n"
-    "        0 0 1,\n"
-    "      ]\n"
-    "    }\n"
-    "    solid FALSE\n"
-    "  }\n"
-    "}\n";
-
 // A transform holding a group holding one point without colours: unlit in VRML, so the point
 // shows its diffuse colour as emissive.
 Scene transformWithGroup() {
@@ -107,34 +72,6 @@ Scene transformWithGroup() {
     addNode(s, shapeNode(0), g);
     return s;
 }
-
-constexpr const char *kTransformWithGroup =
-    "DEF arm Transform {\n"
-    "  translation 1 2 3\n"
-    "  rotation 0 1 0 1.5\n"
-    "  scale 2 2 2\n"
-    "  children [\n"
-    "    Group {\n"
-    "      children [\n"
-    "        Shape {\n"
-    "          appearance Appearance {\n"
-    "            material Material {\n"
-    "              diffuseColor 0.8 0.8 0.8\n"
-    "              emissiveColor 0.8 0.8 0.8\n"
-    "            }\n"
-    "          }\n"
-    "          geometry PointSet {\n"
-    "            coord Coordinate {\n"
-    "              point [\n"
-    "                0.5 0 -1,\n"
-    "              ]\n"
-    "            }\n"
-    "          }\n"
-    "        }\n"
-    "      ]\n"
-    "    }\n"
-    "  ]\n"
-    "}\n";
 
 // The 2x2 RGB16 sample pixmap (red green / blue white, top row first) through the decoder: VRML
 // gets the bottom row first.
@@ -164,67 +101,6 @@ Scene texturedQuad() {
     return s;
 }
 
-constexpr const char *kTexturedQuad =
-    "Shape {\n"
-    "  appearance Appearance {\n"
-    "    material Material {\n"
-    "      diffuseColor 0.8 0.8 0.8\n"
-    "    }\n"
-    "    texture PixelTexture {\n"
-    "      image 2 2 3\n"
-    "        0x0000FF 0xFFFFFF\n"
-    "        0xFF0000 0x00FF00\n"
-    "      repeatS FALSE\n"
-    "    }\n"
-    "  }\n"
-    "  geometry IndexedFaceSet {\n"
-    "    coord Coordinate {\n"
-    "      point [\n"
-    "        0 0 0,\n"
-    "        1 0 0,\n"
-    "        1 1 0,\n"
-    "        0 1 0,\n"
-    "      ]\n"
-    "    }\n"
-    "    coordIndex [\n"
-    "      0, 1, 2, 3, -1,\n"
-    "    ]\n"
-    "    texCoord TextureCoordinate {\n"
-    "      point [\n"
-    "        0 0,\n"
-    "        1 0,\n"
-    "        1 1,\n"
-    "        0 1,\n"
-    "      ]\n"
-    "    }\n"
-    "    solid FALSE\n"
-    "    convex FALSE\n"
-    "  }\n"
-    "}\n";
-
-std::string greenPointShape(const char *defName) {
-    return std::string(defName) +
-           "Shape {\n"
-           "  appearance Appearance {\n"
-           "    material Material {\n"
-           "      diffuseColor 0.8 0.8 0.8\n"
-           "    }\n"
-           "  }\n"
-           "  geometry PointSet {\n"
-           "    coord Coordinate {\n"
-           "      point [\n"
-           "        1 2 3,\n"
-           "      ]\n"
-           "    }\n"
-           "    color Color {\n"
-           "      color [\n"
-           "        0 1 0,\n"
-           "      ]\n"
-           "    }\n"
-           "  }\n"
-           "}\n";
-}
-
 // A use before its node (the node is written in full there, the node's own place becomes USE),
 // a use after it, and a use of a node without a name.
 Scene defAndUse() {
@@ -241,15 +117,6 @@ Scene defAndUse() {
     addNode(s, useNode(5));                              // 6
     return s;
 }
-
-const std::string kDefAndUse = greenPointShape("DEF box ") +
-                               "DEF g Group {\n"
-                               "  children [\n"
-                               "    USE box\n"
-                               "  ]\n"
-                               "}\n"
-                               "USE g\n" +
-                               greenPointShape("DEF node5 ") + "USE node5\n";
 
 // One name four times, and names VRML does not allow as they are.
 Scene names() {
@@ -268,33 +135,6 @@ Scene names() {
     return s;
 }
 
-constexpr const char *kNames =
-    "#VRML V2.0 utf8\n"
-    "NavigationInfo {\n"
-    "  type [ \"EXAMINE\" \"ANY\" ]\n"
-    "  headlight FALSE\n"
-    "}\n"
-    "DEF cam Viewpoint {\n"
-    "  position 0 0 10\n"
-    "  orientation 0 0 1 0\n"
-    "  fieldOfView 0.785398\n"
-    "  description \"say \\\"hi\\\"\"\n"
-    "}\n"
-    "DEF cam_1 DirectionalLight {\n"
-    "  on TRUE\n"
-    "  intensity 1\n"
-    "  color 1 1 1\n"
-    "  direction 0 0 -1\n"
-    "}\n"
-    "DEF cam_2 Group {\n"
-    "}\n"
-    "DEF cam_1_1 Group {\n"
-    "}\n"
-    "DEF _1st_view_a Group {\n"
-    "}\n"
-    "DEF _USE Group {\n"
-    "}\n";
-
 // Lines show their diffuse colour when they have no colours of their own, not otherwise.
 Scene lines() {
     Scene s;
@@ -311,39 +151,6 @@ Scene lines() {
     addNode(s, shapeNode(1));
     return s;
 }
-
-std::string lineShape(const char *emissive, const char *colors) {
-    return std::string(
-               "Shape {\n"
-               "  appearance Appearance {\n"
-               "    material Material {\n"
-               "      diffuseColor 1 0.5 0\n") +
-           emissive +
-           "    }\n"
-           "  }\n"
-           "  geometry IndexedLineSet {\n"
-           "    coord Coordinate {\n"
-           "      point [\n"
-           "        0 0 0,\n"
-           "        1 1 1,\n"
-           "      ]\n"
-           "    }\n"
-           "    coordIndex [\n"
-           "      0, 1, -1,\n"
-           "    ]\n" +
-           colors +
-           "  }\n"
-           "}\n";
-}
-
-const std::string kLines =
-    lineShape("      emissiveColor 1 0.5 0\n", "") + lineShape("",
-                                                               "    color Color {\n"
-                                                               "      color [\n"
-                                                               "        0 0 1,\n"
-                                                               "      ]\n"
-                                                               "    }\n"
-                                                               "    colorPerVertex FALSE\n");
 
 Scene lightsAndWorld() {
     Scene s;
@@ -370,47 +177,6 @@ Scene lightsAndWorld() {
     s.lights = {ambient, point, spot};
     return s;
 }
-
-constexpr const char *kLightsAndWorld =
-    "#VRML V2.0 utf8\n"
-    "WorldInfo {\n"
-    "  info [\n"
-    "    \"made by hand\"\n"
-    "  ]\n"
-    "}\n"
-    "NavigationInfo {\n"
-    "  type [ \"EXAMINE\" \"ANY\" ]\n"
-    "  headlight FALSE\n"
-    "  visibilityLimit 250\n"
-    "}\n"
-    "Background {\n"
-    "  skyColor [ 0 0 0.5 ]\n"
-    "}\n"
-    "DirectionalLight {\n"
-    "  on TRUE\n"
-    "  intensity 0\n"
-    "  ambientIntensity 0.3\n"
-    "  color 1 0.5 0.25\n"
-    "}\n"
-    "PointLight {\n"
-    "  on TRUE\n"
-    "  intensity 0.5\n"
-    "  color 1 1 1\n"
-    "  location 1 2 3\n"
-    "  attenuation 0 1 0\n"
-    "  radius 50\n"
-    "}\n"
-    "SpotLight {\n"
-    "  on FALSE\n"
-    "  intensity 1\n"
-    "  color 1 1 1\n"
-    "  location 0 5 0\n"
-    "  direction 0 -1 0\n"
-    "  attenuation 1 0 0\n"
-    "  radius 100\n"
-    "  beamWidth 0.5\n"
-    "  cutOffAngle 0.75\n"
-    "}\n";
 
 // Every index array and binding at once: per-face colours through colorIndex, per-vertex normals
 // through normalIndex, texture coordinates through texCoordIndex, two faces.
@@ -488,22 +254,28 @@ TEST(vrml97_writer, WritesIndexArraysAndFieldsAwayFromTheirDefaults) {
 }
 
 struct Case {
-    const char *name;
+    const char *name;  // of its expected text, tests/vrml97/data/<name>.wrl
     std::function<Scene()> build;
-    std::string expected;
 };
 
+// Each world written out by hand from the VRML 97 node and field definitions.
 const std::vector<Case> &cases() {
     static const std::vector<Case> all = {
-        {"coloured_triangle", colouredTriangle, kHead + std::string(kColouredTriangle)},
-        {"transform_with_group", transformWithGroup, kHead + std::string(kTransformWithGroup)},
-        {"textured_quad", texturedQuad, kHead + std::string(kTexturedQuad)},
-        {"def_and_use", defAndUse, kHead + kDefAndUse},
-        {"names", names, kNames},
-        {"lines", lines, kHead + kLines},
-        {"lights_and_world", lightsAndWorld, kLightsAndWorld},
+        {"coloured_triangle", colouredTriangle},
+        {"transform_with_group", transformWithGroup},
+        {"textured_quad", texturedQuad},
+        {"def_and_use", defAndUse},
+        {"names", names},
+        {"lines", lines},
+        {"lights_and_world", lightsAndWorld},
     };
     return all;
+}
+
+std::string expectedText(const char *name) {
+    std::ifstream in(std::string(TARVEX_SOURCE_DIR) + "/tests/vrml97/data/" + name + ".wrl",
+                     std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The first line where two texts differ, for a readable failure.
@@ -526,7 +298,9 @@ TEST(vrml97_writer, WritesEachSceneExactly) {
         const Scene scene = c.build();
         WriteProblems problems;
         const std::string text = write_scene_string(scene, &problems);
-        EXPECT_EQ(text, c.expected) << c.name << ": " << firstDifference(text, c.expected);
+        const std::string expected = expectedText(c.name);
+        ASSERT_FALSE(expected.empty()) << c.name;
+        EXPECT_EQ(text, expected) << c.name << ": " << firstDifference(text, expected);
         EXPECT_FALSE(problems.any()) << c.name;
     }
 }
@@ -543,9 +317,10 @@ TEST(vrml97_writer, EverySceneLoadsInVrmlReaders) {
 // The check above is worth only as much as the readers' refusals: a broken world must draw
 // complaints from each installed reader.
 TEST(vrml97_writer, VrmlReadersRejectABrokenWorld) {
-    const std::string broken = std::string(kHead) +
-                               "Shape { geometry IndexedFaceSet { coord Coordinate { point [ 0 0 "
-                               "0, 1 0 0 ] } coordIndex [ 0, 1, 5, -1 ] solid MAYBE } }\n";
+    const std::string broken =
+        "#VRML V2.0 utf8\n"
+        "Shape { geometry IndexedFaceSet { coord Coordinate { point [ 0 0 "
+        "0, 1 0 0 ] } coordIndex [ 0, 1, 5, -1 ] solid MAYBE } }\n";
     const std::string complaints = testing::vrml_reader_complaints(broken, "broken");
     if (testing::coin_check_available()) {
         EXPECT_NE(complaints.find("Invalid value \"MAYBE\""), std::string::npos) << complaints;
@@ -607,7 +382,7 @@ TEST(vrml97_writer, WritesFilesAndReportsFailedWrites) {
     ASSERT_EQ(write_scene_file(scene, path, false), 0);
     std::ifstream in(path, std::ios::binary);
     const std::string written((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(written, kHead + std::string(kColouredTriangle));
+    EXPECT_EQ(written, expectedText("coloured_triangle"));
     std::remove(path.c_str());
     if (std::FILE *full = std::fopen("/dev/full", "w")) {
         std::fclose(full);
