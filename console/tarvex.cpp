@@ -7,8 +7,9 @@
 #include "console/console_app.h"
 
 #if defined(_WIN32)
-#include <shellapi.h>
 #include <windows.h>
+// windows.h first: shellapi.h needs its types.
+#include <shellapi.h>
 
 #include "core/file_names.h"
 

@@ -1,22 +1,13 @@
 #include "core/number_parse.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <system_error>
 #include <type_traits>
-
-#if defined(_WIN32)
-#include <locale.h>
-#elif defined(__APPLE__)
-#include <xlocale.h>
-#else
-#include <locale.h>
-#endif
 
 namespace tarvex {
 namespace {
@@ -27,45 +18,82 @@ bool isCSpace(char c) {
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
-
-// The C library's own conversion, pinned to the "C" locale: a desktop program runs under the
-// user's locale, whose decimal separator may not be a point.
-#if defined(_WIN32)
-_locale_t cLocale() {
-    static const _locale_t locale = _create_locale(LC_ALL, "C");
-    return locale;
-}
-float cStrto(const char *text, char **end, float) {
-    return _strtof_l(text, end, cLocale());
-}
-double cStrto(const char *text, char **end, double) {
-    return _strtod_l(text, end, cLocale());
-}
-#else
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
-}
-float cStrto(const char *text, char **end, float) {
-    return strtof_l(text, end, cLocale());
-}
-double cStrto(const char *text, char **end, double) {
-    return strtod_l(text, end, cLocale());
-}
-#endif
-
-template <class Real>
-bool parseRealWithCLibrary(std::string_view token, Real &out) {
-    const std::string text(token);  // NUL-terminated; only the rare forms come here
-    char *end = nullptr;
-    const Real value = cStrto(text.c_str(), &end, Real{});
-    if (end == text.c_str() || !std::isfinite(value)) return false;
-    out = value;
-    return true;
+bool isHexDigit(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 bool isHexPrefix(const char *p, const char *last) {
     return last - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+}
+
+// Whether a number that std::from_chars found out of range lies above the largest finite value
+// rather than below the smallest: from its digits' scale and its exponent, which for such a
+// number are far from the boundary. `p` is where its digits begin.
+bool tooLarge(const char *p, const char *last, bool hex) {
+    constexpr std::int64_t cap = std::int64_t{1} << 40;
+    std::int64_t integerDigits = 0, fractionZeros = 0;
+    bool seenNonZero = false, inFraction = false;
+    for (; p != last; ++p) {
+        if (*p == '.' && !inFraction) {
+            inFraction = true;
+            continue;
+        }
+        if (!(hex ? isHexDigit(*p) : isDigit(*p))) break;
+        if (!seenNonZero && *p == '0') {
+            if (inFraction) fractionZeros = std::min(fractionZeros + 1, cap);
+            continue;
+        }
+        seenNonZero = true;
+        if (!inFraction) integerDigits = std::min(integerDigits + 1, cap);
+    }
+    if (!seenNonZero) return false;
+    std::int64_t exponent = 0;
+    if (p != last && (hex ? (*p == 'p' || *p == 'P') : (*p == 'e' || *p == 'E'))) {
+        const char *q = p + 1;
+        const bool negative = q != last && *q == '-';
+        if (q != last && (*q == '+' || *q == '-')) ++q;
+        for (; q != last && isDigit(*q); ++q) exponent = std::min(exponent * 10 + (*q - '0'), cap);
+        if (negative) exponent = -exponent;
+    }
+    const std::int64_t scale = integerDigits > 0 ? integerDigits : -fractionZeros;
+    return (hex ? 4 * scale : scale) + exponent > 0;
+}
+
+// The forms the fast paths leave to this: leading white space, a '+', hexadecimal, and values
+// std::from_chars finds out of range. Read as strtof/strtod read them in the "C" locale, without
+// the C library, whose locale-pinned variants not every platform has.
+template <class Real>
+bool parseRareForm(std::string_view token, Real &out) {
+    const char *p = token.data();
+    const char *last = p + token.size();
+    while (p != last && isCSpace(*p)) ++p;
+    const bool negative = p != last && *p == '-';
+    if (p != last && (*p == '+' || *p == '-')) ++p;
+    if (p == last || *p == '+' || *p == '-') return false;
+    Real value{};
+    std::from_chars_result result{};
+    const bool hexPrefix = isHexPrefix(p, last);
+    if (hexPrefix) {
+        p += 2;
+        const bool hexDigitsFollow =
+            p != last && (isHexDigit(*p) || (*p == '.' && p + 1 != last && isHexDigit(p[1])));
+        if (!hexDigitsFollow) {  // only the "0" before the x is a number
+            out = negative ? -Real{0} : Real{0};
+            return true;
+        }
+        result = std::from_chars(p, last, value, std::chars_format::hex);
+    } else {
+        result = std::from_chars(p, last, value, std::chars_format::general);
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        if (tooLarge(p, last, hexPrefix)) return false;
+        value = 0;  // below the smallest subnormal: rounds to zero
+    } else if (result.ec != std::errc{}) {
+        return false;
+    }
+    if (!std::isfinite(value)) return false;
+    out = negative ? -value : value;
+    return true;
 }
 
 // A decimal number without an exponent: `digits` / 10^`decimals`, negated when `negative`.
@@ -125,15 +153,15 @@ bool isHalfwayBetweenFloats(double value) {
 
 // The plain decimal form takes the fast path. std::from_chars is correctly rounded like strtod
 // but takes neither leading white space, a '+', nor the hexadecimal form, and reports underflow
-// as an error; those few cases go to the C library instead.
+// as an error; those few cases go to parseRareForm.
 template <class Real>
 bool parseReal(std::string_view token, Real &out) {
     const char *first = token.data();
     const char *last = first + token.size();
     if (first == last) return false;
-    if (isCSpace(*first) || *first == '+') return parseRealWithCLibrary(token, out);
+    if (isCSpace(*first) || *first == '+') return parseRareForm(token, out);
     if (isHexPrefix(*first == '-' ? first + 1 : first, last)) {
-        return parseRealWithCLibrary(token, out);
+        return parseRareForm(token, out);
     }
     PlainDecimal plain;
     if (readPlainDecimal(first, last, plain)) {
@@ -145,7 +173,7 @@ bool parseReal(std::string_view token, Real &out) {
     }
     Real value;
     const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (ec == std::errc::result_out_of_range) return parseRealWithCLibrary(token, out);
+    if (ec == std::errc::result_out_of_range) return parseRareForm(token, out);
     if (ec != std::errc{} || !std::isfinite(value)) return false;
     out = value;
     return true;
