@@ -134,6 +134,44 @@ void appendShape(const DrawList &list, const Shape &shape, Batch &batch) {
 
 }  // namespace
 
+std::vector<std::uint32_t> clusterTriangles(const std::vector<PackedVertex> &vertices,
+                                            const std::vector<std::uint32_t> &indices,
+                                            int cellsAlongLongestSide) {
+    Box bounds;
+    for (const PackedVertex &v : vertices)
+        bounds.add({v.position[0], v.position[1], v.position[2]});
+    if (bounds.empty()) return {};
+    const float extent[3] = {bounds.max.x - bounds.min.x, bounds.max.y - bounds.min.y,
+                             bounds.max.z - bounds.min.z};
+    const float longest = std::max({extent[0], extent[1], extent[2]});
+    const int n = std::clamp(cellsAlongLongestSide, 1, 1024);
+    const float cell = longest > 0 ? longest / float(n) : 1;
+    std::size_t cells[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        cells[axis] = std::min<std::size_t>(std::size_t(extent[axis] / cell) + 1, std::size_t(n));
+    }
+    const float origin[3] = {bounds.min.x, bounds.min.y, bounds.min.z};
+    std::vector<std::uint32_t> firstInCell(cells[0] * cells[1] * cells[2], UINT32_MAX);
+    std::vector<std::uint32_t> stand(vertices.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        std::size_t at[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            const float u = (vertices[i].position[axis] - origin[axis]) / cell;
+            at[axis] = std::min(std::size_t(std::max(u, 0.0f)), cells[axis] - 1);
+        }
+        std::uint32_t &first = firstInCell[(at[2] * cells[1] + at[1]) * cells[0] + at[0]];
+        if (first == UINT32_MAX) first = static_cast<std::uint32_t>(i);
+        stand[i] = first;
+    }
+    std::vector<std::uint32_t> kept;
+    for (std::size_t t = 0; t + 2 < indices.size(); t += 3) {
+        const std::uint32_t a = stand[indices[t]], b = stand[indices[t + 1]],
+                            c = stand[indices[t + 2]];
+        if (a != b && b != c && a != c) kept.insert(kept.end(), {a, b, c});
+    }
+    return kept;
+}
+
 PackedScene pack(const DrawList &list) {
     PackedScene packed;
     std::map<BatchStyle, std::uint32_t, StyleLess> batchOfStyle;
@@ -169,6 +207,12 @@ PackedScene pack(const DrawList &list) {
         appendShape(list, list.shapes[i], batch);
         packed.ranges[i] = {b, static_cast<std::uint32_t>(first),
                             static_cast<std::uint32_t>(batch.indices.size() - first)};
+    }
+    for (Batch &batch : packed.batches) {
+        if (batch.style.primitive == Primitive::triangles &&
+            batch.indices.size() / 3 > kCoarseAbove) {
+            batch.coarseIndices = clusterTriangles(batch.vertices, batch.indices, 200);
+        }
     }
     return packed;
 }

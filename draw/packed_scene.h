@@ -38,7 +38,21 @@ struct Batch {
     BatchStyle style;
     std::vector<PackedVertex> vertices;
     std::vector<std::uint32_t> indices;
+    // For big triangle batches: a coarse version (the same vertices, fewer triangles) drawn while
+    // the view moves; empty otherwise.
+    std::vector<std::uint32_t> coarseIndices;
 };
+
+// Batches with more triangles than this get a coarse version.
+inline constexpr std::size_t kCoarseAbove = 250'000;
+
+// Simplifies triangles by vertex clustering: the vertices are sorted into cubic cells, about
+// `cellsAlongLongestSide` along the longest side of their bounds, each cell stands for all its
+// vertices (by the first of them met), and the triangles left with three distinct corners are
+// kept. O(vertices + triangles) time.
+std::vector<std::uint32_t> clusterTriangles(const std::vector<PackedVertex> &vertices,
+                                            const std::vector<std::uint32_t> &indices,
+                                            int cellsAlongLongestSide);
 
 // Where a shape of the draw list landed: `count` indices from `first` in batch `batch`.
 struct ShapeRange {

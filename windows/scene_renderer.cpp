@@ -243,9 +243,15 @@ void SceneRenderer::upload(const draw::DrawList &list, const draw::PackedScene &
                      batch.vertices.data(), GL_STATIC_DRAW);
         glGenBuffers(1, &gpu.indexBuffer);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, gpu.indexBuffer);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                     GLsizeiptr(batch.indices.size() * sizeof(std::uint32_t)), batch.indices.data(),
-                     GL_STATIC_DRAW);
+        gpu.coarseCount = int(batch.coarseIndices.size());
+        const std::size_t full = batch.indices.size() * sizeof(std::uint32_t);
+        const std::size_t coarse = batch.coarseIndices.size() * sizeof(std::uint32_t);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(full + coarse), nullptr, GL_STATIC_DRAW);
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, GLsizeiptr(full), batch.indices.data());
+        if (coarse > 0) {
+            glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(full), GLsizeiptr(coarse),
+                            batch.coarseIndices.data());
+        }
         constexpr GLsizei stride = sizeof(draw::PackedVertex);
         const auto offset = [](std::size_t bytes) { return reinterpret_cast<const void *>(bytes); };
         glEnableVertexAttribArray(0);
@@ -376,8 +382,13 @@ void SceneRenderer::drawBatch(const GpuBatch &batch, std::uint32_t first, std::u
     glBindVertexArray(0);
 }
 
+bool SceneRenderer::hasCoarse() const {
+    return std::any_of(batches_.begin(), batches_.end(),
+                       [](const GpuBatch &b) { return b.coarseCount > 0; });
+}
+
 void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
-                           std::span<const int> highlighted) {
+                           std::span<const int> highlighted, bool coarse) {
     glClearColor(background_.r, background_.g, background_.b, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!initialized_ || batches_.empty()) return;
@@ -393,7 +404,12 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             glDepthMask(GL_FALSE);
         }
-        drawBatch(batch, 0, std::uint32_t(batch.indexCount), frame);
+        if (coarse && batch.coarseCount > 0) {
+            drawBatch(batch, std::uint32_t(batch.indexCount), std::uint32_t(batch.coarseCount),
+                      frame);
+        } else {
+            drawBatch(batch, 0, std::uint32_t(batch.indexCount), frame);
+        }
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
@@ -402,7 +418,13 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
     for (int shape : highlighted) {
         if (shape < 0 || std::size_t(shape) >= ranges_.size()) continue;
         const draw::ShapeRange &range = ranges_[std::size_t(shape)];
-        if (range.count > 0) drawBatch(batches_[range.batch], range.first, range.count, frame);
+        const GpuBatch &batch = batches_[range.batch];
+        const bool whole = range.first == 0 && range.count == std::uint32_t(batch.indexCount);
+        if (coarse && whole && batch.coarseCount > 0) {
+            drawBatch(batch, range.count, std::uint32_t(batch.coarseCount), frame);
+        } else if (range.count > 0) {
+            drawBatch(batch, range.first, range.count, frame);
+        }
     }
     glUseProgram(0);
 }

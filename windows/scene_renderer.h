@@ -32,8 +32,11 @@ class SceneRenderer : protected QOpenGLExtraFunctions {
     // Draws no scene, only the background.
     void clearScene();
     // Draws a frame; `highlighted` names shapes of the list uploaded (other values are ignored).
+    // `coarse` draws big batches in their coarse version, for frames while the view moves.
     void render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
-                std::span<const int> highlighted);
+                std::span<const int> highlighted, bool coarse);
+    // Whether some batch has a coarse version.
+    bool hasCoarse() const;
     // Frees the GL objects; initialize() may be called again afterwards.
     void release();
 
@@ -42,6 +45,7 @@ class SceneRenderer : protected QOpenGLExtraFunctions {
         draw::BatchStyle style;
         unsigned vao = 0, vertexBuffer = 0, indexBuffer = 0, texture = 0;
         int indexCount = 0;
+        int coarseCount = 0;  // coarse indices follow the full ones in the same buffer
     };
     // What one frame shares among its draw calls.
     struct Frame {

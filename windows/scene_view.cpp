@@ -154,6 +154,13 @@ class SceneGlWidget final : public QOpenGLWidget {
 
 SceneView::SceneView(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("sceneView"));
+    refine_ = new QTimer(this);
+    refine_->setSingleShot(true);
+    refine_->setInterval(250);
+    connect(refine_, &QTimer::timeout, this, [this] {
+        coarse_ = false;
+        if (gl_ != nullptr) gl_->update();
+    });
     stack_ = new QStackedLayout(this);
     stack_->setContentsMargins(0, 0, 0, 0);
     message_ = new QLabel;
@@ -274,16 +281,22 @@ std::vector<int> SceneView::shapesOfSource(std::uint32_t source) const {
 
 void SceneView::orbit(float dxDegrees, float dyDegrees) {
     camera_.orbit(dxDegrees, dyDegrees);
-    if (gl_ != nullptr) gl_->update();
+    moved();
 }
 
 void SceneView::pan(float dxPixels, float dyPixels) {
     camera_.pan(dxPixels, dyPixels, size());
-    if (gl_ != nullptr) gl_->update();
+    moved();
 }
 
 void SceneView::zoom(float steps) {
     camera_.zoom(steps);
+    moved();
+}
+
+void SceneView::moved() {
+    coarse_ = true;
+    refine_->start();
     if (gl_ != nullptr) gl_->update();
 }
 
@@ -323,13 +336,24 @@ void SceneView::renderFrame() {
             highlighted_.clear();
         }
         pending_.reset();
+        // A big scene shows coarse first, so that it is on screen at once.
+        if (renderer.hasCoarse()) {
+            coarse_ = true;
+            refine_->start();
+        }
     }
     applyReset();
-    renderer.render(camera_.viewMatrix(), projection(), highlighted_);
+    renderer.render(camera_.viewMatrix(), projection(), highlighted_,
+                    coarse_ && renderer.hasCoarse());
 }
 
 QImage SceneView::grabImage() {
     if (gl_ == nullptr) return {};
+    // The picture in full, as it is once the view rests.
+    const QImage first = gl_->grabFramebuffer();  // uploads a waiting scene
+    if (!coarse_) return first;
+    coarse_ = false;
+    refine_->stop();
     return gl_->grabFramebuffer();
 }
 

@@ -15,6 +15,7 @@
 
 class QLabel;
 class QStackedLayout;
+class QTimer;
 
 namespace tarvex {
 
@@ -73,6 +74,9 @@ class SceneView : public QWidget {
     void applyReset();
     QMatrix4x4 projection() const;
 
+    // Big scenes are drawn coarse while the view moves and in full once it has rested.
+    void moved();
+
     QStackedLayout *stack_ = nullptr;
     SceneGlWidget *gl_ = nullptr;
     QLabel *message_ = nullptr;
@@ -85,6 +89,8 @@ class SceneView : public QWidget {
     draw::Box bounds_;
     std::vector<int> highlighted_;
     ViewCamera camera_;
+    bool coarse_ = false;
+    QTimer *refine_ = nullptr;
 };
 
 }  // namespace tarvex

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <set>
+
 namespace {
 
 using namespace tarvex::draw;
@@ -94,3 +98,34 @@ TEST(packed_scene, resolvesColoursAndNormals) {
 }
 
 }  // namespace
+
+// A flat 101 x 101 grid cut into 10 x 10 cells: the coarse version is the 10 x 10 lattice of each
+// cell's first vertex, two triangles a lattice square, none degenerate.
+TEST(packed_scene, clustersBigMeshesIntoCells) {
+    std::vector<PackedVertex> vertices;
+    std::vector<std::uint32_t> indices;
+    const std::uint32_t side = 101;
+    for (std::uint32_t y = 0; y < side; ++y) {
+        for (std::uint32_t x = 0; x < side; ++x) {
+            vertices.push_back({{float(x), float(y), 0}, {}, {}, {}});
+            if (x + 1 < side && y + 1 < side) {
+                const std::uint32_t c = y * side + x;
+                indices.insert(indices.end(), {c, c + 1, c + side, c + 1, c + side + 1, c + side});
+            }
+        }
+    }
+    const std::vector<std::uint32_t> coarse = clusterTriangles(vertices, indices, 10);
+    std::set<std::array<std::uint32_t, 3>> unique;
+    for (std::size_t t = 0; t < coarse.size(); t += 3) {
+        std::array<std::uint32_t, 3> corners{coarse[t], coarse[t + 1], coarse[t + 2]};
+        for (std::uint32_t i : corners) {
+            EXPECT_EQ(int(vertices[i].position[0]) % 10, 0);
+            EXPECT_EQ(int(vertices[i].position[1]) % 10, 0);
+        }
+        EXPECT_TRUE(corners[0] != corners[1] && corners[1] != corners[2] &&
+                    corners[0] != corners[2]);
+        std::sort(corners.begin(), corners.end());
+        unique.insert(corners);
+    }
+    EXPECT_EQ(unique.size(), 2u * 9 * 9);
+}
