@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +10,42 @@
 #include "console/console_app.h"
 #include "tests/core_test_support.h"
 
+#if defined(_WIN32)
+#include "core/file_names.h"
+#else
+#include <sys/wait.h>
+#endif
+
 using tarvex_test::data_file;
 using tarvex_test::read_file;
 using tarvex_test::write_file;
 
 namespace {
+
+// The console program writes text: line ends are the platform's.
+#if defined(_WIN32)
+const std::string kLineEnd = "\r\n";
+#else
+const std::string kLineEnd = "\n";
+#endif
+
+std::string withLineEnds(std::string text, const std::string &lineEnd) {
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos;
+         at += lineEnd.size()) {
+        text.replace(at, 1, lineEnd);
+    }
+    return text;
+}
+
+// A golden VRML file as the console program writes it on this platform.
+std::string world(const std::string &name) {
+    return withLineEnds(data_file(name), kLineEnd);
+}
+
+std::string utf8(const std::filesystem::path &path) {
+    const std::u8string text = path.u8string();
+    return {reinterpret_cast<const char *>(text.data()), text.size()};
+}
 
 class console : public tarvex_test::TempDirTest {
   protected:
@@ -28,17 +58,48 @@ class console : public tarvex_test::TempDirTest {
         err_ = err.str();
         return status;
     }
-    // Runs the real program through the shell; `redirections` may use {in}, {out} and {err}.
-    int shell(const std::string &arguments, const std::string &redirections = "") {
-        const std::string command = std::string(TARVEX_EXE) + " " + arguments + " " + redirections +
-                                    " > " + out() + " 2> " + errPath();
+    // Runs the real program through the system's shell with standard input from `in` (none when
+    // empty), standard output to out() and standard error to err_ (with LF line ends).
+    int shell(const std::vector<std::string> &args, const std::string &in = "") {
+        std::string command;
+        const auto add = [&](const char *before, const std::string &word) {
+            command.append(before).append(kQuote).append(word).append(kQuote);
+        };
+        add("", kProgram);
+        for (const std::string &arg : args) add(" ", arg);
+        if (!in.empty()) add(" < ", in);
+        add(" > ", out());
+        add(" 2> ", errPath());
+#if defined(_WIN32)
+        // cmd takes off the first and the last quote of a command line that starts with one.
+        const int status = _wsystem(tarvex::wide_from_utf8(kQuote + command + kQuote).c_str());
+        err_ = withLineEnds(read_file(errPath()), "\n");
+        std::erase(err_, '\r');
+        return status;
+#else
         const int status = std::system(command.c_str());
         err_ = read_file(errPath());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     }
-    std::string errPath() const { return path("err.txt").string(); }
-    std::string input() const { return file("in.3dmf", data_file("three_objects.3dmf")); }
-    std::string out() const { return path("out.wrl").string(); }
+#if defined(_WIN32)
+    const std::string kQuote = "\"";
+    const std::string kProgram = utf8(std::filesystem::absolute(TARVEX_EXE).make_preferred());
+    const std::string kNullDevice = "NUL";
+#else
+    const std::string kQuote = "'";
+    const std::string kProgram = TARVEX_EXE;
+    const std::string kNullDevice = "/dev/null";
+#endif
+    std::string errPath() const {
+        return path("err.txt").string();
+    }
+    std::string input() const {
+        return file("in.3dmf", data_file("three_objects.3dmf"));
+    }
+    std::string out() const {
+        return path("out.wrl").string();
+    }
     std::string out_, err_;
 };
 
@@ -60,8 +121,12 @@ TEST_F(console, help_and_too_many_arguments_print_the_usage_and_touch_nothing) {
 TEST_F(console, conversion_reports_each_mesh_and_writes_the_world) {
     EXPECT_EQ(run({input(), out()}), 0);
     EXPECT_EQ(err_, kProgress);
-    EXPECT_EQ(read_file(out()), data_file("three_objects.wrl"));
-    for (const std::string &target : {path("no/such/out.wrl").string(), std::string("/dev/full")}) {
+    EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
+    std::vector<std::string> unwritable = {path("no/such/out.wrl").string()};
+#if !defined(_WIN32)
+    unwritable.emplace_back("/dev/full");
+#endif
+    for (const std::string &target : unwritable) {
         EXPECT_EQ(run({input(), target}), 1);
         EXPECT_EQ(err_, kProgress + "Error writing to " + target + "\n");
     }
@@ -73,7 +138,7 @@ TEST_F(console, read_failures_are_reported_and_what_was_read_is_written) {
     for (const std::string &in : {path("missing.3dmf").string(), std::string("-x")}) {
         EXPECT_EQ(run({in, out()}), 1);
         EXPECT_EQ(err_, "Can't open " + in + "!\n");
-        EXPECT_EQ(read_file(out()), data_file("empty_scene.wrl"));
+        EXPECT_EQ(read_file(out()), world("empty_scene.wrl"));
     }
     const std::pair<std::string, std::string> cases[] = {
         {"TriMesh ( x", "Bad triangle mesh spec in "},
@@ -96,14 +161,16 @@ TEST_F(console, read_failures_are_reported_and_what_was_read_is_written) {
 // The real program reads standard input and writes standard output by default, by name and as
 // "-"; after "--" a "-" still means them, as for other Unix tools.
 TEST_F(console, the_program_uses_the_standard_streams) {
-    for (const char *arguments : {"", "stdin stdout", "-", "- -", "-- - -", "- stdout"}) {
-        EXPECT_EQ(shell(arguments, "< " + input()), 0) << arguments;
-        EXPECT_EQ(err_, kProgress) << arguments;
-        EXPECT_EQ(read_file(out()), data_file("three_objects.wrl")) << arguments;
+    const std::vector<std::string> cases[] = {{},         {"stdin", "stdout"}, {"-"},
+                                              {"-", "-"}, {"--", "-", "-"},    {"-", "stdout"}};
+    for (const std::vector<std::string> &args : cases) {
+        EXPECT_EQ(shell(args, input()), 0) << args.size();
+        EXPECT_EQ(err_, kProgress) << args.size();
+        EXPECT_EQ(read_file(out()), world("three_objects.wrl")) << args.size();
     }
-    EXPECT_EQ(shell("stdin stdout", "< /dev/null"), 1);
+    EXPECT_EQ(shell({"stdin", "stdout"}, kNullDevice), 1);
     EXPECT_EQ(err_, "stdin empty!\n");
-    EXPECT_EQ(read_file(out()), data_file("empty_scene.wrl"));
+    EXPECT_EQ(read_file(out()), world("empty_scene.wrl"));
 }
 
 // The options: --help and --version answer on standard output, wherever they stand before "--";
@@ -141,8 +208,7 @@ TEST_F(console, options_are_told_apart_from_file_names) {
     for (const auto &[args, message] : cases) {
         EXPECT_EQ(run(args), message.empty() ? 0 : 1) << args[0];
         EXPECT_EQ(err_, message.empty() ? kProgress : message);
-        EXPECT_EQ(read_file(o),
-                  data_file(message.empty() ? "three_objects.wrl" : "empty_scene.wrl"));
+        EXPECT_EQ(read_file(o), world(message.empty() ? "three_objects.wrl" : "empty_scene.wrl"));
     }
     std::filesystem::current_path(before);
 }
@@ -176,11 +242,12 @@ std::FILE *failingAfter(const std::string &text) {
 
 // A read that fails is no end of file: what came before is written and the failure reported.
 TEST_F(console, a_read_error_is_reported_and_what_was_read_is_written) {
-    // A directory as standard input fails at the first read.
-    EXPECT_EQ(shell("- " + out(), "< " + dir_.string()), 1);
-    EXPECT_EQ(err_, "Error reading stdin!\n");
-    EXPECT_EQ(read_file(out()), data_file("empty_scene.wrl"));
 #if defined(__GLIBC__)
+    // A directory as standard input fails at the first read.
+    EXPECT_EQ(shell({"-", out()}, dir_.string()), 1);
+    EXPECT_EQ(err_, "Error reading stdin!\n");
+    EXPECT_EQ(read_file(out()), world("empty_scene.wrl"));
+
     std::FILE *const standardInput = stdin;
     stdin = failingAfter(data_file("three_objects.3dmf"));
     ASSERT_NE(stdin, nullptr);
@@ -188,8 +255,42 @@ TEST_F(console, a_read_error_is_reported_and_what_was_read_is_written) {
     std::fclose(stdin);
     stdin = standardInput;
     EXPECT_EQ(err_, kProgress + "Error reading stdin!\n");
-    EXPECT_EQ(read_file(out()), data_file("three_objects.wrl"));
+    EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
 #endif
 }
+
+// Names with blanks and letters beyond ASCII reach the files intact, given in-process and on the
+// real command line.
+TEST_F(console, file_names_with_blanks_and_any_letters_work) {
+    const std::filesystem::path folder = dir_ / std::filesystem::path(u8"a folder with blanks");
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path in = folder / std::filesystem::path(u8"Größe ø 日本 scène.3dmf");
+    const std::filesystem::path target = folder / std::filesystem::path(u8"Ausgabe ü 世界.wrl");
+    write_file(in, data_file("three_objects.3dmf"));
+    EXPECT_EQ(run({utf8(in), utf8(target)}), 0);
+    EXPECT_EQ(err_, kProgress);
+    EXPECT_EQ(read_file(target), world("three_objects.wrl"));
+    std::filesystem::remove(target);
+    EXPECT_EQ(shell({utf8(in), utf8(target)}), 0);
+    EXPECT_EQ(err_, kProgress);
+    EXPECT_EQ(read_file(target), world("three_objects.wrl"));
+    // Nothing but the two files: the temporary written first is gone.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+}
+
+#if defined(_WIN32)
+// Standard input is read in binary mode: in text mode a Ctrl-Z byte would end it early and the
+// meshes after it would be lost. The world goes out with CR LF, as the platform's text does.
+TEST_F(console, standard_input_is_binary_and_the_world_is_text) {
+    const std::string in =
+        file("ctrl-z.3dmf", "# \x1a stops text-mode reads\r\n" +
+                                withLineEnds(data_file("three_objects.3dmf"), "\r\n"));
+    EXPECT_EQ(shell({}, in), 0);
+    EXPECT_EQ(err_, kProgress);
+    const std::string written = read_file(out());
+    EXPECT_EQ(written, withLineEnds(data_file("three_objects.wrl"), "\r\n"));
+    EXPECT_EQ(written.find("\r\r"), std::string::npos);
+}
+#endif
 
 }  // namespace
