@@ -64,6 +64,14 @@ class Triangulator {
     std::vector<Edge> odd_edges(const std::vector<Edge> &segments,
                                 std::vector<std::vector<Split>> &splits);
     bool inside(P2 p, const std::vector<Edge> &edges);
+    // Sorts `edges` into horizontal bands for inside(), when that takes bounded memory.
+    void build_bands(const std::vector<Edge> &edges);
+    std::size_t band_of(double y) const {
+        const double b = std::floor((y - band_y0_) / band_h_);
+        return static_cast<std::size_t>(std::clamp(b, 0.0, static_cast<double>(bands_.size() - 1)));
+    }
+    std::vector<std::vector<std::uint32_t>> bands_;
+    double band_y0_ = 0, band_h_ = 1;
     // `runs`: when the edges are disjoint simple loops, where each loop's edges start in
     // `edges` (and end); empty otherwise.
     std::vector<std::vector<std::uint32_t>> loops(const std::vector<Edge> &edges,
@@ -83,6 +91,24 @@ class Triangulator {
     std::vector<P2> pos_;  // per vertex
     std::vector<std::uint32_t> index_;  // per vertex: its index into points_
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> by_position_;
+    // Crossings closer than snap_ to a vertex are that vertex: three edges through one point
+    // must meet in one vertex, not in three that rounding set a hair apart.
+    double snap_ = 0;
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> by_cell_;
+    std::uint64_t cell_key(std::int64_t cx, std::int64_t cy) const {
+        return static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull ^
+               static_cast<std::uint64_t>(cy);
+    }
+    std::pair<std::int64_t, std::int64_t> cell(P2 p) const {
+        return {static_cast<std::int64_t>(std::floor(p.x / snap_)),
+                static_cast<std::int64_t>(std::floor(p.y / snap_))};
+    }
+    void add_to_cell(std::uint32_t v) {
+        if (snap_ > 0) {
+            const auto [cx, cy] = cell(pos_[v]);
+            by_cell_[cell_key(cx, cy)].push_back(v);
+        }
+    }
     long work_ = 0;
     std::size_t crossings_ = 0;
 };
@@ -100,6 +126,7 @@ std::uint32_t Triangulator::vertex(P2 p, std::uint32_t point_index) {
     pos_.push_back(p);
     index_.push_back(point_index);
     bucket.push_back(v);
+    add_to_cell(v);
     return v;
 }
 
@@ -107,6 +134,17 @@ std::uint32_t Triangulator::vertex(P2 p, std::uint32_t point_index) {
 std::uint32_t Triangulator::new_point(std::uint32_t a, std::uint32_t b, double t) {
     const P2 pa = pos_[a], pb = pos_[b];
     const P2 p{pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y)};
+    if (snap_ > 0) {
+        const auto [cx, cy] = cell(p);
+        for (std::int64_t dx = -1; dx <= 1; ++dx)
+            for (std::int64_t dy = -1; dy <= 1; ++dy) {
+                const auto it = by_cell_.find(cell_key(cx + dx, cy + dy));
+                if (it == by_cell_.end()) continue;
+                for (std::uint32_t v : it->second)
+                    if (std::abs(pos_[v].x - p.x) <= snap_ && std::abs(pos_[v].y - p.y) <= snap_)
+                        return v;
+            }
+    }
     auto &bucket = by_position_[position_key(p)];
     for (std::uint32_t v : bucket)
         if (pos_[v] == p) return v;
@@ -123,6 +161,7 @@ std::uint32_t Triangulator::new_point(std::uint32_t a, std::uint32_t b, double t
     pos_.push_back(p);
     index_.push_back(index);
     bucket.push_back(v);
+    add_to_cell(v);
     return v;
 }
 
@@ -215,8 +254,21 @@ std::vector<Triangulator::Edge> Triangulator::odd_edges(const std::vector<Edge> 
 
 // Even-odd test by a ray towards +x, half-open in y so that vertices on the ray count once.
 bool Triangulator::inside(P2 p, const std::vector<Edge> &edges) {
-    spend(static_cast<long>(edges.size()));
     bool in = false;
+    const auto test = [&](const Edge &e) {
+        const P2 a = pos_[e.a], b = pos_[e.b];
+        if ((a.y > p.y) != (b.y > p.y)) {
+            const double x = a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y);
+            if (x > p.x) in = !in;
+        }
+    };
+    if (!bands_.empty()) {
+        const auto &band = bands_[band_of(p.y)];
+        spend(static_cast<long>(band.size()) + 1);
+        for (std::uint32_t k : band) test(edges[k]);
+        return in;
+    }
+    spend(static_cast<long>(edges.size()));
     for (const Edge &e : edges) {
         const P2 a = pos_[e.a], b = pos_[e.b];
         if ((a.y > p.y) != (b.y > p.y)) {
@@ -225,6 +277,33 @@ bool Triangulator::inside(P2 p, const std::vector<Edge> &edges) {
         }
     }
     return in;
+}
+
+void Triangulator::build_bands(const std::vector<Edge> &edges) {
+    bands_.clear();
+    if (edges.size() < 64) return;
+    double lo = pos_[edges[0].a].y, hi = lo;
+    for (const Edge &e : edges) {
+        lo = std::min({lo, pos_[e.a].y, pos_[e.b].y});
+        hi = std::max({hi, pos_[e.a].y, pos_[e.b].y});
+    }
+    const std::size_t count = std::clamp<std::size_t>(edges.size() / 4, 1, 4096);
+    if (!(hi > lo)) return;
+    band_y0_ = lo;
+    band_h_ = (hi - lo) / static_cast<double>(count);
+    bands_.resize(count);
+    std::size_t entries = 0;
+    for (std::uint32_t k = 0; k < edges.size(); ++k) {
+        const double y0 = pos_[edges[k].a].y, y1 = pos_[edges[k].b].y;
+        const std::size_t b0 = band_of(std::min(y0, y1)), b1 = band_of(std::max(y0, y1));
+        entries += b1 - b0 + 1;
+        if (entries > (std::size_t{1} << 24)) {  // long edges across all bands: scan instead
+            bands_.clear();
+            return;
+        }
+        for (std::size_t b = b0; b <= b1; ++b) bands_[b].push_back(k);
+    }
+    spend(static_cast<long>(entries));
 }
 
 bool Triangulator::in_loop(P2 p, const std::vector<std::uint32_t> &loop) {
@@ -251,6 +330,7 @@ std::vector<std::vector<std::uint32_t>> Triangulator::loops(const std::vector<Ed
     };
     std::vector<Edge> directed;
     directed.reserve(edges.size());
+    build_bands(edges);
     if (runs.empty()) {
         for (const Edge &e : edges) directed.push_back(left_is_inside(e) ? e : Edge{e.b, e.a});
     } else {  // disjoint simple loops: one test settles a whole loop
@@ -526,6 +606,13 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
         drop_ = 1;
     swap_ = ref[drop_] < 0;
     const int ka = (drop_ + 1) % 3, kb = (drop_ + 2) % 3;
+    double extent = 0;
+    for (const auto &c : valid)
+        for (std::uint32_t i : c) {
+            const auto p = at(i);
+            extent = std::max({extent, std::abs(p[ka]), std::abs(p[kb])});
+        }
+    snap_ = std::isfinite(extent) ? extent * 1e-9 : 0;
 
     std::vector<Edge> segs;
     std::vector<std::size_t> runs;

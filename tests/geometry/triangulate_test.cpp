@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "geometry/tessellation.h"
@@ -206,6 +207,45 @@ TEST(triangulate, large_concave_polygon_is_filled_exactly) {
     EXPECT_NEAR(r.signed_area, 4000 + 1000 * 10, 1e-3);
     for (std::size_t t = 0; t < r.centroids.size(); t += 2)  // nothing in the first gap
         EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], 1, 2, 2, 12));
+}
+
+TEST(triangulate, random_tangles_are_covered_exactly_once) {
+    // Polygons on a small integer grid cross themselves, touch, overlap and repeat points. At
+    // sample points off the grid lines, the triangles must cover each point exactly as often as
+    // the even-odd rule fills it: once inside, never outside, never twice.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> coord(0, 6), count(3, 9), holes(0, 2);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<std::vector<std::pair<double, double>>> loops(1 + holes(rng));
+        for (auto &l : loops) {
+            const int n = count(rng);
+            for (int i = 0; i < n; ++i) l.push_back({coord(rng), coord(rng)});
+        }
+        const Result r = run(loops);
+        for (double y = 0.0371; y < 6; y += 0.1) {
+            for (double x = 0.0123; x < 6; x += 0.1) {
+                bool inside = false;
+                for (const auto &l : loops)
+                    for (std::size_t i = 0, j = l.size() - 1; i < l.size(); j = i++)
+                        if ((l[i].second > y) != (l[j].second > y) &&
+                            x < l[j].first + (y - l[j].second) * (l[i].first - l[j].first) /
+                                                 (l[i].second - l[j].second))
+                            inside = !inside;
+                int covered = 0;
+                for (std::size_t t = 0; t + 2 < r.triangles.size(); t += 3) {
+                    const float *a = &r.points[3 * r.triangles[t]];
+                    const float *b = &r.points[3 * r.triangles[t + 1]];
+                    const float *c = &r.points[3 * r.triangles[t + 2]];
+                    const auto side = [&](const float *p, const float *q) {
+                        return (q[0] - p[0]) * (y - p[1]) - (q[1] - p[1]) * (x - p[0]);
+                    };
+                    const double s1 = side(a, b), s2 = side(b, c), s3 = side(c, a);
+                    covered += (s1 > 0 && s2 > 0 && s3 > 0) || (s1 < 0 && s2 < 0 && s3 < 0);
+                }
+                ASSERT_EQ(covered, inside ? 1 : 0) << "round " << round << " at " << x << " " << y;
+            }
+        }
+    }
 }
 
 TEST(triangulate, hostile_self_crossing_polygon_ends_quickly) {
