@@ -205,7 +205,8 @@ bool Lexer::plainNumber(std::size_t start, Token &token) {
     return true;
 }
 
-Token Lexer::next() {
+void Lexer::next(Token &token) {
+    token = Token{};
     bool ok = false;
     for (;;) {
         // Blanks between numbers first: most bytes that are not in a token are these.
@@ -259,9 +260,8 @@ Token Lexer::next() {
                 if (pos_ == end_) {
                     refill(pos_, ok);
                     if (!ok) {
-                        Token end;
-                        end.line = line_;
-                        return end;
+                        token.line = line_;  // kind End
+                        return;
                     }
                     continue;
                 }
@@ -270,24 +270,25 @@ Token Lexer::next() {
                 continue;
             case cOpen:
             case cClose:
-            case cBar: {
-                Token token;
+            case cBar:
                 token.kind =
                     c == '(' ? TokenKind::Open : (c == ')' ? TokenKind::Close : TokenKind::Bar);
                 token.line = line_;
                 token.text = std::string_view(buf_.get() + pos_, 1);
                 ++pos_;
-                return token;
-            }
+                return;
             case cQuote:
-                return string(pos_);
+                token = string(pos_);
+                return;
             case cWord:
+                // Numbers are filled in place: a Token copied right after its fields were
+                // written stalled the copy's wide loads on the narrow stores.
                 if (isDigit(c) || c == '-' || c == '+' || c == '.') {
-                    Token token;
-                    if (plainNumber(pos_, token)) return token;
-                    return numberOrWord(pos_);
+                    if (!plainNumber(pos_, token)) token = numberOrWord(pos_);
+                    return;
                 }
-                return word(pos_);
+                token = word(pos_);
+                return;
         }
     }
 }

@@ -47,7 +47,7 @@ struct Token {
     bool plain = false;
     std::uint8_t decimals = 0;
     std::uint64_t magnitude = 0;
-    std::string_view text;  // valid until the next call
+    std::string_view text;  // valid until the lexer is called again
     std::uint64_t line = 0;
 };
 
@@ -60,7 +60,8 @@ class Lexer {
     // Borrows `bytes` for the lexer's lifetime.
     explicit Lexer(std::string_view bytes);
 
-    Token next();
+    // Fills `token` with the next token (its text valid until the next call).
+    void next(Token &token);
 
     std::uint64_t line() const { return line_; }
     // A NUL byte was met outside strings (read as a blank).

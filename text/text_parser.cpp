@@ -173,8 +173,9 @@ ObjectType Parser::typeOf(std::string_view name) {
 }
 
 ParseResult Parser::run() {
+    Token token;
     while (!failed_) {
-        const Token token = lexer_.next();
+        lexer_.next(token);
         if (token.kind != TokenKind::Hex) rawOpen_ = false;
         switch (token.kind) {
             case TokenKind::Number:
