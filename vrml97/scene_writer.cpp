@@ -38,7 +38,7 @@ char *append(char *at, std::string_view text) {
 }
 
 float unit(float value) {
-    return value > 1 ? 1 : (value >= 0 ? value : 0);
+    return value > 1 ? 1 : (value < 0 ? 0 : value);  // nan stays, to be counted
 }
 
 // A rotation with no usable axis is no rotation; VRML readers reject a zero axis.
@@ -244,16 +244,35 @@ class Writer {
         bool wrapped;      // false for the root group, whose children stand at the top
     };
 
-    // Which node a node stands for: a `use` chain is followed to the node it repeats. kNone when
-    // the chain ends nowhere or loops.
-    std::uint32_t resolve(std::uint32_t index) const {
+    // Which node each node stands for: a `use` chain is followed to the node it repeats; kNone
+    // when the chain ends nowhere or loops. Worked out once for all nodes, in time linear in
+    // their number however the chains run.
+    void resolveUses() {
         const std::vector<scene::Node> &nodes = scene_.nodes;
-        for (std::size_t steps = 0; steps <= nodes.size(); ++steps) {
-            if (index >= nodes.size()) return kNone;
-            if (nodes[index].kind != scene::Node::Kind::use) return index;
-            index = nodes[index].used;
+        constexpr std::uint32_t kPending = kNone - 1, kOnPath = kNone - 2;
+        resolved_.assign(nodes.size(), kPending);
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            if (nodes[i].kind != scene::Node::Kind::use)
+                resolved_[i] = static_cast<std::uint32_t>(i);
         }
-        return kNone;
+        std::vector<std::uint32_t> path;
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            if (resolved_[i] != kPending) continue;
+            path.clear();
+            std::uint32_t at = static_cast<std::uint32_t>(i);
+            while (at < nodes.size() && resolved_[at] == kPending) {
+                resolved_[at] = kOnPath;
+                path.push_back(at);
+                at = nodes[at].used;
+            }
+            const std::uint32_t target =
+                at < nodes.size() && resolved_[at] != kOnPath ? resolved_[at] : kNone;
+            for (const std::uint32_t node : path) resolved_[node] = target;
+        }
+    }
+
+    std::uint32_t resolve(std::uint32_t index) const {
+        return index < resolved_.size() ? resolved_[index] : kNone;
     }
 
     // Nodes reached more than once are written in full once, then as USE: they need a DEF name.
@@ -287,6 +306,7 @@ class Writer {
     void nodes() {
         const std::vector<scene::Node> &nodes = scene_.nodes;
         if (nodes.empty()) return;
+        resolveUses();
         countReferences();
         state_.assign(nodes.size(), State::unwritten);
         defNames_.resize(nodes.size());
@@ -366,7 +386,8 @@ class Writer {
         }
         line(level + 1, "children [");
         state_[target] = State::open;
-        stack.push_back(Frame{target, 0, level + 2, true});
+        // Beyond the deepest indentation levels stop growing, so that they cannot overflow.
+        stack.push_back(Frame{target, 0, std::min(level, kMaxIndentLevels) + 2, true});
     }
 
     void transformFields(const scene::Transform &t, int level) {
@@ -691,6 +712,7 @@ class Writer {
     WriteProblems &problems_;
     std::unordered_set<std::string> names_;
     std::unordered_map<std::string, std::uint32_t> nextSuffix_;
+    std::vector<std::uint32_t> resolved_;
     std::vector<State> state_;
     std::vector<bool> shared_;
     std::vector<std::string> defNames_;

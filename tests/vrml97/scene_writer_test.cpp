@@ -353,12 +353,14 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     const std::uint32_t loop = addNode(s, groupNode("loop"));
     addNode(s, useNode(loop), loop);  // a group inside itself
     addNode(s, useNode(100));         // a use of nothing
+    const std::uint32_t first = addNode(s, useNode(0));
+    s.nodes[first].used = addNode(s, useNode(first), kNone);  // uses that use each other
 
     WriteProblems problems;
     const std::string text = write_scene_string(s, &problems);
     EXPECT_EQ(problems.non_finite_numbers, 1u);
     EXPECT_EQ(problems.bad_indices, 1u);
-    EXPECT_EQ(problems.dropped, 5u);  // colours, texture, shape, cycle, use of nothing
+    EXPECT_EQ(problems.dropped, 6u);  // colours, texture, shape, two cycles, use of nothing
     EXPECT_NE(text.find("        0 0 0,\n"), std::string::npos);
     EXPECT_NE(text.find("      0, 1, 0, -1,\n"), std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);
@@ -380,6 +382,25 @@ TEST(vrml97_writer, WritesDeepNestingWithoutRecursion) {
     for (std::size_t at = 0; (at = text.find('}', at)) != std::string::npos; ++at) ++closed;
     EXPECT_EQ(opened, kDepth + 1);  // NavigationInfo and the groups
     EXPECT_EQ(closed, opened);
+}
+
+// Every node of a long chain of uses stands for the shape at its end: the first is written in
+// full, the others repeat it, without following the chain again for each.
+TEST(vrml97_writer, FollowsLongUseChainsOnce) {
+    constexpr std::uint32_t kChain = 200000;
+    Scene s;
+    PointSet p;
+    p.coords = s.keep(std::vector<float>{1, 2, 3});
+    s.shapes.push_back(Shape{{}, p});
+    std::uint32_t used = addNode(s, shapeNode(0), kNone);
+    for (std::uint32_t i = 0; i < kChain; ++i) used = addNode(s, useNode(used), 0);
+    const std::string text = write_scene_string(s);
+    EXPECT_NE(text.find("DEF node1 Shape {"), std::string::npos);
+    std::size_t uses = 0;
+    for (std::size_t at = 0; (at = text.find("\nUSE node1\n", at)) != std::string::npos; ++at) {
+        ++uses;
+    }
+    EXPECT_EQ(uses, kChain - 1);
 }
 
 TEST(vrml97_writer, WritesFilesAndReportsFailedWrites) {
