@@ -12,6 +12,9 @@
 // - Consecutive `0x…` tokens form one Raw value; an odd digit count reads as a leading 0.
 // - `name>` is a Ref value resolved by ObjectTree::resolve(); `Reference ( n )` is an ordinary
 //   node with one Uns value; TableOfContents entries' type names are Word values.
+// - A label names the object after it: for a Container its root, for a BeginGroup the group
+//   node. An object labelled twice (`a: Container ( b: Box ( ) )`) keeps the inner label.
+// - A word run longer than 32 words before a `(` is not a type name: custom names are shorter.
 // - Node positions are the line of the type name.
 //
 // Leniency. Read past with a warning (diagnostics, position = line): values between objects or
@@ -19,7 +22,8 @@
 // following a nested object inside an object's parentheses (dropped: an object's values must
 // be contiguous), an empty Container (nothing added), a BeginGroup left open at a `)` of an
 // enclosing object or at the end of the file (closed there), numbers glued to words, NUL
-// bytes. Failure only where reading cannot go on: the input ends inside an object or a string.
+// bytes, a second label on one object. Failure only where reading cannot go on: the input ends
+// inside an object or a string (or holds more than the tree's 32-bit indexes can count).
 #pragma once
 
 #include <cstdint>
