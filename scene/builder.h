@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "format/diagnostics.h"
@@ -204,6 +205,7 @@ class Builder {
     void set_outline_size(std::string size);
     std::uint32_t outline_item_ = kNone;
 
+    std::unordered_set<std::uint32_t> view_objects_read_;  // lights and cameras, by tree node
     bool mirrored_ = false;  // ForwardDirection ( x y -1 ): mirror z of all that follows
 
     struct UseRecord {

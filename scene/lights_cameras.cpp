@@ -33,6 +33,8 @@ Vec3 attenuation_of(std::uint32_t e) {
 }  // namespace
 
 void Builder::read_light(std::uint32_t node) {
+    // Lights belong to the view: drawing their group again (a Reference) adds no second light.
+    if (!view_objects_read_.insert(node).second) return;
     const ObjectType type = tree_.node(node).type;
     Light light;
     light.name = name_of(node);
@@ -116,6 +118,7 @@ void Builder::read_light(std::uint32_t node) {
 }
 
 void Builder::read_camera(std::uint32_t node) {
+    if (!view_objects_read_.insert(node).second) return;
     const ObjectType type = tree_.node(node).type;
     Viewpoint vp;
     vp.name = name_of(node);

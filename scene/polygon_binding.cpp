@@ -177,7 +177,10 @@ void Builder::emit_polygons(std::uint32_t node, Polygons &&p, const Attributes &
     }
 
     // Texture coordinates: only worth writing when a texture shows them.
-    if (texture_for(geometry) || (faces && !faces->empty())) {
+    bool face_shader = false;
+    if (faces)
+        for (const Attributes &a : faces->sets) face_shader |= a.shader != kNone;
+    if (texture_for(geometry) || face_shader) {
         if (vertex_uv) {
             std::vector<float> uvs;
             std::vector<std::int32_t> index;

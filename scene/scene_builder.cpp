@@ -209,18 +209,13 @@ bool Builder::step() {
         if ((f.pass == 0) != state_object) return true;
     }
     const bool proxy = f.proxy;
+    const std::size_t frame = frames_.size() - 1;  // visit() may open frames above this one
     visit(node, f.depth);
     if (proxy && result_.ok) {
         const ObjectType t = tree_.node(node).type;
         // The first alternative this converter understands stands for the whole proxy.
-        if (is_geometry(t) || t == ObjectType::BeginGroup || t == ObjectType::Reference) {
-            // visit() may have opened frames above the proxy's: mark the proxy's own frame.
-            for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
-                if (it->proxy) {
-                    it->done = true;
-                    break;
-                }
-        }
+        if (is_geometry(t) || t == ObjectType::BeginGroup || t == ObjectType::Reference)
+            frames_[frame].done = true;
     }
     return true;
 }

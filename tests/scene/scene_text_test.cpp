@@ -376,6 +376,41 @@ TEST(scene_builder, lights_and_cameras) {
     EXPECT_EQ(*b.scene.visibility_limit, 250.0f);
 }
 
+TEST(scene_builder, view_hints_give_background_and_the_lowest_attributes) {
+    Built b;
+    build(b, R"(
+        Container ( ViewHints ( ) ImageClearColor ( 0 0 0.2 )
+                    Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) SpecularColor ( 0 1 0 ) ) )
+        Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) )
+        Point ( 0 0 0 )
+    )");
+    ASSERT_TRUE(b.result.ok);
+    ASSERT_TRUE(b.scene.background);
+    EXPECT_EQ(b.scene.background->b, 0.2f);
+    ASSERT_EQ(b.scene.shapes.size(), 1u);
+    const Material &m = b.scene.shapes[0].appearance.material;
+    EXPECT_EQ(m.emissive.b, 1.0f);  // the group's colour over the hints'
+    EXPECT_EQ(m.specular.g, 1.0f);  // the hints' specular where nothing else says
+}
+
+TEST(scene_builder, a_light_drawn_again_through_a_reference_is_one_light) {
+    Built b;
+    build(b, R"(
+        Scale ( 1 1 -1 )
+        lit: BeginGroup ( DisplayGroup ( ) )
+          Container ( AmbientLight ( ) LightData ( True 0.5 1 1 1 ) )
+          Point ( 0 0 0 )
+        EndGroup ( )
+        Reference ( 1 )
+        TableOfContents ( toc2> 2 -1 0 12 1  1 lit> )
+    )");
+    ASSERT_TRUE(b.result.ok);
+    EXPECT_EQ(b.scene.shapes.size(), 2u);
+    ASSERT_EQ(b.scene.lights.size(), 1u);
+    EXPECT_EQ(b.scene.lights[0].kind, Light::Kind::ambient);
+    EXPECT_EQ(b.scene.lights[0].intensity, 0.5f);
+}
+
 TEST(scene_builder, malformed_objects_are_skipped_at_their_line) {
     Built b;
     build(b,
