@@ -206,17 +206,21 @@ ReadResult Walker::run() {
         }
 
         const ObjectType type = TypeCodes::type_of(code);
-        const std::string name = codes_.name_of(code);
+        // Known types are named by the table, without building a string per object.
+        std::string customName;
+        if (type == ObjectType::Unknown) customName = codes_.name_of(code);
+        const std::string_view name =
+            type == ObjectType::Unknown ? std::string_view(customName) : format::type_name(type);
         if ((code & 0x80000000u) != 0 && !codes_.declared(code))
-            warn(pos, "custom type " + name + " was not declared by a Type object");
-        const std::uint32_t node = addNode(type, name, pos);
+            warn(pos, "custom type " + customName + " was not declared by a Type object");
+        addNode(type, name, pos);
         if (tree_ != nullptr && type != ObjectType::Unknown) {
             const std::uint32_t firstValue = static_cast<std::uint32_t>(tree_->value_count());
             FieldDecoder decoder(bytes_, pos, begin, end, *tree_, diagnostics_, offsets_, codes_);
             if (fields(type, decoder)) {
                 if (!decoder.ok()) {
                     tree_->truncate_values(firstValue);
-                    return failure(pos, name + ": " + decoder.failure());
+                    return failure(pos, std::string(name) + ": " + decoder.failure());
                 }
                 const std::uint64_t rest = decoder.remaining();
                 const bool padding =
@@ -225,11 +229,10 @@ ReadResult Walker::run() {
                                 bytes_.begin() + static_cast<std::ptrdiff_t>(end),
                                 [](std::uint8_t b) { return b == 0; });
                 if (rest > 0 && !padding)
-                    warn(pos, name + ": " + std::to_string(rest) +
+                    warn(pos, std::string(name) + ": " + std::to_string(rest) +
                                   " bytes after its last field skipped");
             }
         }
-        (void)node;
         pos = end;
     }
     return ReadResult{};
