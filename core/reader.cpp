@@ -20,6 +20,7 @@
 #include "core/number_parse.h"
 #include "core/orient.h"
 #include "core/progress.h"
+#include "core/stdin_prefix.h"
 #include "core/tokenizer.h"
 #include "core/vrml.h"
 
@@ -482,7 +483,8 @@ int read_in(const std::string &fileName) {
 
     clean_up();
     try {
-        LineTokenizer tokenizer(input);
+        LineTokenizer tokenizer(input, read_block_size(),
+                                input == stdin ? take_stdin_prefix() : std::string{});
         if (!tokenizer.prime()) return tokenizer.read_failed() ? CNV_READ_ERROR : CNV_EMPTY_FILE;
         Reader reader(tokenizer, fileLength, inputSize);
         return reader.run();

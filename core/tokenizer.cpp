@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace tarvex {
 namespace {
@@ -45,8 +46,8 @@ void set_read_block_size(std::size_t bytes) {
     blockSize = bytes == 0 ? 1 : bytes;
 }
 
-LineTokenizer::LineTokenizer(std::FILE *input, std::size_t size)
-    : input_(input), block_(size == 0 ? 1 : size) {}
+LineTokenizer::LineTokenizer(std::FILE *input, std::size_t size, std::string prefix)
+    : input_(input), block_(size == 0 ? 1 : size), prefix_(std::move(prefix)) {}
 
 bool LineTokenizer::prime() {
     return refill();
@@ -55,8 +56,12 @@ bool LineTokenizer::prime() {
 bool LineTokenizer::refill() {
     blockStart_ += end_;
     pos_ = end_ = 0;
-    if (!eof_) {
-        end_ = std::fread(block_.data(), 1, block_.size(), input_);
+    if (prefixUsed_ < prefix_.size()) {
+        end_ = prefix_.copy(block_.data(), block_.size(), prefixUsed_);
+        prefixUsed_ += end_;
+    }
+    if (!eof_ && end_ < block_.size()) {
+        end_ += std::fread(block_.data() + end_, 1, block_.size() - end_, input_);
         if (end_ < block_.size()) {
             eof_ = true;
             readFailed_ = std::ferror(input_) != 0;

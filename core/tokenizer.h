@@ -22,8 +22,10 @@ void set_read_block_size(std::size_t bytes);
 
 class LineTokenizer {
   public:
-    // Borrows `input`, which stays open and owned by the caller.
-    explicit LineTokenizer(std::FILE *input, std::size_t blockSize = read_block_size());
+    // Borrows `input`, which stays open and owned by the caller. `prefix` holds bytes read from
+    // `input` earlier by someone else: they come first.
+    explicit LineTokenizer(std::FILE *input, std::size_t blockSize = read_block_size(),
+                           std::string prefix = {});
 
     // Reads the first block; false when the input holds no byte at all or cannot be read.
     bool prime();
@@ -63,6 +65,8 @@ class LineTokenizer {
     bool readFailed_ = false;
     bool crAtBlockEnd_ = false;  // a CR ended the last block: a leading LF belongs to it
     std::string carry_;          // a token that straddles blocks
+    std::string prefix_;         // input bytes to deliver before reading more
+    std::size_t prefixUsed_ = 0;
     bool watching_ = false;
     bool watchedEnded_ = false;
     std::uint64_t watchedEnd_ = 0;
