@@ -44,6 +44,7 @@ class Conversion {
     const std::string &error() const { return error_; }
     const format::Diagnostics &diagnostics() const { return diagnostics_; }
     const scene::Scene &scene() const { return *scene_; }
+    const format::ObjectTree &tree() const { return *tree_; }
     bool binary_input() const { return binary_; }
 
   private:
