@@ -19,6 +19,8 @@ struct OptionInfo {
 inline constexpr OptionInfo kConsoleOptions[] = {
     {"--help", "print this help and exit"},
     {"--version", "print the program's name and version and exit"},
+    {"--full", "read every object of the file and write all that VRML 97 can show"},
+    {"--verbose", "in full mode, list every warning and skipped object with its place"},
 };
 
 struct CommandLine {

@@ -1,13 +1,59 @@
 #include "console/console_app.h"
 
+#include <array>
+#include <cstdio>
+#include <span>
+
+#include "binary/binary_reader.h"
 #include "console/command_line.h"
 #include "core/convert.h"
+#include "core/file_names.h"
+#include "core/stdin_prefix.h"
+#include "full/full_conversion.h"
 
 namespace tarvex {
 namespace {
 
 void usage(std::ostream &err) {
     err << "usage: tarvex [3dmffile] [wrlfile]\n";
+}
+
+// Binary 3DMF is read in full mode whatever the mode asked for: the default reader finds
+// nothing in it. Standard input gives back what was looked at.
+bool inputIsBinary(const std::string &fileName) {
+    std::array<std::uint8_t, 4> head{};
+    std::size_t got = 0;
+    if (fileName == "stdin") {
+        got = std::fread(head.data(), 1, head.size(), stdin);
+        push_back_stdin(std::string_view(reinterpret_cast<const char *>(head.data()), got));
+    } else if (std::FILE *file = open_file(path_from_utf8(fileName), "rb")) {
+        got = std::fread(head.data(), 1, head.size(), file);
+        std::fclose(file);
+    }
+    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
+}
+
+int runFullMode(const std::string &input, const std::string &output, bool verbose,
+                std::ostream &err) {
+    full::Conversion conversion;
+    const full::ReadResult result = conversion.read(input);
+    const format::Diagnostics &diagnostics = conversion.diagnostics();
+    if (verbose) {
+        const bool binary = diagnostics.position_kind == format::PositionKind::byte;
+        for (const format::Diagnostics::Entry &entry : diagnostics.entries()) {
+            err << input << (binary ? ": byte " : ":") << entry.position << ": " << entry.text
+                << '\n';
+        }
+    }
+    const std::string summary = diagnostics.summary();
+    if (!summary.empty()) err << summary << '\n';
+    if (result != full::ReadResult::ok) err << conversion.error() << '\n';
+    // Whatever was read before a failure is still written, so that nothing read is lost.
+    if (conversion.write(output) != 0) {
+        err << "Error writing to " << output << '\n';
+        return 1;
+    }
+    return result == full::ReadResult::ok ? 0 : 1;
 }
 
 }  // namespace
@@ -36,6 +82,9 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     }
     const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";
     const std::string wrlfilename = line.files.size() > 1 ? line.files[1] : "stdout";
+
+    if (line.has("--full") || inputIsBinary(mffilename))
+        return runFullMode(mffilename, wrlfilename, line.has("--verbose"), err);
 
     set_console_message_stream(&err);
     const int result = read_in(mffilename);
