@@ -1,9 +1,12 @@
 #include "bench/scene_generator.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <vector>
 
 namespace tarvex::bench {
 namespace {
@@ -85,7 +88,7 @@ SceneSize write_big_mesh_scene(const std::string &path, int side) {
             out.fixed6(row * 97'000LL - 36'000'000 + randomMicros(random, 20'000)) << "\n";
         }
     }
-    out << "\t\t-36.1 -1.5 -36.1 36.1 1.5 36.1\n\t\tFalse\n\t)\n\tAttributeArray ( 3 0 1 0 0\n";
+    out << "\t\t-36.1 -1.5 -36.1 36.1 1.5 36.1\n\t\tFalse\n\t)\n\tAttributeArray ( 3 0 2 0 0\n";
     for (long long i = 0; i < points; ++i) {
         out << "\t\t";
         out.fixed6(randomMicros(random, 300'000)) << " ";
@@ -95,6 +98,109 @@ SceneSize write_big_mesh_scene(const std::string &path, int side) {
     out << "\t)\n\tContainer ( AttributeSet ( ) DiffuseColor ( 0.4 0.55 0.3 ) )\n)\n";
     return {out.finish(), static_cast<std::uint64_t>(points),
             static_cast<std::uint64_t>(triangles)};
+}
+
+namespace {
+
+// Big-endian binary 3DMF, gathered in memory (the big mesh is about 20 MB in this form).
+class BinaryScene {
+  public:
+    void code(const char (&text)[5]) { bytes_.insert(bytes_.end(), text, text + 4); }
+    void uns16(std::uint32_t v) {
+        bytes_.push_back(std::uint8_t(v >> 8));
+        bytes_.push_back(std::uint8_t(v));
+    }
+    void uns32(std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(std::uint8_t(v >> shift));
+    }
+    void float32(float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        uns32(bits);
+    }
+    // The float the text form's "%.6f" of `micros` millionths reads back as.
+    void fixed6(long long micros) {
+        char text[32];
+        const unsigned long long magnitude = micros < 0 ? -micros : micros;
+        std::snprintf(text, sizeof text, "%s%llu.%06llu", micros < 0 ? "-" : "",
+                      magnitude / 1000000, magnitude % 1000000);
+        float32(std::strtof(text, nullptr));
+    }
+    // An object header whose size is filled in by close().
+    std::size_t open(const char (&text)[5]) {
+        code(text);
+        uns32(0);
+        return bytes_.size();
+    }
+    void close(std::size_t dataStart) {
+        const auto size = static_cast<std::uint32_t>(bytes_.size() - dataStart);
+        for (int i = 0; i < 4; ++i) bytes_[dataStart - 4 + i] = std::uint8_t(size >> (24 - 8 * i));
+    }
+    std::uint64_t write(const std::string &path) const {
+        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+        if (!file || std::fwrite(bytes_.data(), 1, bytes_.size(), file.get()) != bytes_.size())
+            throw std::runtime_error("cannot write " + path);
+        return bytes_.size();
+    }
+
+  private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace
+
+SceneSize write_big_mesh_binary_scene(const std::string &path, int side) {
+    std::mt19937 random(4);  // as the text form: the same numbers
+    BinaryScene out;
+    const std::uint32_t points = static_cast<std::uint32_t>(side) * side;
+    const std::uint32_t triangles = 2u * (side - 1) * (side - 1);
+    const std::size_t header = out.open("3DMF");
+    out.uns16(1);
+    out.uns16(6);
+    out.uns32(0);  // Normal
+    out.uns32(0);  // no table of contents (an Uns64 of 0)
+    out.uns32(0);
+    out.close(header);
+    const std::size_t container = out.open("cntr");
+    const std::size_t mesh = out.open("tmsh");
+    for (const std::uint32_t count : {triangles, 0u, 0u, 0u, points, 1u}) out.uns32(count);
+    // Point indices are Uns32 once a mesh has more than 65,535 points.
+    for (int row = 0; row + 1 < side; ++row) {
+        for (int column = 0; column + 1 < side; ++column) {
+            const std::uint32_t corner = static_cast<std::uint32_t>(row) * side + column;
+            for (const std::uint32_t index :
+                 {corner, corner + 1, corner + side, corner + 1, corner + side + 1, corner + side})
+                out.uns32(index);
+        }
+    }
+    for (int row = 0; row < side; ++row) {
+        for (int column = 0; column < side; ++column) {
+            out.fixed6(column * 97'000LL - 36'000'000 + randomMicros(random, 20'000));
+            out.fixed6(randomMicros(random, 1'500'000));
+            out.fixed6(row * 97'000LL - 36'000'000 + randomMicros(random, 20'000));
+        }
+    }
+    for (const float bound : {-36.1f, -1.5f, -36.1f, 36.1f, 1.5f, 36.1f}) out.float32(bound);
+    out.uns32(0);  // False
+    out.close(mesh);
+    const std::size_t normals = out.open("atar");
+    for (const std::uint32_t field : {3u, 0u, 2u, 0u, 0u}) out.uns32(field);
+    for (std::uint32_t i = 0; i < points; ++i) {
+        out.fixed6(randomMicros(random, 300'000));
+        out.fixed6(900'000 + randomMicros(random, 99'999));
+        out.fixed6(randomMicros(random, 300'000));
+    }
+    out.close(normals);
+    const std::size_t attributes = out.open("cntr");
+    out.close(out.open("attr"));
+    const std::size_t colour = out.open("kdif");
+    out.fixed6(400'000);
+    out.fixed6(550'000);
+    out.fixed6(300'000);
+    out.close(colour);
+    out.close(attributes);
+    out.close(container);
+    return {out.write(path), points, triangles};
 }
 
 SceneSize write_small_meshes_scene(const std::string &path, int meshes) {

@@ -26,6 +26,7 @@
 #include "bench/scene_generator.h"
 #include "core/convert.h"
 #include "core/vrml.h"
+#include "full/full_conversion.h"
 
 namespace tarvex {
 void update_display(int, std::string_view) {}
@@ -141,11 +142,68 @@ double measure(const std::string &title, const fs::path &input, const SceneSize 
     return smallest(coreCpu);
 }
 
+// Two ways of converting the same scene, alternated round by round: their speeds and peaks.
+struct Way {
+    std::string name;
+    fs::path input;
+    std::function<bool(const fs::path &input, const fs::path &output)> convert;
+};
+
+void compare(const std::string &title, const Way &first, const Way &second, int rounds) {
+    std::vector<double> wall[2], cpu[2];
+    double peak[2] = {0, 0};
+    const Way *ways[2] = {&first, &second};
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const int which = (round + turn) % 2;
+            const Way &way = *ways[which];
+            const fs::path output = way.input.string() + ".wrl";
+            releaseFreedMemory();
+            resetPeakMemory();
+            const Seconds time = secondsOf([&] { return way.convert(way.input, output); });
+            peak[which] = std::max(peak[which], peakMemoryMiB());
+            wall[which].push_back(time.wall);
+            cpu[which].push_back(time.cpu);
+            fs::remove(output);
+        }
+    }
+    std::printf("%s (medians of %d rounds)\n", title.c_str(), rounds);
+    for (int which = 0; which < 2; ++which) {
+        const double megabytes = static_cast<double>(fs::file_size(ways[which]->input)) / 1e6;
+        std::printf("  %-22s %6.1f MB  %6.0f MB/s  %.3f s wall  %.3f s CPU  peak %.1f MiB\n",
+                    ways[which]->name.c_str(), megabytes, megabytes / median(wall[which]),
+                    median(wall[which]), median(cpu[which]), peak[which]);
+    }
+    std::printf("  time of %s / time of %s: %.2f (wall), %.2f (CPU)\n", second.name.c_str(),
+                first.name.c_str(), median(wall[1]) / median(wall[0]),
+                median(cpu[1]) / median(cpu[0]));
+    std::fflush(stdout);
+}
+
+bool convertDefault(const fs::path &input, const fs::path &output) {
+    const bool ok =
+        read_in(input.string()) == CNV_OK && write_out(output.string(), OutputMode::binary) == 0;
+    clean_up();
+    return ok;
+}
+
+bool convertFull(const fs::path &input, const fs::path &output) {
+    full::Conversion conversion;
+    return conversion.read(input.string()) == full::ReadResult::ok &&
+           conversion.write(output.string(), OutputMode::binary) == 0;
+}
+
 int run(int rounds, const fs::path &folder, std::string_view scenes) {
     fs::create_directories(folder);
     if (scenes != "small") {
         const fs::path big = folder / "big_mesh.3dmf";
         measure("big mesh", big, write_big_mesh_scene(big.string(), 742), rounds);
+        const fs::path binary = folder / "big_mesh_binary.3dmf";
+        write_big_mesh_binary_scene(binary.string(), 742);
+        compare("big mesh: default mode and full mode", {"default mode", big, convertDefault},
+                {"full mode", big, convertFull}, rounds);
+        compare("big mesh: full mode, text and binary", {"full mode, text", big, convertFull},
+                {"full mode, binary", binary, convertFull}, rounds);
     }
     if (scenes == "big") return 0;
 
