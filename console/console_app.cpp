@@ -45,9 +45,9 @@ int runFullMode(const std::string &input, const std::string &output, bool verbos
                 << '\n';
         }
     }
+    if (result != full::ReadResult::ok) err << conversion.error() << '\n';
     const std::string summary = diagnostics.summary();
     if (!summary.empty()) err << summary << '\n';
-    if (result != full::ReadResult::ok) err << conversion.error() << '\n';
     // Whatever was read before a failure is still written, so that nothing read is lost.
     if (conversion.write(output) != 0) {
         err << "Error writing to " << output << '\n';
