@@ -8,7 +8,11 @@ void Diagnostics::warn(std::uint64_t position, std::string text) {
 }
 
 void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
-    const auto found = skippedCounts_.find(type_name);
+    auto found = skippedCounts_.find(type_name);
+    // Junk can name a new type at every turn: past a few dozen names the rest are lumped
+    // together, so that neither memory nor the summary line follows it.
+    if (found == skippedCounts_.end() && skippedCounts_.size() >= kMaxSkippedNames)
+        found = skippedCounts_.try_emplace(std::string(kOtherTypes), 0).first;
     if (found == skippedCounts_.end()) {
         skippedCounts_.emplace(std::string(type_name), 1);
     } else {

@@ -23,6 +23,9 @@ class Diagnostics {
     // Entries kept at most: junk input can warn once a token, and memory must not follow it.
     // Warnings and skipped objects beyond it are still counted.
     static constexpr std::size_t kMaxEntries = 1000;
+    // Type names counted one by one in the summary; further ones count as kOtherTypes.
+    static constexpr std::size_t kMaxSkippedNames = 64;
+    static constexpr std::string_view kOtherTypes = "objects of other types";
 
     PositionKind position_kind = PositionKind::line;
 
