@@ -10,6 +10,8 @@ namespace tarvex::scene {
 
 namespace {
 
+constexpr std::size_t kMaxMaterials = 64;  // Shapes one geometry may be split into
+
 struct Face {
     std::size_t first, count, source;
 };
@@ -206,28 +208,71 @@ void Builder::emit_polygons(std::uint32_t node, Polygons &&p, const Attributes &
     }
 
     // Materials: faces whose merged attributes differ (beyond what the bindings carry) become
-    // separate Shapes.
+    // separate Shapes. Vertex-level values that VRML cannot bind (transparency, specular,
+    // shininess, ambient) are averaged over each face's corners.
+    bool vertex_material = false;
+    const auto has_material = [](const Attributes &a) {
+        return a.transparency || a.specular || a.specular_control || a.ambient;
+    };
+    if (vertices)
+        for (const Attributes &a : vertices->sets) vertex_material |= has_material(a);
+    if (corners)
+        for (const auto &[key, a] : *corners) vertex_material |= has_material(a);
     std::vector<Attributes> materials;
     std::vector<std::uint32_t> keys;
-    if (faces && !faces->empty()) {
+    if ((faces && !faces->empty()) || vertex_material) {
         keys.reserve(face_list.size());
         for (const Face &f : face_list) {
             Attributes a = geometry;
             if (const Attributes *fa = face_set(f)) a.merge(*fa);
+            if (vertex_material) {
+                const auto mean_color = [&](auto member) -> std::optional<Color> {
+                    Color sum;
+                    std::size_t n = 0;
+                    for (std::size_t i = 0; i < f.count; ++i)
+                        if (const auto c = corner_value(f, p.faces[f.first + i], member)) {
+                            sum = {sum.r + c->r, sum.g + c->g, sum.b + c->b};
+                            ++n;
+                        }
+                    if (n == 0) return std::nullopt;
+                    return Color{sum.r / n, sum.g / n, sum.b / n};
+                };
+                const auto mean = [&](auto member) -> std::optional<float> {
+                    float sum = 0;
+                    std::size_t n = 0;
+                    for (std::size_t i = 0; i < f.count; ++i)
+                        if (const auto v = corner_value(f, p.faces[f.first + i], member)) {
+                            sum += *v;
+                            ++n;
+                        }
+                    if (n == 0) return std::nullopt;
+                    return sum / n;
+                };
+                a.transparency = mean_color(&Attributes::transparency);
+                a.specular = mean_color(&Attributes::specular);
+                a.specular_control = mean(&Attributes::specular_control);
+                a.ambient = mean(&Attributes::ambient);
+            }
             a.normal.reset();
             a.surface_uv.reset();
             a.shading_uv.reset();
             if (!fs.colors.empty()) a.diffuse = geometry.diffuse;
             std::uint32_t k = 0;
             while (k < materials.size() && !(materials[k] == a)) ++k;
-            if (k == materials.size()) materials.push_back(a);
+            if (k == materials.size()) {
+                if (materials.size() == kMaxMaterials) {
+                    warn(node, type_text(node) + " has more than " + std::to_string(kMaxMaterials) +
+                                   " distinct face materials: the geometry's own is used");
+                    materials.clear();
+                    break;
+                }
+                materials.push_back(a);
+            }
             keys.push_back(k);
         }
     }
-    if (materials.size() <= 1) {
-        materials.assign(1, geometry);
-        keys.clear();
-    }
+    if (materials.empty()) materials.assign(1, geometry);
+    if (materials.size() == 1) keys.clear();
 
     fs.coords = scene_.keep(std::move(p.coords));
     // Faces with fewer than three corners were left out of face_list: write only real faces.

@@ -87,6 +87,21 @@ TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(fs.colors[i], want[i], 1e-6) << i;
 }
 
+TEST(scene_builder_geometry, vertex_transparency_is_averaged_per_face) {
+    Built b;
+    build(b, R"(
+        Container (
+          Triangle ( 0 0 0  1 0 0  0 1 0 )
+          Container ( VertexAttributeSetList ( 3 Exclude 0 )
+                      Container ( AttributeSet ( ) TransparencyColor ( 0 0 0 ) )
+                      Container ( AttributeSet ( ) TransparencyColor ( 0.6 0.6 0.6 ) )
+                      Container ( AttributeSet ( ) TransparencyColor ( 0.3 0.3 0.3 ) ) )
+        )
+    )");
+    ASSERT_EQ(b.scene.shapes.size(), 1u);
+    EXPECT_NEAR(b.scene.shapes[0].appearance.material.transparency, 0.3f, 1e-6);
+}
+
 TEST(scene_builder_geometry, box_face_sets_colour_their_faces) {
     Built b;
     build(b, R"(
