@@ -53,6 +53,43 @@ struct GroupInfo {
 };
 constexpr std::uint32_t kIsInline = 1, kDoNotDraw = 2;
 
+// Big-endian UTF-16 code units (the byte order real writers use) as UTF-8; unpaired surrogates
+// become U+FFFD.
+std::string utf8_from_utf16be(std::span<const std::uint8_t> bytes, std::uint32_t units) {
+    std::string out;
+    const std::size_t n = std::min<std::size_t>(units, bytes.size() / 2);
+    const auto unit = [&](std::size_t i) -> std::uint32_t {
+        return (std::uint32_t(bytes[2 * i]) << 8) | bytes[2 * i + 1];
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c == 0) break;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 bool equal_words(std::string_view a, std::string_view b) {
@@ -440,12 +477,20 @@ void Builder::visit(std::uint32_t node, std::uint32_t depth) {
         case ObjectType::ImageDimensions:
             return;  // bookkeeping and renderer hints that change nothing visible
         case ObjectType::CString:
-        case ObjectType::Unicode:
-            if (frames_.back().info && type == ObjectType::CString && n.value_count > 0 &&
+            if (frames_.back().info && n.value_count > 0 &&
                 tree_.kind(n.first_value) == format::ValueKind::String)
                 scene_.info.emplace_back(tree_.string(n.first_value));
-            else if (type == ObjectType::Unicode)
-                skip(node);
+            return;
+        case ObjectType::Unicode:
+            if (frames_.back().info) {
+                FieldReader in(tree_, node);
+                const std::optional<std::uint32_t> length = in.next_uint();
+                if (length && !in.at_end() && tree_.kind(in.index()) == format::ValueKind::Raw) {
+                    scene_.info.push_back(utf8_from_utf16be(tree_.raw(in.index()), *length));
+                    return;
+                }
+                warn(node, "Unicode string with bad values: ignored");
+            }
             return;
         case ObjectType::AmbientLight:
         case ObjectType::DirectionalLight:

@@ -330,7 +330,10 @@ TEST(scene_builder, groups_kinds_and_states) {
           Point ( 0 2 0 )
           Point ( 0 3 0 )
         EndGroup ( )
-        BeginGroup ( InfoGroup ( ) ) CString ( "made by hand" ) EndGroup ( )
+        BeginGroup ( InfoGroup ( ) )
+          CString ( "made by hand" )
+          Unicode ( 2 0x00E90041 )
+        EndGroup ( )
     )");
     ASSERT_TRUE(b.result.ok);
     const auto placed = placed_shapes(b.scene);
@@ -338,8 +341,11 @@ TEST(scene_builder, groups_kinds_and_states) {
     expect_near(world_point(b.scene, placed[0], 0), {0, 0, 5}, "inline group's translation");
     expect_near(world_point(b.scene, placed[1], 0), {1, 0, 5}, "ordered group's state first");
     expect_near(world_point(b.scene, placed[2], 0), {0, 2, 5}, "first proxy alternative");
-    ASSERT_EQ(b.scene.info.size(), 1u);
+    ASSERT_EQ(b.scene.info.size(), 2u);
     EXPECT_EQ(b.scene.info[0], "made by hand");
+    EXPECT_EQ(b.scene.info[1],
+              "\xC3\xA9"
+              "A");  // UTF-16 é A as UTF-8
 }
 
 TEST(scene_builder, lights_and_cameras) {
