@@ -209,9 +209,14 @@ PackedScene pack(const DrawList &list) {
                             static_cast<std::uint32_t>(batch.indices.size() - first)};
     }
     for (Batch &batch : packed.batches) {
-        if (batch.style.primitive == Primitive::triangles &&
-            batch.indices.size() / 3 > kCoarseAbove) {
-            batch.coarseIndices = clusterTriangles(batch.vertices, batch.indices, 200);
+        if (batch.style.primitive != Primitive::triangles ||
+            batch.indices.size() / 3 <= kCoarseAbove) {
+            continue;
+        }
+        // Rough surfaces keep many clusters a cell; coarser cells until few enough are left.
+        for (int cells = 256; cells >= 16; cells /= 2) {
+            batch.coarseIndices = clusterTriangles(batch.vertices, batch.indices, cells);
+            if (batch.coarseIndices.size() / 3 <= kCoarseTarget) break;
         }
     }
     return packed;

@@ -43,8 +43,10 @@ struct Batch {
     std::vector<std::uint32_t> coarseIndices;
 };
 
-// Batches with more triangles than this get a coarse version.
+// Batches with more triangles than this get a coarse version of at most kCoarseTarget triangles
+// (where 16 cells along the longest side get there).
 inline constexpr std::size_t kCoarseAbove = 250'000;
+inline constexpr std::size_t kCoarseTarget = 64'000;
 
 // Simplifies triangles by vertex clustering: the vertices are sorted into cubic cells, about
 // `cellsAlongLongestSide` along the longest side of their bounds, each cell stands for all its

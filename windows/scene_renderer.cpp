@@ -278,6 +278,7 @@ void SceneRenderer::upload(const draw::DrawList &list, const draw::PackedScene &
     }
     ranges_ = packed.ranges;
     lights_ = list.lights;
+    depthFirst_ = list.triangleCount() > kDepthFirstAbove;
     positionalLights_ = std::any_of(lights_.begin(), lights_.end(), [](const draw::Light &l) {
         return l.on && l.kind != draw::Light::Kind::directional;
     });
@@ -302,6 +303,7 @@ void SceneRenderer::clearScene() {
     ranges_.clear();
     lights_.clear();
     positionalLights_ = false;
+    depthFirst_ = false;
     background_ = {};
 }
 
@@ -354,7 +356,7 @@ unsigned SceneRenderer::variantOf(const GpuBatch &batch) const {
 void SceneRenderer::drawBatch(const GpuBatch &batch, std::uint32_t first, std::uint32_t count,
                               const Frame &frame) {
     const draw::BatchStyle &style = batch.style;
-    const unsigned variant = variantOf(batch);
+    const unsigned variant = frame.depthOnly ? 0 : variantOf(batch);
     QString whyNot;
     if (!programs_[variant] && !makeProgram(variant, whyNot)) {
         qWarning("tarvexw: %s", qPrintable(whyNot));
@@ -396,7 +398,29 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
     glDepthFunc(GL_LEQUAL);
     glDisable(GL_CULL_FACE);
     if (!QOpenGLContext::currentContext()->isOpenGLES()) glEnable(0x8642);  // program point size
-    Frame frame{view, projection, 0.0f, {}};
+    Frame frame;
+    frame.view = view;
+    frame.projection = projection;
+    const auto drawWhole = [&](const GpuBatch &batch) {
+        if (coarse && batch.coarseCount > 0) {
+            drawBatch(batch, std::uint32_t(batch.indexCount), std::uint32_t(batch.coarseCount),
+                      frame);
+        } else {
+            drawBatch(batch, 0, std::uint32_t(batch.indexCount), frame);
+        }
+    };
+    // Big scenes lay down their depth first, so that each pixel is shaded once however many
+    // surfaces lie behind it (a terrain seen edge-on is hundreds deep).
+    if (depthFirst_) {
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        frame.depthOnly = true;
+        for (const GpuBatch &batch : batches_) {
+            if (!batch.style.transparent) drawWhole(batch);
+        }
+        frame.depthOnly = false;
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDepthMask(GL_FALSE);
+    }
     // Transparent batches come last, blended over the opaque ones without hiding each other.
     for (const GpuBatch &batch : batches_) {
         if (batch.style.transparent) {
@@ -404,12 +428,7 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             glDepthMask(GL_FALSE);
         }
-        if (coarse && batch.coarseCount > 0) {
-            drawBatch(batch, std::uint32_t(batch.indexCount), std::uint32_t(batch.coarseCount),
-                      frame);
-        } else {
-            drawBatch(batch, 0, std::uint32_t(batch.indexCount), frame);
-        }
+        drawWhole(batch);
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);

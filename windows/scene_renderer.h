@@ -51,6 +51,7 @@ class SceneRenderer : protected QOpenGLExtraFunctions {
     struct Frame {
         QMatrix4x4 view, projection;
         float highlight = 0;
+        bool depthOnly = false;
         mutable std::vector<bool> ready;  // programs given this frame's uniforms
     };
     // Shader variants: bits of what the fragment shader computes.
@@ -72,6 +73,9 @@ class SceneRenderer : protected QOpenGLExtraFunctions {
     std::vector<draw::ShapeRange> ranges_;
     std::vector<draw::Light> lights_;
     bool positionalLights_ = false;
+    // Scenes with more triangles than this are drawn depth first.
+    static constexpr std::size_t kDepthFirstAbove = 100'000;
+    bool depthFirst_ = false;
     draw::Rgb background_;
 };
 
