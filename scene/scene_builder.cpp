@@ -363,6 +363,17 @@ void Builder::open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t 
     }
     const GroupInfo info = group_info(tree_, node);
     outline(node, depth, true);
+    if (outline_item_ != kNone) {
+        // The tree shows a group by its kind and how many objects it holds.
+        OutlineItem &item = scene_.outline[outline_item_];
+        item.type = std::string(format::type_name(info.kind));
+        std::uint32_t members = 0;
+        for (std::uint32_t c = first_member(tree_, node); c != kNone;
+             c = tree_.node(c).next_sibling)
+            ++members;
+        item.size = count_text(members, "object", "objects");
+        if (info.flags & kDoNotDraw) item.size += ", not drawn";
+    }
     if (info.flags & kDoNotDraw) return;
 
     std::string name = group_name(*this, node);

@@ -451,6 +451,8 @@ TEST(scene_builder, names_come_from_name_elements_and_labels) {
     EXPECT_EQ(b.scene.outline[1].label, "spot");
     EXPECT_EQ(b.scene.outline[1].size, "1 point");
     EXPECT_TRUE(b.scene.outline[2].is_group);
+    EXPECT_EQ(b.scene.outline[2].type, "DisplayGroup");
+    EXPECT_EQ(b.scene.outline[2].size, "0 objects");
 }
 
 }  // namespace
