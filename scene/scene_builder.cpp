@@ -17,6 +17,7 @@ namespace {
 
 // How much the scene may grow through References: this many times the input's values.
 constexpr std::uint64_t kExpansionFactor = 50;
+constexpr std::uint64_t kPointAllowance = 5000000;
 
 bool is_geometry(ObjectType t) {
     switch (t) {
@@ -196,7 +197,9 @@ BuildResult Builder::run() {
     }
     transparency_means_opacity = any_transparency && !any_zero;
 
-    budget_ = kExpansionFactor * (tree_.value_count() + tree_.node_count()) + 100000;
+    // Drawn points count too (tessellation makes many from few values), with an allowance for
+    // finely subdivided surfaces in small files.
+    budget_ = kExpansionFactor * (tree_.value_count() + tree_.node_count()) + kPointAllowance;
     active_.assign(tree_.node_count(), 0);
     states_.push_back(State{});
     Frame top;
@@ -222,8 +225,8 @@ void Builder::fail(std::uint32_t node, std::string message) {
 bool Builder::charge(std::uint64_t work, std::uint32_t node) {
     work_ += work;
     if (work_ <= budget_) return true;
-    fail(node, "References expand the scene to more than " + std::to_string(kExpansionFactor) +
-                   " times the input; conversion stopped");
+    fail(node, "The scene grows beyond " + std::to_string(kExpansionFactor) +
+                   " times the input (References or tessellation); conversion stopped");
     return false;
 }
 

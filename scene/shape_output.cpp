@@ -13,6 +13,9 @@ using geometry::Matrix4;
 
 namespace {
 
+// A Shape's own size, in the units of the growth budget (points and indices).
+constexpr std::uint64_t kShapeCost = 100;
+
 struct FaceWalk {
     // Calls f(face, first corner, corner count) for each face of `fs`; corners are positions in
     // the triangles or coord_index array.
@@ -193,6 +196,9 @@ void Builder::emit_face_set(std::uint32_t node, FaceSet fs, std::span<const std:
         }
         return;
     }
+    if (!charge(kShapeCost + fs.coords.size() / 3 + fs.coord_index.size() + fs.triangles.size(),
+                node))
+        return;
     const Attributes a = materials.empty() ? Attributes{} : materials[0];
     const Styles &styles = state().styles;
     const Target target = place();
@@ -273,6 +279,7 @@ Material Builder::unlit_material(const Attributes &a) const {
 
 void Builder::emit_line_set(std::uint32_t node, LineSet ls, const Attributes &a) {
     if (ls.coords.empty() || ls.coord_index.empty()) return;
+    if (!charge(kShapeCost + ls.coords.size() / 3 + ls.coord_index.size(), node)) return;
     const Target target = place();
     Shape shape;
     shape.source = node;
@@ -293,6 +300,7 @@ void Builder::emit_line_set(std::uint32_t node, LineSet ls, const Attributes &a)
 
 void Builder::emit_point_set(std::uint32_t node, PointSet ps, const Attributes &a) {
     if (ps.coords.empty()) return;
+    if (!charge(kShapeCost + ps.coords.size() / 3, node)) return;
     const Target target = place();
     Shape shape;
     shape.source = node;
