@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -79,11 +78,30 @@ TEST(binary_twins, make_the_same_world_as_the_text_without_its_labels) {
     EXPECT_GE(compared, 38u);
 }
 
-// The names DEF/USE and viewpoint descriptions made from labels are the only difference allowed.
-std::string withoutNames(std::string vrml) {
-    static const std::regex kDef(R"(DEF [^ \n]+ )");
-    static const std::regex kNames(R"((USE) [^ \n]+|(description) "[^"\n]*")");
-    return std::regex_replace(std::regex_replace(vrml, kDef, ""), kNames, "$1$2 _");
+// The names DEF/USE and viewpoint descriptions made from labels are the only difference allowed:
+// "DEF name " goes, "USE name" and a description's text become "_".
+std::string withoutNames(const std::string &vrml) {
+    std::string out;
+    out.reserve(vrml.size());
+    auto wordEnd = [&](std::size_t from, char stop) {
+        std::size_t end = from;
+        while (end < vrml.size() && vrml[end] != stop && vrml[end] != '\n') ++end;
+        return end;
+    };
+    for (std::size_t i = 0; i < vrml.size();) {
+        if (vrml.compare(i, 4, "DEF ") == 0) {
+            i = wordEnd(i + 4, ' ') + 1;
+        } else if (vrml.compare(i, 4, "USE ") == 0) {
+            out += "USE _";
+            i = wordEnd(i + 4, ' ');
+        } else if (vrml.compare(i, 13, "description \"") == 0) {
+            out += "description _";
+            i = wordEnd(i + 13, '"') + 1;
+        } else {
+            out += vrml[i++];
+        }
+    }
+    return out;
 }
 
 std::string convert(const fs::path &path) {
