@@ -443,7 +443,8 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     }
     const Target t = place();
     Node wrapper;
-    wrapper.name = group ? group_name(*this, target) : name_of(target);
+    // A group's name goes on its wrapper; a geometry's stays on its Shape.
+    if (group) wrapper.name = group_name(*this, target);
     const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
     if (reusable) {
         const State &now = state();
