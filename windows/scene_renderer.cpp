@@ -425,7 +425,8 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
     for (const GpuBatch &batch : batches_) {
         if (batch.style.transparent) {
             glEnable(GL_BLEND);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            // The picture itself stays opaque: its alpha is kept.
+            glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
             glDepthMask(GL_FALSE);
         }
         drawWhole(batch);

@@ -6,6 +6,7 @@
 #include <QtWidgets>
 #include <cmath>
 
+#include "draw/draw_list.h"
 #include "windows/dialogs.h"
 #include "windows/main_window.h"
 
@@ -229,6 +230,57 @@ class SceneViewTest : public QObject {
         const QRectF framed = v->projectedBounds(0);
         QVERIFY(QRectF(0, 0, v->width(), v->height()).contains(framed));
         QVERIFY2(framed.height() > 0.5 * v->height(), qPrintable(QString::number(framed.height())));
+    }
+
+    // What full mode adds, on the view alone: a textured square facing the camera in the
+    // headlight shows its texels as they are; a half-transparent white square in front of its
+    // right half blends with them.
+    void texturesAndTransparency() {
+        SceneView v;
+        v.resize(200, 200);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        if (!v.hasOpenGL()) QSKIP("no OpenGL");
+        namespace draw = tarvex::draw;
+        draw::DrawList list;
+        const auto square = [](float left, float right, float z) {
+            draw::Mesh m;
+            m.positions = {left, -1.5f, z, right, -1.5f, z, right, 1.5f, z, left, 1.5f, z};
+            m.texCoords = {0, 0, 1, 0, 1, 1, 0, 1};
+            m.indices = {0, 1, 2, 0, 2, 3};
+            m.bounds.add({left, -1.5f, z});
+            m.bounds.add({right, 1.5f, z});
+            return m;
+        };
+        list.meshes = {square(-1, 1, 0), square(0, 1.5f, 0.5f)};
+        list.meshes[0].positions = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
+        // Rows bottom first: red, green; blue, white.
+        list.textures.push_back(
+            {2, 2, 3, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}, false, false});
+        draw::Shape textured;
+        textured.texture = 0;
+        draw::Shape glass;
+        glass.mesh = 1;
+        glass.material.diffuse = {1, 1, 1};
+        glass.material.transparency = 0.5f;
+        for (draw::Shape *s : {&textured, &glass}) {
+            s->bounds = list.meshes[s->mesh].bounds;
+            list.bounds.addBox(s->bounds);
+            list.shapes.push_back(*s);
+        }
+        list.viewpoints.push_back({"front", {0, 0, 3}, {0, 0, 1}, 0, 0.785398f});
+        v.showScene(list);
+        const QImage image = v.grabImage();
+        // (x, y) = (+-0.5, +-0.5) at 3 ahead, 1.2426 to the view's edge: pixels 60 and 140.
+        const QList<std::pair<QPoint, QColor>> expected = {{{60, 140}, QColor(255, 0, 0)},
+                                                           {{60, 60}, QColor(0, 0, 255)},
+                                                           {{140, 140}, QColor(128, 255, 128)},
+                                                           {{140, 60}, QColor(255, 255, 255)}};
+        for (const auto &[at, colour] : expected) {
+            QVERIFY2(near(image.pixelColor(at), colour, 6),
+                     qPrintable(image.pixelColor(at).name() + " at " + QString::number(at.x()) +
+                                "," + QString::number(at.y())));
+        }
     }
 
     // The View menu lists the file's camera by name; it and Reset View bring back its picture.
