@@ -1,8 +1,8 @@
 // The scene builder's working parts, shared by the files that implement them: the traversal
 // (scene_builder.cpp), transforms (transforms.cpp), attributes and materials (attributes.cpp),
-// shape output (shape_output.cpp), the geometry types (geometry_objects.cpp, trimesh.cpp,
-// surfaces.cpp), lights and cameras (lights_cameras.cpp), textures (textures.cpp) and the
-// outline (outline.cpp).
+// attribute binding (polygon_binding.cpp), shape output (shape_output.cpp), the geometry types
+// (geometry_objects.cpp, trimesh.cpp, surfaces.cpp), lights and cameras (lights_cameras.cpp),
+// textures (textures.cpp) and the outline (outline.cpp). Internal to the scene library.
 #pragma once
 
 #include <cstdint>
@@ -160,9 +160,7 @@ class Builder {
     // The texture a geometry with attributes `a` shows (its own SurfaceShader, else the
     // free-standing one in scope); nullptr when none.
     const TextureUse *texture_for(const Attributes &a) const;
-    std::uint32_t shape_group(std::uint32_t node);  // the scene node this geometry's shapes go to
     std::string pending_name_;
-    std::uint32_t pending_parent_ = kNone;  // set while one geometry emits several shapes
     void begin_geometry(std::uint32_t node);
     void end_geometry();
     void count_shape_bounds(std::span<const float> coords, const geometry::Matrix4 &world);
@@ -226,7 +224,6 @@ class Builder {
     std::uint64_t work_ = 0, budget_ = 0;
     bool have_bounds_ = false;
     Vec3 low_, high_;
-    bool drawn_in_frame_ = false;
 };
 
 std::string count_text(std::uint64_t n, std::string_view singular, std::string_view plural);

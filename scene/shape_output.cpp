@@ -131,12 +131,10 @@ std::vector<std::int32_t> face_edges(const FaceSet &fs) {
 
 void Builder::begin_geometry(std::uint32_t node) {
     pending_name_ = name_of(node);
-    pending_parent_ = kNone;
 }
 
 void Builder::end_geometry() {
     pending_name_.clear();
-    pending_parent_ = kNone;
 }
 
 const TextureUse *Builder::texture_for(const Attributes &a) const {
