@@ -72,7 +72,11 @@ class SceneGlWidget final : public QOpenGLWidget {
         setFocusPolicy(Qt::StrongFocus);
         setMinimumSize(64, 64);
     }
-    ~SceneGlWidget() override { releaseGl(); }
+    ~SceneGlWidget() override {
+        // QOpenGLWidget destroys the context after this object's members are gone.
+        disconnect(contextGone_);
+        releaseGl();
+    }
 
     SceneRenderer &renderer() { return renderer_; }
     bool ready() const { return ready_; }
@@ -86,7 +90,7 @@ class SceneGlWidget final : public QOpenGLWidget {
             QTimer::singleShot(0, &view_, [this, why] { view_.glFailed(why); });
             return;
         }
-        connect(
+        contextGone_ = connect(
             context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGl(); },
             Qt::DirectConnection);
     }
@@ -149,6 +153,7 @@ class SceneGlWidget final : public QOpenGLWidget {
     SceneView &view_;
     SceneRenderer renderer_;
     bool ready_ = false;
+    QMetaObject::Connection contextGone_;
     QPointF last_;
 };
 
