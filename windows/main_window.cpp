@@ -222,8 +222,11 @@ void MainWindow::createTreeView() {
             [this](QTreeWidgetItem *item) { handle_node_msgs(item, false); });
     connect(hwndTV, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *item) { sceneView_->setHighlighted(viewShapesOf(item)); });
-    connect(hwndTV, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem *item) { sceneView_->frameShapes(viewShapesOf(item)); });
+    // Double-clicking a mesh frames it; "Top" stands for the whole scene.
+    connect(hwndTV, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
+        if (item->parent() == nullptr) return sceneView_->fitToWindow();
+        sceneView_->frameShapes(viewShapesOf(item));
+    });
 }
 
 void MainWindow::createCentralSplitter() {
