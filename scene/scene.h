@@ -158,6 +158,7 @@ struct OutlineItem {
     std::string type;
     std::string label;
     std::string size;
+    std::uint32_t source = kNone;  // the object tree node, as in Shape::source
 };
 
 struct Scene {

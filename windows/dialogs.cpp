@@ -49,7 +49,7 @@ QLabel *centredLabel(const QString &text, QWidget *parent) {
 }  // namespace
 
 std::optional<QString> QtDialogs::openFileName(QWidget *owner, const QString &fileName) {
-    return runFileDialog(owner, QFileDialog::AcceptOpen, QStringLiteral("QuickDraw Files (*.3dmf)"),
+    return runFileDialog(owner, QFileDialog::AcceptOpen, QStringLiteral("QuickDraw 3D Files (*.3dmf *.3dm *.q3d)"),
                          QStringLiteral("3dmf"), fileName);
 }
 

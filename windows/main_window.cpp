@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -16,12 +17,18 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <span>
 
+#include "binary/binary_reader.h"
 #include "core/convert.h"
+#include "core/file_names.h"
 #include "core/progress.h"
 #include "core/result_codes.h"
 #include "core/vrml.h"
 #include "draw/draw_list.h"
+#include "full/full_conversion.h"
 #include "windows/dialogs.h"
 #include "windows/scene_view.h"
 #include "windows/winfuncs.h"
@@ -32,6 +39,26 @@ namespace {
 
 // The window the core's progress goes to.
 MainWindow *displayWindow = nullptr;
+
+// Remembered between runs: whether every object of a file is read.
+constexpr const char *kReadAllObjectsKey = "options/readAllObjects";
+
+QSettings settings() {
+    return QSettings(QStringLiteral("tarvex"), QStringLiteral("tarvexw"));
+}
+
+// Binary 3DMF is always read in full mode: the default reader finds nothing in it.
+bool isBinaryFile(const std::string &fileName) {
+    std::FILE *file = open_file(path_from_utf8(fileName), "rb");
+    if (file == nullptr) return false;
+    std::array<std::uint8_t, 4> head{};
+    const std::size_t got = std::fread(head.data(), 1, head.size(), file);
+    std::fclose(file);
+    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
+}
+
+// Role of a full-mode tree item's index into the scene's outline.
+constexpr int kOutlineRole = Qt::UserRole + 1;
 
 // The first local file among dropped items; empty when there is none.
 QString droppedFile(const QMimeData *mime) {
@@ -153,13 +180,14 @@ void MainWindow::createMenus() {
     file->addAction(saveAsAction_);
     file->addAction(exitAction_);
     QMenu *view = createViewMenu();
+    QMenu *options = createOptionsMenu();
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
     help->addAction(aboutAction_);
 
     // A popup being opened or closed shows no help text, an item its own. A menu also relays the
     // hovering of its actions' toolbar buttons, which must show nothing.
-    for (QMenu *menu : {file, view, help}) {
+    for (QMenu *menu : {file, view, options, help}) {
         connect(menu, &QMenu::hovered, this, [this, menu](const QAction *item) {
             if (menu->isVisible()) MsgMenuSelect(item);
         });
@@ -176,6 +204,26 @@ QMenu *MainWindow::createViewMenu() {
     // The file's viewpoints follow a separator once a file is read.
     viewMenu_->addSeparator();
     return viewMenu_;
+}
+
+QMenu *MainWindow::createOptionsMenu() {
+    optionsMenu_ = menuBar()->addMenu(QStringLiteral("&Options"));
+    optionsMenu_->setObjectName(QStringLiteral("menuOptions"));
+    readAllAction_ = new QAction(QStringLiteral("&Read all objects"), this);
+    readAllAction_->setObjectName(QStringLiteral("actionReadAllObjects"));
+    readAllAction_->setStatusTip(
+        QStringLiteral("Reads every object of a file, not only its triangle meshes"));
+    readAllAction_->setCheckable(true);
+    readAllAction_->setChecked(
+        settings().value(QString::fromLatin1(kReadAllObjectsKey), false).toBool());
+    connect(readAllAction_, &QAction::toggled, this,
+            [](bool on) { settings().setValue(QString::fromLatin1(kReadAllObjectsKey), on); });
+    optionsMenu_->addAction(readAllAction_);
+    return optionsMenu_;
+}
+
+bool MainWindow::readsAllObjects() const {
+    return readAllAction_->isChecked();
 }
 
 void MainWindow::CreateAToolBar() {
@@ -242,15 +290,42 @@ void MainWindow::createCentralSplitter() {
 }
 
 std::vector<int> MainWindow::viewShapesOf(QTreeWidgetItem *item) const {
-    // The reader adds one item under "Top" per mesh, in the store's order.
     if (item == nullptr || item->parent() == nullptr) return {};
+    if (conversion_) {
+        // An object stands for the shapes made from it; a group for those of all it holds.
+        std::vector<int> found;
+        const auto addShapesOf = [&](QTreeWidgetItem *i) {
+            const QVariant outlineIndex = i->data(0, kOutlineRole);
+            if (!outlineIndex.isValid()) return;
+            const auto &outline = conversion_->scene().outline;
+            const std::uint32_t object = outline[outlineIndex.toUInt()].source;
+            const auto shapes = shapesByObject_.find(object);
+            if (shapes == shapesByObject_.end()) return;
+            for (const std::uint32_t shape : shapes->second) {
+                const std::vector<int> drawn = sceneView_->shapesOfSource(shape);
+                found.insert(found.end(), drawn.begin(), drawn.end());
+            }
+        };
+        std::vector<QTreeWidgetItem *> pending = {item};
+        while (!pending.empty()) {
+            QTreeWidgetItem *next = pending.back();
+            pending.pop_back();
+            addShapesOf(next);
+            for (int c = 0; c < next->childCount(); ++c) pending.push_back(next->child(c));
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+    // The reader adds one item under "Top" per mesh, in the store's order.
     const int index = item->parent()->indexOfChild(item);
     return sceneView_->shapesOfSource(static_cast<std::uint32_t>(index));
 }
 
 void MainWindow::showReadScene() {
     try {
-        sceneView_->showScene(draw::fromStore());
+        sceneView_->showScene(conversion_ ? draw::fromScene(conversion_->scene())
+                                          : draw::fromStore());
     } catch (const std::bad_alloc &) {
         sceneView_->clearScene();
     }
@@ -330,7 +405,14 @@ void MainWindow::readChosenFile() {
 
 void MainWindow::readFile() {
     init_display();
-    const int result = read_in(coreFileName(sz3dmfFileName));
+    const std::string fileName = coreFileName(sz3dmfFileName);
+    if (readsAllObjects() || isBinaryFile(fileName)) {
+        readAllObjects(fileName);
+        return;
+    }
+    conversion_.reset();
+    shapesByObject_.clear();
+    const int result = read_in(fileName);
     handle_result(result);
     if (result != CNV_OK) return;
     showReadScene();
@@ -341,6 +423,64 @@ void MainWindow::readFile() {
     bNeedSave = true;
     szWrlFileName = deriveOutputName(sz3dmfFileName);
     szWrlTitleName = fileTitle(szWrlFileName);
+}
+
+void MainWindow::readAllObjects(const std::string &fileName) {
+    // The default store is not used in full mode; the new reading replaces the old one.
+    clean_up();
+    shapesByObject_.clear();
+    conversion_ = std::make_unique<full::Conversion>();
+    const full::ReadResult result = conversion_->read(
+        fileName, [this](int pct) { hwndProgress->setValue(std::clamp(pct, 0, 100)); });
+    fillOutline();
+    switch (result) {
+        case full::ReadResult::ok:
+            break;
+        case full::ReadResult::cant_open:
+            return handle_result(CNV_CANT_OPEN);
+        case full::ReadResult::empty:
+            return handle_result(CNV_EMPTY_FILE);
+        case full::ReadResult::read_error:
+            return handle_result(CNV_READ_ERROR);
+        case full::ReadResult::failed:
+            // The message names the file and the line: no title to put in.
+            dialogs_.warning(this, QString::fromStdString(conversion_->error()));
+            return;
+    }
+    const auto &shapes = conversion_->scene().shapes;
+    for (std::uint32_t i = 0; i < shapes.size(); ++i)
+        shapesByObject_[shapes[i].source].push_back(i);
+    showReadScene();
+    DoCaption(sz3dmfTitleName);
+    toolBarSaveAction_->setEnabled(true);
+    QString status = formatWithTitle(u"%s read OK", sz3dmfTitleName);
+    const std::string summary = conversion_->diagnostics().summary();
+    if (!summary.empty()) status += QStringLiteral(" (%1)").arg(QString::fromStdString(summary));
+    updateStatusBar(status);
+    hwndProgress->setValue(0);
+    bNeedSave = true;
+    szWrlFileName = deriveOutputName(sz3dmfFileName);
+    szWrlTitleName = fileTitle(szWrlFileName);
+}
+
+void MainWindow::fillOutline() {
+    // Under "Top": groups as folders, each object with its type, its label and its size.
+    std::vector<QTreeWidgetItem *> parents = {hPrevRootItem};
+    const auto &outline = conversion_->scene().outline;
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        const scene::OutlineItem &entry = outline[i];
+        const std::size_t depth = std::min<std::size_t>(entry.depth, parents.size() - 1);
+        QString text = QString::fromStdString(entry.label);
+        if (!text.isEmpty()) text += QStringLiteral(": ");
+        text += QString::fromStdString(entry.type);
+        if (!entry.size.empty()) text += QStringLiteral(", ") + QString::fromStdString(entry.size);
+        auto *item = new QTreeWidgetItem(parents[depth], {text});
+        item->setData(0, kOutlineRole, static_cast<uint>(i));
+        item->setIcon(0, entry.is_group ? closedIcon_ : documentIcon_);
+        parents.resize(depth + 1);
+        if (entry.is_group) parents.push_back(item);
+    }
+    hwndTV->expandToDepth(1);
 }
 
 void MainWindow::handle_result(int result) {
@@ -400,7 +540,10 @@ void MainWindow::saveAs() {
     if (!FileSaveDlg()) return;
     updateStatusBar(formatWithTitle(u"Saving to %s", szWrlTitleName));
     paintNow();
-    if (write_out(coreFileName(szWrlFileName), OutputMode::binary) == 0) {
+    const std::string output = coreFileName(szWrlFileName);
+    const int written = conversion_ ? conversion_->write(output, OutputMode::binary)
+                                    : write_out(output, OutputMode::binary);
+    if (written == 0) {
         bNeedSave = false;
         updateStatusBar(formatWithTitle(u"VRML world saved in %s", szWrlTitleName));
         update_display(0, u"");

@@ -8,7 +8,10 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringView>
+#include <memory>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -21,6 +24,10 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace tarvex {
+
+namespace full {
+class Conversion;
+}
 
 class Dialogs;
 class SceneView;
@@ -47,6 +54,8 @@ class MainWindow : public QMainWindow {
     const QString &outputFileName() const { return szWrlFileName; }
     bool needsSave() const { return bNeedSave; }
     SceneView *sceneView() const { return sceneView_; }
+    // Whether Options > Read all objects is on (full mode).
+    bool readsAllObjects() const;
 
   protected:
     bool event(QEvent *event) override;
@@ -59,6 +68,7 @@ class MainWindow : public QMainWindow {
     void createActions();
     void createViewActions();
     void createMenus();
+    QMenu *createOptionsMenu();
     QMenu *createViewMenu();
     void CreateAToolBar();
     void createStatusBar();
@@ -72,6 +82,10 @@ class MainWindow : public QMainWindow {
     void saveAs();
     void about();
     void readFile();
+    // Full mode: every object of the file (binary files always come this way). The tree then
+    // shows the outline of what was read.
+    void readAllObjects(const std::string &fileName);
+    void fillOutline();
     void handle_result(int result);
     void DoCaption(const QString &szTitleName);
     void OkMessage(QStringView szMessage, const QString &szTitleName);
@@ -116,6 +130,13 @@ class MainWindow : public QMainWindow {
     QAction *resetViewAction_ = nullptr;
     QMenu *viewMenu_ = nullptr;
     QList<QAction *> viewpointActions_;
+    QAction *readAllAction_ = nullptr;
+    QMenu *optionsMenu_ = nullptr;
+
+    // The last read in full mode; null when the default reader read the file.
+    std::unique_ptr<full::Conversion> conversion_;
+    // Full mode: the scene's shapes by the object they were made from.
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> shapesByObject_;
 
     QIcon openIcon_;
     QIcon closedIcon_;

@@ -67,7 +67,12 @@ class TarvexwTest : public QObject {
     }
 
   private slots:
+    void initTestCase() {
+        // The remembered options go to a scratch place, never to the user's settings.
+        QStandardPaths::setTestModeEnabled(true);
+    }
     void init() {
+        QSettings(QStringLiteral("tarvex"), QStringLiteral("tarvexw")).clear();
         dialogs = {};
         QDir::setCurrent(dir.emplace().path());
     }
@@ -221,6 +226,64 @@ class TarvexwTest : public QObject {
         seen << status(w);
         menu->hide();
         QCOMPARE(seen << status(w), QStringList({"", help, ""}));
+    }
+
+    // Options > Read all objects is off at first and remembered for the next window. With it on,
+    // the tree shows what was read (groups as folders) and Save As writes what tarvex --full
+    // writes.
+    void readAllObjects() {
+        const QString input =
+            write("objects.3dmf",
+                  "3DMetafile ( 1 6 Normal toc> )\n"
+                  "block: Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
+                  "BeginGroup ( DisplayGroup ( ) )\nTranslate ( 1 0 0 )\ncube:\n" +
+                      mesh + "EndGroup ( )\n");
+        {
+            MainWindow w(dialogs, input);
+            QVERIFY(!w.readsAllObjects());
+            QCOMPARE(top(w)->childCount(), 1);  // the default mode: the mesh alone
+            action(w, "actionReadAllObjects")->trigger();
+        }
+        MainWindow w(dialogs, input);
+        w.show();
+        QVERIFY(w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 2);
+        QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
+                 qPrintable(top(w)->child(0)->text(0)));
+        QTreeWidgetItem *group = top(w)->child(1);
+        QVERIFY2(group->text(0).startsWith("DisplayGroup"), qPrintable(group->text(0)));
+        QCOMPARE(group->childCount(), 2);
+        QVERIFY2(group->child(1)->text(0).startsWith("cube: TriMesh"),
+                 qPrintable(group->child(1)->text(0)));
+        QCOMPARE(state(w), "tarvex - objects.3dmf | objects.3dmf read OK | Save on | unsaved");
+
+        dialogs.saves << QStringLiteral("full.wrl");
+        action(w, "actionSaveAs")->trigger();
+        QProcess tarvex;
+        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
+        tarvex.waitForFinished();
+        QCOMPARE(readAll("full.wrl"), readAll("console.wrl"));
+        QVERIFY(readAll("full.wrl").contains("DEF block"));
+    }
+
+    // A binary file goes to full mode whatever the option says; a failure there names the line.
+    void binaryFilesAndFullModeFailures() {
+        QByteArray triangle("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\x01", 16);
+        triangle += QByteArray(8, '\0') + QByteArray("trng\0\0\0\x24", 8) + QByteArray(36, '\0');
+        MainWindow w(dialogs, write("triangle.3dmf", triangle));
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 1);
+        QVERIFY2(top(w)->child(0)->text(0).startsWith("Triangle"),
+                 qPrintable(top(w)->child(0)->text(0)));
+        QVERIFY(w.needsSave());
+
+        action(w, "actionReadAllObjects")->trigger();
+        const QString cut = write("cut.3dmf", "Box ( )\nTriMesh ( 1 0 0 0 3 0\n");
+        dialogs.answers << Button::No;  // the triangle is not saved
+        w.openDroppedFile(cut);
+        QCOMPARE(dialogs.warnings.size(), 1);
+        QVERIFY2(dialogs.warnings[0].startsWith(cut + ":"), qPrintable(dialogs.warnings[0]));
+        QVERIFY(!w.needsSave());
     }
 };
 
