@@ -11,6 +11,11 @@
 #include "core/stdin_prefix.h"
 #include "full/full_conversion.h"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace tarvex {
 namespace {
 
@@ -24,6 +29,11 @@ bool inputIsBinary(const std::string &fileName) {
     std::array<std::uint8_t, 4> head{};
     std::size_t got = 0;
     if (fileName == "stdin") {
+#if defined(_WIN32)
+        // Before the first read: text mode would translate line ends and stop at a Ctrl-Z, and
+        // what it buffered would stay translated.
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
         got = std::fread(head.data(), 1, head.size(), stdin);
         push_back_stdin(std::string_view(reinterpret_cast<const char *>(head.data()), got));
     } else if (std::FILE *file = open_file(path_from_utf8(fileName), "rb")) {
