@@ -222,6 +222,35 @@ ObjectType type_from_binary_code(std::uint32_t code) {
     return ObjectType::Unknown;
 }
 
+bool is_geometry(ObjectType t) {
+    switch (t) {
+        case ObjectType::Point:
+        case ObjectType::Line:
+        case ObjectType::PolyLine:
+        case ObjectType::Triangle:
+        case ObjectType::Polygon:
+        case ObjectType::GeneralPolygon:
+        case ObjectType::Box:
+        case ObjectType::TriGrid:
+        case ObjectType::Polyhedron:
+        case ObjectType::Mesh:
+        case ObjectType::TriMesh:
+        case ObjectType::Ellipse:
+        case ObjectType::NURBCurve:
+        case ObjectType::NURBPatch:
+        case ObjectType::Ellipsoid:
+        case ObjectType::Cylinder:
+        case ObjectType::Disk:
+        case ObjectType::Cone:
+        case ObjectType::Torus:
+        case ObjectType::Marker:
+        case ObjectType::PixmapMarker:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool is_group_kind(ObjectType type) {
     switch (type) {
         case ObjectType::Group:

@@ -171,6 +171,9 @@ constexpr std::uint32_t four_cc(const char (&text)[5]) {
            (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));
 }
 
+// The geometry types: the objects that draw something.
+bool is_geometry(ObjectType type);
+
 // Group kinds are the types that may stand first inside a BeginGroup.
 bool is_group_kind(ObjectType type);
 

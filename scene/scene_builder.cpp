@@ -19,35 +19,6 @@ namespace {
 constexpr std::uint64_t kExpansionFactor = 50;
 constexpr std::uint64_t kPointAllowance = 5000000;
 
-bool is_geometry(ObjectType t) {
-    switch (t) {
-        case ObjectType::Point:
-        case ObjectType::Line:
-        case ObjectType::PolyLine:
-        case ObjectType::Triangle:
-        case ObjectType::Polygon:
-        case ObjectType::GeneralPolygon:
-        case ObjectType::Box:
-        case ObjectType::TriGrid:
-        case ObjectType::Polyhedron:
-        case ObjectType::Mesh:
-        case ObjectType::TriMesh:
-        case ObjectType::Ellipse:
-        case ObjectType::NURBCurve:
-        case ObjectType::NURBPatch:
-        case ObjectType::Ellipsoid:
-        case ObjectType::Cylinder:
-        case ObjectType::Disk:
-        case ObjectType::Cone:
-        case ObjectType::Torus:
-        case ObjectType::Marker:
-        case ObjectType::PixmapMarker:
-            return true;
-        default:
-            return false;
-    }
-}
-
 struct GroupInfo {
     ObjectType kind = ObjectType::DisplayGroup;
     std::uint32_t flags = 0;
@@ -254,7 +225,7 @@ bool Builder::step() {
     if (proxy && result_.ok) {
         const ObjectType t = tree_.node(node).type;
         // The first alternative this converter understands stands for the whole proxy.
-        if (is_geometry(t) || t == ObjectType::BeginGroup || t == ObjectType::Reference)
+        if (format::is_geometry(t) || t == ObjectType::BeginGroup || t == ObjectType::Reference)
             frames_[frame].done = true;
     }
     return true;
@@ -415,7 +386,7 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     }
     const ObjectType type = tree_.node(target).type;
     const bool group = type == ObjectType::BeginGroup;
-    if (!group && !is_geometry(type)) {
+    if (!group && !format::is_geometry(type)) {
         visit(target, depth);
         return;
     }
@@ -545,7 +516,7 @@ void Builder::visit(std::uint32_t node, std::uint32_t depth) {
         visit_state_object(node);
         return;
     }
-    if (is_geometry(type)) {
+    if (format::is_geometry(type)) {
         outline(node, depth, false);
         draw(node);
         return;

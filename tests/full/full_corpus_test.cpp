@@ -31,35 +31,6 @@ std::vector<fs::path> corpusFiles() {
     return files;
 }
 
-bool drawsSomething(ObjectType type) {
-    switch (type) {
-        case ObjectType::Point:
-        case ObjectType::Line:
-        case ObjectType::PolyLine:
-        case ObjectType::Triangle:
-        case ObjectType::Polygon:
-        case ObjectType::GeneralPolygon:
-        case ObjectType::Box:
-        case ObjectType::TriGrid:
-        case ObjectType::Polyhedron:
-        case ObjectType::Mesh:
-        case ObjectType::TriMesh:
-        case ObjectType::Ellipse:
-        case ObjectType::NURBCurve:
-        case ObjectType::NURBPatch:
-        case ObjectType::Ellipsoid:
-        case ObjectType::Cylinder:
-        case ObjectType::Disk:
-        case ObjectType::Cone:
-        case ObjectType::Torus:
-        case ObjectType::Marker:
-        case ObjectType::PixmapMarker:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // A mesh that declares no vertices draws nothing, rightly (q-mesh-topoerr0 is one).
 bool isEmptyMesh(const ObjectTree &tree, std::uint32_t node) {
     const ObjectTree::Node &n = tree.node(node);
@@ -95,7 +66,8 @@ TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
             drawn.insert(shape.source);
         const ObjectTree &tree = conversion.tree();
         for (std::uint32_t node = 0; node < tree.node_count(); ++node) {
-            if (!drawsSomething(tree.node(node).type) || isEmptyMesh(tree, node)) continue;
+            if (!tarvex::format::is_geometry(tree.node(node).type) || isEmptyMesh(tree, node))
+                continue;
             EXPECT_TRUE(drawn.count(node))
                 << tree.name_of(node) << " at " << tree.node(node).position << " was not drawn";
         }
