@@ -8,6 +8,7 @@ void Diagnostics::warn(std::uint64_t position, std::string text) {
 }
 
 void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
+    if (type_name.empty()) type_name = "(unnamed)";  // a "(" with no type name before it
     auto found = skippedCounts_.find(type_name);
     // Junk can name a new type at every turn: past a few dozen names the rest are lumped
     // together, so that neither memory nor the summary line follows it.

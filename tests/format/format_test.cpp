@@ -91,9 +91,10 @@ TEST(diagnostics, summary_counts_everything_but_keeps_bounded_records) {
     diagnostics.skipped(4, "ViewHints");
     diagnostics.skipped(2, "NURBCurve");
     diagnostics.skipped(9, "NURBCurve");
-    EXPECT_EQ(diagnostics.summary(), "skipped: 2 NURBCurve, 1 ViewHints");
+    diagnostics.skipped(10, "");
+    EXPECT_EQ(diagnostics.summary(), "skipped: 1 (unnamed), 2 NURBCurve, 1 ViewHints");
     diagnostics.warn(3, "stray value");
-    EXPECT_EQ(diagnostics.summary(), "skipped: 2 NURBCurve, 1 ViewHints; 1 warning");
+    EXPECT_EQ(diagnostics.summary(), "skipped: 1 (unnamed), 2 NURBCurve, 1 ViewHints; 1 warning");
     EXPECT_EQ(diagnostics.entries()[0].text, "skipped ViewHints");
     EXPECT_EQ(diagnostics.where(3), "line 3");
 
