@@ -480,7 +480,12 @@ void MainWindow::fillOutline() {
         parents.resize(depth + 1);
         if (entry.is_group) parents.push_back(item);
     }
-    hwndTV->expandToDepth(1);
+    // Only items with children open: an item opened shows the open-folder picture.
+    hPrevRootItem->setExpanded(true);
+    for (int i = 0; i < hPrevRootItem->childCount(); ++i) {
+        QTreeWidgetItem *child = hPrevRootItem->child(i);
+        if (child->childCount() > 0) child->setExpanded(true);
+    }
 }
 
 void MainWindow::handle_result(int result) {

@@ -255,6 +255,10 @@ class TarvexwTest : public QObject {
         QCOMPARE(group->childCount(), 2);
         QVERIFY2(group->child(1)->text(0).startsWith("cube: TriMesh"),
                  qPrintable(group->child(1)->text(0)));
+        // Objects show the document picture, the open group the open folder.
+        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
+        QCOMPARE(picture(top(w)->child(0)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
+        QCOMPARE(picture(group->icon(0)), picture(QIcon(":/tarvexw/open.xpm")));
         QCOMPARE(state(w), "tarvex - objects.3dmf | objects.3dmf read OK | Save on | unsaved");
 
         dialogs.saves << QStringLiteral("full.wrl");
