@@ -5,30 +5,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/dvec.h"
 #include "geometry/tessellation.h"
 
 namespace geometry_test {
 
-struct V {
-    double x = 0, y = 0, z = 0;
-};
-inline V operator-(V a, V b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-inline V operator+(V a, V b) {
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-inline V operator*(double s, V a) {
-    return {s * a.x, s * a.y, s * a.z};
-}
-inline double dot(V a, V b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-inline V cross(V a, V b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
+// The library's own double-precision vector and its operations.
+using V = tarvex::geometry::DVec;
+using tarvex::geometry::cross;
+using tarvex::geometry::dot;
 inline double norm(V a) {
-    return std::sqrt(dot(a, a));
+    return tarvex::geometry::length(a);
 }
 
 struct Face {
