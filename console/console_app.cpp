@@ -1,46 +1,16 @@
 #include "console/console_app.h"
 
-#include <array>
-#include <cstdio>
 #include <span>
 
-#include "binary/binary_reader.h"
 #include "console/command_line.h"
 #include "core/convert.h"
-#include "core/file_names.h"
-#include "core/stdin_prefix.h"
 #include "full/full_conversion.h"
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace tarvex {
 namespace {
 
 void usage(std::ostream &err) {
     err << "usage: tarvex [3dmffile] [wrlfile]\n";
-}
-
-// Binary 3DMF is read in full mode whatever the mode asked for: the default reader finds
-// nothing in it. Standard input gives back what was looked at.
-bool inputIsBinary(const std::string &fileName) {
-    std::array<std::uint8_t, 4> head{};
-    std::size_t got = 0;
-    if (fileName == "stdin") {
-#if defined(_WIN32)
-        // Before the first read: text mode would translate line ends and stop at a Ctrl-Z, and
-        // what it buffered would stay translated.
-        _setmode(_fileno(stdin), _O_BINARY);
-#endif
-        got = std::fread(head.data(), 1, head.size(), stdin);
-        push_back_stdin(std::string_view(reinterpret_cast<const char *>(head.data()), got));
-    } else if (std::FILE *file = open_file(path_from_utf8(fileName), "rb")) {
-        got = std::fread(head.data(), 1, head.size(), file);
-        std::fclose(file);
-    }
-    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
 }
 
 int runFullMode(const std::string &input, const std::string &output, bool verbose,
@@ -93,7 +63,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";
     const std::string wrlfilename = line.files.size() > 1 ? line.files[1] : "stdout";
 
-    if (line.has("--full") || inputIsBinary(mffilename))
+    if (line.has("--full") || full::is_binary_input(mffilename))
         return runFullMode(mffilename, wrlfilename, line.has("--verbose"), err);
 
     set_console_message_stream(&err);

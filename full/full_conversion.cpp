@@ -74,6 +74,24 @@ bool readAll(std::FILE *file, std::vector<std::uint8_t> &bytes) {
 
 }  // namespace
 
+bool is_binary_input(const std::string &fileName) {
+    std::array<std::uint8_t, 4> head{};
+    std::size_t got = 0;
+    if (fileName == "stdin") {
+#if defined(_WIN32)
+        // Before the first read: text mode would translate line ends and stop at a Ctrl-Z, and
+        // what it buffered would stay translated.
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        got = std::fread(head.data(), 1, head.size(), stdin);
+        push_back_stdin(std::string_view(reinterpret_cast<const char *>(head.data()), got));
+    } else if (std::FILE *file = open_file(path_from_utf8(fileName), "rb")) {
+        got = std::fread(head.data(), 1, head.size(), file);
+        std::fclose(file);
+    }
+    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
+}
+
 Conversion::Conversion()
     : tree_(std::make_unique<format::ObjectTree>()), scene_(std::make_unique<scene::Scene>()) {}
 

@@ -22,6 +22,11 @@ enum class ReadResult {
     failed,      // the input could not be read on from some point: error() says where and why
 };
 
+// Whether the input ("stdin": standard input) begins with the binary header: such input is read
+// in full mode whatever mode was asked for, since the default reader finds nothing in it. The
+// bytes looked at on standard input are handed back for whichever reader reads it next.
+bool is_binary_input(const std::string &fileName);
+
 class Conversion {
   public:
     Conversion();

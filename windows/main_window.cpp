@@ -17,13 +17,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <span>
 
-#include "binary/binary_reader.h"
 #include "core/convert.h"
-#include "core/file_names.h"
 #include "core/progress.h"
 #include "core/result_codes.h"
 #include "core/vrml.h"
@@ -45,16 +40,6 @@ constexpr const char *kReadAllObjectsKey = "options/readAllObjects";
 
 QSettings settings() {
     return QSettings(QStringLiteral("tarvex"), QStringLiteral("tarvexw"));
-}
-
-// Binary 3DMF is always read in full mode: the default reader finds nothing in it.
-bool isBinaryFile(const std::string &fileName) {
-    std::FILE *file = open_file(path_from_utf8(fileName), "rb");
-    if (file == nullptr) return false;
-    std::array<std::uint8_t, 4> head{};
-    const std::size_t got = std::fread(head.data(), 1, head.size(), file);
-    std::fclose(file);
-    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
 }
 
 // Role of a full-mode tree item's index into the scene's outline.
@@ -406,7 +391,7 @@ void MainWindow::readChosenFile() {
 void MainWindow::readFile() {
     init_display();
     const std::string fileName = coreFileName(sz3dmfFileName);
-    if (readsAllObjects() || isBinaryFile(fileName)) {
+    if (readsAllObjects() || full::is_binary_input(fileName)) {
         readAllObjects(fileName);
         return;
     }
