@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/result_codes.h"
 
@@ -12,6 +13,9 @@ namespace tarvex {
 // keeps every record made before a failure.
 int read_in(const std::string &fileName);
 
+// read_in for bytes held in memory: the same result and progress as a file holding them.
+int read_in_memory(std::string_view bytes);
+
 // How the output file is opened: text mode lets a platform translate line ends (the console
 // program's choice), binary mode writes LF everywhere. The two are the same on POSIX systems.
 enum class OutputMode { text, binary };
@@ -20,5 +24,8 @@ enum class OutputMode { text, binary };
 // Returns 0 when everything was written, flushed and closed, 1 when the output could not be
 // opened or any write failed. The store is only read.
 int write_out(const std::string &fileName, OutputMode mode = OutputMode::text);
+
+// write_out into memory: `world` receives exactly what a file would. 0, or 1 when memory ran out.
+int write_out_string(std::string &world);
 
 }  // namespace tarvex

@@ -16,6 +16,8 @@ class OutputBuffer {
     // Takes over `file`, an open stream; it is closed by finish() or, failing that, on
     // destruction.
     explicit OutputBuffer(std::FILE *file);
+    // Appends to `text` instead, through a smaller block.
+    explicit OutputBuffer(std::string &text);
     ~OutputBuffer();
     OutputBuffer(const OutputBuffer &) = delete;
     OutputBuffer &operator=(const OutputBuffer &) = delete;
@@ -46,14 +48,16 @@ class OutputBuffer {
     void commit(const char *end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
 
     // Writes what is left, flushes and closes the stream. False when any write, the flush or the
-    // close failed.
+    // close failed. Into a string, it only writes what is left.
     bool finish();
 
   private:
     void writeSlow(std::string_view text);
     void drain();
+    void put(std::string_view text);
 
-    std::FILE *file_;
+    std::FILE *file_ = nullptr;
+    std::string *text_ = nullptr;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;

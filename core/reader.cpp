@@ -454,6 +454,12 @@ struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
+int readTokens(LineTokenizer &tokenizer, float fileLength, std::uint64_t inputSize) {
+    if (!tokenizer.prime()) return tokenizer.read_failed() ? CNV_READ_ERROR : CNV_EMPTY_FILE;
+    Reader reader(tokenizer, fileLength, inputSize);
+    return reader.run();
+}
+
 }  // namespace
 
 int read_in(const std::string &fileName) {
@@ -485,9 +491,17 @@ int read_in(const std::string &fileName) {
     try {
         LineTokenizer tokenizer(input, read_block_size(),
                                 input == stdin ? take_stdin_prefix() : std::string{});
-        if (!tokenizer.prime()) return tokenizer.read_failed() ? CNV_READ_ERROR : CNV_EMPTY_FILE;
-        Reader reader(tokenizer, fileLength, inputSize);
-        return reader.run();
+        return readTokens(tokenizer, fileLength, inputSize);
+    } catch (const std::bad_alloc &) {
+        return CNV_CANT_ALLOC_NODE;
+    }
+}
+
+int read_in_memory(std::string_view bytes) {
+    clean_up();
+    try {
+        LineTokenizer tokenizer(bytes);
+        return readTokens(tokenizer, static_cast<float>(bytes.size()), bytes.size());
     } catch (const std::bad_alloc &) {
         return CNV_CANT_ALLOC_NODE;
     }

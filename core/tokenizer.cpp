@@ -1,5 +1,6 @@
 #include "core/tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -49,6 +50,11 @@ void set_read_block_size(std::size_t bytes) {
 LineTokenizer::LineTokenizer(std::FILE *input, std::size_t size, std::string prefix)
     : input_(input), block_(size == 0 ? 1 : size), prefix_(std::move(prefix)) {}
 
+LineTokenizer::LineTokenizer(std::string_view bytes, std::size_t size)
+    : input_(nullptr),
+      memory_(bytes),
+      block_(std::max<std::size_t>(1, std::min(size, bytes.size()))) {}
+
 bool LineTokenizer::prime() {
     return refill();
 }
@@ -61,10 +67,16 @@ bool LineTokenizer::refill() {
         prefixUsed_ += end_;
     }
     if (!eof_ && end_ < block_.size()) {
-        end_ += std::fread(block_.data() + end_, 1, block_.size() - end_, input_);
+        if (input_) {
+            end_ += std::fread(block_.data() + end_, 1, block_.size() - end_, input_);
+        } else {
+            const std::size_t taken = memory_.copy(block_.data() + end_, block_.size() - end_);
+            memory_.remove_prefix(taken);
+            end_ += taken;
+        }
         if (end_ < block_.size()) {
             eof_ = true;
-            readFailed_ = std::ferror(input_) != 0;
+            readFailed_ = input_ && std::ferror(input_) != 0;
         }
     }
     if (crAtBlockEnd_) {

@@ -26,6 +26,8 @@ class LineTokenizer {
     // `input` earlier by someone else: they come first.
     explicit LineTokenizer(std::FILE *input, std::size_t blockSize = read_block_size(),
                            std::string prefix = {});
+    // Reads `bytes`, which must outlive the tokenizer, through a block no larger than they are.
+    explicit LineTokenizer(std::string_view bytes, std::size_t blockSize = read_block_size());
 
     // Reads the first block; false when the input holds no byte at all or cannot be read.
     bool prime();
@@ -56,7 +58,8 @@ class LineTokenizer {
     void lineEnded(std::uint64_t offsetAfterTerminator);
     std::size_t scanToken(std::size_t from) const;
 
-    std::FILE *input_;
+    std::FILE *input_;         // null when reading from memory
+    std::string_view memory_;  // what is left of the memory input
     std::vector<char> block_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

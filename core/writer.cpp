@@ -130,17 +130,11 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "    }\n");
 }
 
-int writeWorld(const std::string &fileName, OutputMode mode) {
+void writeWorld(OutputBuffer &out) {
     const int viewpoints = numberOfViewpoints();
     const int lights = numberOfLights();
     const int shapes = numberOfShapes();
     Progress progress(std::int64_t{viewpoints} + lights + shapes);
-
-    OutputFile output(fileName, mode == OutputMode::binary);
-    if (!output.stream()) return 1;
-    // The stream changes hands only once the buffer exists, so that it is closed either way.
-    OutputBuffer out(output.stream());
-    output.release();
 
     out.write(
         "#VRML V2.0 utf8\n"
@@ -166,6 +160,15 @@ int writeWorld(const std::string &fileName, OutputMode mode) {
         progress.step();
     }
     out.write("  ]\n}\n");
+}
+
+int writeWorldFile(const std::string &fileName, OutputMode mode) {
+    OutputFile output(fileName, mode == OutputMode::binary);
+    if (!output.stream()) return 1;
+    // The stream changes hands only once the buffer exists, so that it is closed either way.
+    OutputBuffer out(output.stream());
+    output.release();
+    writeWorld(out);
     const bool written = out.finish();
     return output.commit(written) ? 0 : 1;
 }
@@ -176,7 +179,17 @@ int write_out(const std::string &fileName, OutputMode mode) {
     // Running out of memory (names as long as the input allows) is one more failed write; the
     // temporary is gone and the old file untouched by the time the exception arrives here.
     try {
-        return writeWorld(fileName, mode);
+        return writeWorldFile(fileName, mode);
+    } catch (const std::exception &) {
+        return 1;
+    }
+}
+
+int write_out_string(std::string &world) {
+    try {
+        OutputBuffer out(world);
+        writeWorld(out);
+        return out.finish() ? 0 : 1;
     } catch (const std::exception &) {
         return 1;
     }

@@ -68,9 +68,18 @@ using Case = std::tuple<std::string, int, std::string>;  // input, result, scene
 
 class reader : public tarvex_test::TempDirTest {
   protected:
+    // Reading the bytes from memory must give what reading them from a file gives.
     int read(const std::string &bytes) {
         progress_calls().clear();
-        return read_in(file("input.3dmf", bytes));
+        const int fromMemory = read_in_memory(bytes);
+        const std::string memoryScene = scene();
+        const auto memoryCalls = progress_calls();
+        progress_calls().clear();
+        const int result = read_in(file("input.3dmf", bytes));
+        EXPECT_EQ(fromMemory, result);
+        EXPECT_EQ(memoryScene, scene());
+        EXPECT_EQ(memoryCalls, progress_calls());
+        return result;
     }
     void check(const std::vector<Case> &cases) {
         for (const auto &[input, code, expected] : cases) {

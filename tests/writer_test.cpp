@@ -17,10 +17,18 @@ namespace {
 
 class writer : public tarvex_test::TempDirTest {
   protected:
+    // The file's text, which writing into memory must match, progress included.
     std::string write() {
         progress_calls().clear();
+        std::string inMemory;
+        EXPECT_EQ(write_out_string(inMemory), 0);
+        const Calls memoryCalls = progress_calls();
+        progress_calls().clear();
         EXPECT_EQ(write_out(path("out.wrl").string()), 0);
-        return tarvex_test::read_file(path("out.wrl"));
+        std::string text = tarvex_test::read_file(path("out.wrl"));
+        EXPECT_EQ(inMemory, text);
+        EXPECT_EQ(memoryCalls, progress_calls());
+        return text;
     }
     static bool has(const std::string &s, const std::string &p) { return s.find(p) != s.npos; }
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <span>
 #include <string_view>
@@ -10,10 +9,6 @@
 #include <unordered_set>
 #include <variant>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#endif
 
 #include "core/output_file.h"
 #include "core/vrml_names.h"
@@ -751,37 +746,12 @@ int write_scene_file(const scene::Scene &scene, const std::string &fileName, boo
 
 std::string write_scene_string(const scene::Scene &scene, WriteProblems *problems) {
     std::string text;
-#ifdef _WIN32
-    // No memory streams: a temporary file, written through a second stream because
-    // OutputBuffer closes the one it is given.
-    std::FILE *file = std::tmpfile();
-    if (!file) return text;
-    std::FILE *writing = _fdopen(_dup(_fileno(file)), "wb");
-    bool written = false;
-    if (writing) {
-        OutputBuffer out(writing);
-        written = write_scene(scene, out, problems);
+    try {
+        OutputBuffer out(text);
+        if (!write_scene(scene, out, problems)) text.clear();
+    } catch (const std::exception &) {  // the text itself outgrew memory
+        text.clear();
     }
-    if (written) {
-        std::rewind(file);
-        char block[65536];
-        std::size_t n;
-        while ((n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
-    }
-    std::fclose(file);
-#else
-    char *data = nullptr;
-    std::size_t size = 0;
-    std::FILE *file = open_memstream(&data, &size);
-    if (!file) return text;
-    bool written;
-    {
-        OutputBuffer out(file);
-        written = write_scene(scene, out, problems);
-    }
-    if (written && data) text.assign(data, size);
-    std::free(data);
-#endif
     return text;
 }
 
