@@ -50,8 +50,9 @@ struct robustness : TempDirTest {
 TEST_F(robustness, DamagedInputsGiveAResultAndTheReadBlockSizeChangesNothing) {
     const std::size_t standard = read_block_size();
     for (const std::string dir : {"examples", "tests/data", "tests/fuzz/corpus"}) {
-        for (const auto &entry : fs::directory_iterator(fs::path(TARVEX_SOURCE_DIR) / dir)) {
-            if (entry.path().extension() == ".wrl") continue;
+        for (const auto &entry :
+             fs::recursive_directory_iterator(fs::path(TARVEX_SOURCE_DIR) / dir)) {
+            if (!entry.is_regular_file() || entry.path().extension() == ".wrl") continue;
             const std::string bytes = read_file(entry.path());
             const std::size_t n = bytes.size();
             // k < n: the first k bytes; n <= k < 2n: byte k - n changed.
