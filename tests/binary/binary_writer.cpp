@@ -107,6 +107,8 @@ class FieldEncoder {
     void string() {
         if (!take(ValueKind::String)) return;
         const std::string_view text = tree_.string(next_ - 1);
+        // Binary strings end at their first NUL; text ones may hold one.
+        if (text.find('\0') != std::string_view::npos) fail("a string holds a NUL byte");
         out_.insert(out_.end(), text.begin(), text.end());
         out_.push_back(0);
         padTo4(out_, text.size() + 1);
