@@ -212,6 +212,10 @@ class Writer {
         const bool hasHeader =
             first != ObjectTree::kNone && tree_.node(first).type == ObjectType::Metafile;
         if (hasHeader) {
+            // Text whose header's parentheses never close nests the objects in it; binary
+            // headers hold none.
+            if (tree_.node(first).first_child != ObjectTree::kNone)
+                twin_.lossy.emplace_back(first, "the header holds objects");
             writeNode(first);
         } else {
             twin_.added_header = true;
