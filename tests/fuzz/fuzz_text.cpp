@@ -4,6 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const tarvex::fuzz::MemoryBound bound(size);
-    tarvex::fuzz::run_text_reader({data, size});
+    tarvex::fuzz::run_text_reader({data, size}, true);
     return 0;
 }

@@ -14,10 +14,10 @@ using Bytes = std::span<const std::uint8_t>;
 // and progress messages.
 void run_default_mode(Bytes bytes);
 
-// Full mode's text parser, then the scene builder and the VRML writer. When the test-only binary
-// writer can make an exact binary twin of the tree, the twin must make the same world (without
-// the labels, which binary cannot carry).
-void run_text_reader(Bytes bytes);
+// Full mode's text parser, then the scene builder and the VRML writer. With `twin`, when the
+// test-only binary writer can make an exact binary twin of the tree, the twin must make the same
+// world as the text without its labels (which binary cannot carry).
+void run_text_reader(Bytes bytes, bool twin);
 
 // Full mode's binary reader, then the scene builder and the VRML writer.
 void run_binary_reader(Bytes bytes);
