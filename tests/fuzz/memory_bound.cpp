@@ -56,8 +56,12 @@ void onFree(const volatile void *p) {
 #include <malloc.h>
 
 namespace {
-void *take(std::size_t bytes) {
-    void *p = std::malloc(bytes == 0 ? 1 : bytes);
+void *take(std::size_t bytes, std::size_t alignment = 0) {
+    if (bytes == 0) bytes = 1;
+    // aligned_alloc wants a multiple of the alignment.
+    void *p = alignment == 0
+                  ? std::malloc(bytes)
+                  : std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
     if (!p) throw std::bad_alloc();
     allocated(malloc_usable_size(p));
     return p;
@@ -86,6 +90,16 @@ void operator delete(void *p, std::size_t) noexcept {
     give(p);
 }
 void operator delete[](void *p, std::size_t) noexcept {
+    give(p);
+}
+// The scene store's blocks are aligned.
+void *operator new(std::size_t bytes, std::align_val_t alignment) {
+    return take(bytes, static_cast<std::size_t>(alignment));
+}
+void operator delete(void *p, std::align_val_t) noexcept {
+    give(p);
+}
+void operator delete(void *p, std::size_t, std::align_val_t) noexcept {
     give(p);
 }
 
