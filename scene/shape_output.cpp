@@ -198,8 +198,9 @@ void Builder::emit_face_set(std::uint32_t node, FaceSet fs, std::span<const std:
                 node))
         return;
     const Attributes a = materials.empty() ? Attributes{} : materials[0];
-    const Styles &styles = state().styles;
+    // place() may copy the state on write, which moves the states: styles are looked up after.
     const Target target = place();
+    const Styles &styles = state().styles;
 
     Shape shape;
     shape.source = node;
