@@ -239,6 +239,7 @@ class Writer {
 
   private:
     static constexpr std::uint64_t kNoOffset = UINT64_MAX;
+    static constexpr std::uint32_t kMaxDepth = 200;
 
     std::size_t begin(std::uint32_t code) {
         const std::size_t at = out_.size();
@@ -270,6 +271,18 @@ class Writer {
     }
 
     void writeNode(std::uint32_t node) {
+        // The writer recurses, unlike the readers: fuzzed nesting thousands deep is left out.
+        if (depth_ >= kMaxDepth) {
+            twin_.lossy.emplace_back(node, "nested deeper than this writer goes");
+            twin_.dropped.push_back(node);
+            return;
+        }
+        ++depth_;
+        writeNested(node);
+        --depth_;
+    }
+
+    void writeNested(std::uint32_t node) {
         const ObjectTree::Node &n = tree_.node(node);
         if (n.type == ObjectType::BeginGroup) {
             offsets_[node] = out_.size();
@@ -320,6 +333,7 @@ class Writer {
     }
 
     const ObjectTree &tree_;
+    std::uint32_t depth_ = 0;
     Twin twin_;
     std::vector<std::uint8_t> &out_ = twin_.bytes;
     CustomCodes customs_;
