@@ -4,6 +4,15 @@
 
 namespace tarvex::geometry {
 
+void SurfaceBuilder::reserve(std::size_t points, std::size_t triangles) {
+    s_.coords.reserve(s_.coords.size() + 3 * points);
+    s_.normals.reserve(s_.normals.size() + 3 * points);
+    s_.uvs.reserve(s_.uvs.size() + 2 * points);
+    s_.coord_index.reserve(s_.coord_index.size() + 4 * triangles);
+    s_.face_part.reserve(s_.face_part.size() + triangles);
+    s_.face_source.reserve(s_.face_source.size() + triangles);
+}
+
 std::int32_t SurfaceBuilder::point(DVec p, DVec n, double u, double v) {
     const auto index = static_cast<std::int32_t>(s_.coords.size() / 3);
     s_.coords.insert(s_.coords.end(),

@@ -20,6 +20,9 @@ class SurfaceBuilder {
   public:
     explicit SurfaceBuilder(Surface &surface) : s_(surface) {}
 
+    // Room for `points` more points and `triangles` more triangles, so that a grid known in
+    // advance is built without regrowing its arrays.
+    void reserve(std::size_t points, std::size_t triangles);
     std::int32_t point(DVec p, DVec unit_normal, double u, double v);
     // A triangle of earlier points, skipped when two of its corners coincide.
     void triangle(std::int32_t a, std::int32_t b, std::int32_t c, Part part);
@@ -77,6 +80,7 @@ struct Sample {
 template <class Eval>
 void add_grid(SurfaceBuilder &b, int nu, int nv, Range ur, Range vr, bool reverse, DVec fallback,
               Eval eval) {
+    b.reserve(static_cast<std::size_t>(nu + 1) * (nv + 1), 2 * static_cast<std::size_t>(nu) * nv);
     std::vector<std::int32_t> prev(nu + 1), cur(nu + 1);
     for (int j = 0; j <= nv; ++j) {
         const double v = vr.at(j, nv);
