@@ -7,9 +7,12 @@
 #include <iterator>
 #include <vector>
 
+#include "run_readers.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
 
 int main(int argc, char **argv) {
+    tarvex::fuzz::write_all_worlds();
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
         for (const auto &entry : std::filesystem::recursive_directory_iterator(argv[i])) {

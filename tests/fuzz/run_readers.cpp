@@ -1,11 +1,15 @@
 #include "run_readers.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "binary/binary_reader.h"
 #include "binary_writer.h"
 #include "core/convert.h"
+#include "core/output_buffer.h"
 #include "core/progress.h"
 #include "core/tokenizer.h"
 #include "core/vrml.h"
@@ -31,13 +35,55 @@ std::string_view asText(Bytes bytes) {
     return {reinterpret_cast<const char *>(bytes.data()), bytes.size()};
 }
 
-std::string fullModeWorld(format::ObjectTree &tree, format::Diagnostics &diagnostics) {
-    scene::Scene scene;
-    scene::build_scene(tree, scene, diagnostics);
-    return vrml97::write_scene_string(scene);
+// While fuzzing, scenes of more values than this are built but not written. The writer takes
+// the same paths for any size, and the few inputs that tessellate into megabytes of world would
+// otherwise take most of the fuzzing time. The default mode's run draws the same line.
+std::size_t maxWrittenValues = std::size_t{1} << 16;
+
+std::size_t valuesOf(const scene::FaceSet &f) {
+    return f.coords.size() + f.triangles.size() + f.coord_index.size() + f.colors.size() +
+           f.color_index.size() + f.normals.size() + f.normal_index.size() + f.tex_coords.size() +
+           f.tex_coord_index.size();
+}
+std::size_t valuesOf(const scene::LineSet &l) {
+    return l.coords.size() + l.coord_index.size() + l.colors.size() + l.color_index.size();
+}
+std::size_t valuesOf(const scene::PointSet &p) {
+    return p.coords.size() + p.colors.size();
 }
 
+std::size_t valuesIn(const scene::Scene &scene) {
+    std::size_t values = 0;
+    for (const scene::Shape &shape : scene.shapes)
+        values +=
+            std::visit([](const auto &geometry) { return valuesOf(geometry); }, shape.geometry);
+    for (const scene::Texture &texture : scene.textures) values += texture.pixels.size();
+    return values;
+}
+
+// Builds the scene of `tree` and writes its world into `world`, where it is checked; a scene too
+// big to write leaves `world` empty. Returns the scene's number of values. Callers keep `world`
+// from run to run, so that its room is not allocated and faulted in again every time.
+std::size_t convertFullMode(format::ObjectTree &tree, format::Diagnostics &diagnostics,
+                            std::string &world) {
+    scene::Scene scene;
+    scene::build_scene(tree, scene, diagnostics);
+    const std::size_t values = valuesIn(scene);
+    world.clear();
+    if (values > maxWrittenValues) return values;
+    OutputBuffer out(world);
+    if (!vrml97::write_scene(scene, out)) fail("writing failed");
+    check_world(world);
+    return values;
+}
+
+std::string world, twinWorld;
+
 }  // namespace
+
+void write_all_worlds() {
+    maxWrittenValues = SIZE_MAX;
+}
 
 void run_default_mode(Bytes bytes) {
     const std::string_view text = asText(bytes);
@@ -78,17 +124,16 @@ void run_text_reader(Bytes bytes, bool twin) {
     binary::testing::Twin made;
     if (twin) made = binary::testing::write_binary(tree);
     if (!twin || !made.lossy.empty() || !made.dropped.empty()) {
-        check_world(fullModeWorld(tree, diagnostics));
+        convertFullMode(tree, diagnostics, world);
         return;
     }
     for (std::uint32_t n = 0; n < tree.node_count(); ++n)
         if (!tree.label_of(n).empty()) tree.set_label(n, "");
-    const std::string world = fullModeWorld(tree, diagnostics);
-    check_world(world);
+    const std::size_t values = convertFullMode(tree, diagnostics, world);
     format::ObjectTree fromTwin;
     format::Diagnostics ignored;
     if (!binary::read_binary(made.bytes, fromTwin, ignored).ok) fail("a binary twin is not read");
-    if (fullModeWorld(fromTwin, ignored) != world)
+    if (convertFullMode(fromTwin, ignored, twinWorld) != values || twinWorld != world)
         fail("a binary twin makes another world than its text");
 }
 
@@ -97,7 +142,7 @@ void run_binary_reader(Bytes bytes) {
     format::Diagnostics diagnostics;
     diagnostics.position_kind = format::PositionKind::byte;
     binary::read_binary(bytes, tree, diagnostics);
-    check_world(fullModeWorld(tree, diagnostics));
+    convertFullMode(tree, diagnostics, world);
 }
 
 }  // namespace tarvex::fuzz

@@ -22,4 +22,8 @@ void run_text_reader(Bytes bytes, bool twin);
 // Full mode's binary reader, then the scene builder and the VRML writer.
 void run_binary_reader(Bytes bytes);
 
+// Full mode writes and checks the worlds of the biggest scenes too, which fuzzing only builds:
+// the replay of saved inputs can afford them.
+void write_all_worlds();
+
 }  // namespace tarvex::fuzz
