@@ -238,6 +238,14 @@ ReadResult Walker::run() {
     return ReadResult{};
 }
 
+// Nodes, values and texts are numbered in 32 bits, and no object, value or name takes less than
+// a byte: a file below this size cannot run out of numbers.
+constexpr std::uint64_t kMaxFileSize = ObjectTree::kNone - 1;
+
+ReadResult tooLarge() {
+    return ReadResult{false, 0, "the file is larger than 4 GiB, more than this reader can number"};
+}
+
 }  // namespace
 
 bool looks_binary(std::span<const std::uint8_t> first_bytes) {
@@ -248,10 +256,12 @@ bool looks_binary(std::span<const std::uint8_t> first_bytes) {
 ReadResult read_binary(std::span<const std::uint8_t> bytes, format::ObjectTree &tree,
                        format::Diagnostics &diagnostics) {
     diagnostics.position_kind = format::PositionKind::byte;
+    if (bytes.size() > kMaxFileSize) return tooLarge();
     const auto firstNode = static_cast<std::uint32_t>(tree.node_count());
     ObjectOffsets offsets;
     {
-        // The first pass stops where the second will: its result is the second's.
+        // The first pass numbers the objects without decoding them, so it may go past an object
+        // whose decoding stops the second; resolve() drops pointers to objects never added.
         Walker plan(bytes, nullptr, diagnostics, offsets, firstNode);
         plan.run();
     }
@@ -267,13 +277,15 @@ ReadResult read_binary(std::span<const std::uint8_t> bytes, format::ObjectTree &
 
 ReadResult read_binary(std::FILE *file, std::uint64_t size_hint, format::ObjectTree &tree,
                        format::Diagnostics &diagnostics) {
+    diagnostics.position_kind = format::PositionKind::byte;
+    if (size_hint > kMaxFileSize) return tooLarge();
     std::vector<std::uint8_t> bytes;
-    if (size_hint > 0 && size_hint < (std::uint64_t(1) << 40))
-        bytes.reserve(static_cast<std::size_t>(size_hint));
+    if (size_hint > 0) bytes.reserve(static_cast<std::size_t>(size_hint));
     std::array<std::uint8_t, 1 << 16> block;
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), file);
         bytes.insert(bytes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
+        if (bytes.size() > kMaxFileSize) return tooLarge();
         if (got < block.size()) break;
     }
     if (std::ferror(file) != 0) {

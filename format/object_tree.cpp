@@ -34,28 +34,28 @@ std::string_view ObjectTree::label_of(std::uint32_t node) const {
 }
 
 std::optional<float> ObjectTree::as_float(std::uint32_t value) const {
-    const std::uint32_t bits = payloads_[value];
+    const Payload payload = payloads_[value];
     switch (kinds_[value]) {
         case ValueKind::Float:
-            return std::bit_cast<float>(bits);
+            return payload.real;
         case ValueKind::Int:
-            return static_cast<float>(static_cast<std::int32_t>(bits));
+            return static_cast<float>(static_cast<std::int32_t>(payload.bits));
         case ValueKind::Uns:
-            return static_cast<float>(bits);
+            return static_cast<float>(payload.bits);
         default:
             return std::nullopt;
     }
 }
 
 std::optional<std::int64_t> ObjectTree::as_integer(std::uint32_t value) const {
-    const std::uint32_t bits = payloads_[value];
+    const Payload payload = payloads_[value];
     switch (kinds_[value]) {
         case ValueKind::Int:
-            return static_cast<std::int32_t>(bits);
+            return static_cast<std::int32_t>(payload.bits);
         case ValueKind::Uns:
-            return bits;
+            return payload.bits;
         case ValueKind::Float: {
-            const float f = std::bit_cast<float>(bits);
+            const float f = payload.real;
             // Only values every int64 can hold exactly, and only whole ones.
             if (!(std::fabs(f) < 9.0e18f) || std::trunc(f) != f) return std::nullopt;
             return static_cast<std::int64_t>(f);
@@ -66,25 +66,25 @@ std::optional<std::int64_t> ObjectTree::as_integer(std::uint32_t value) const {
 }
 
 std::string_view ObjectTree::word(std::uint32_t value) const {
-    return kinds_[value] == ValueKind::Word ? text(payloads_[value]) : std::string_view{};
+    return kinds_[value] == ValueKind::Word ? text(payloads_[value].bits) : std::string_view{};
 }
 
 std::string_view ObjectTree::string(std::uint32_t value) const {
-    return kinds_[value] == ValueKind::String ? text(payloads_[value]) : std::string_view{};
+    return kinds_[value] == ValueKind::String ? text(payloads_[value].bits) : std::string_view{};
 }
 
 std::span<const std::uint8_t> ObjectTree::raw(std::uint32_t value) const {
     if (kinds_[value] != ValueKind::Raw) return {};
-    const Span span = raws_[payloads_[value]];
+    const Span span = raws_[payloads_[value].bits];
     return std::span<const std::uint8_t>(bytes_.data() + span.offset, span.length);
 }
 
 std::uint32_t ObjectTree::ref_target(std::uint32_t value) const {
-    return kinds_[value] == ValueKind::Ref ? refs_[payloads_[value]].target : kNone;
+    return kinds_[value] == ValueKind::Ref ? refs_[payloads_[value].bits].target : kNone;
 }
 
 std::string_view ObjectTree::ref_name(std::uint32_t value) const {
-    return kinds_[value] == ValueKind::Ref ? text(refs_[payloads_[value]].name)
+    return kinds_[value] == ValueKind::Ref ? text(refs_[payloads_[value].bits].name)
                                            : std::string_view{};
 }
 
@@ -94,11 +94,11 @@ std::span<const float> ObjectTree::floats(std::uint32_t first, std::uint32_t cou
         if (kinds_[i] == ValueKind::Float) continue;
         const std::optional<float> f = as_float(i);
         if (!f) return {};
-        payloads_[i] = std::bit_cast<std::uint32_t>(*f);
+        payloads_[i].real = *f;
         kinds_[i] = ValueKind::Float;
     }
-    static_assert(sizeof(float) == sizeof(std::uint32_t));
-    return std::span<const float>(reinterpret_cast<const float *>(payloads_.data() + first), count);
+    if (count == 0) return {};
+    return std::span<const float>(&payloads_[first].real, count);
 }
 
 std::span<const std::uint32_t> ObjectTree::unsigned_ints(std::uint32_t first, std::uint32_t count) {
@@ -107,10 +107,11 @@ std::span<const std::uint32_t> ObjectTree::unsigned_ints(std::uint32_t first, st
         if (kinds_[i] == ValueKind::Uns) continue;
         const std::optional<std::int64_t> n = as_integer(i);
         if (!n || *n < 0 || *n > std::numeric_limits<std::uint32_t>::max()) return {};
-        payloads_[i] = static_cast<std::uint32_t>(*n);
+        payloads_[i].bits = static_cast<std::uint32_t>(*n);
         kinds_[i] = ValueKind::Uns;
     }
-    return std::span<const std::uint32_t>(payloads_.data() + first, count);
+    if (count == 0) return {};
+    return std::span<const std::uint32_t>(&payloads_[first].bits, count);
 }
 
 std::uint32_t ObjectTree::reference_target(std::uint32_t ref_id) const {
@@ -217,7 +218,11 @@ void ObjectTree::resolve() {
     references_.clear();
     for (std::uint32_t i = 0; i < nodes_.size(); ++i)
         if (nodes_[i].label != kNone) labels_.emplace(text(nodes_[i].label), i);
+    // A binary file pointer may name an object past one whose decoding failed: the walk that
+    // numbered the objects went further than the tree. Such a reference names nothing.
+    const auto nodeCount = static_cast<std::uint32_t>(nodes_.size());
     for (RefEntry &ref : refs_) {
+        if (ref.target != kNone && ref.target >= nodeCount) ref.target = kNone;
         if (ref.target != kNone || ref.name == kNone) continue;
         ref.target = labelled(text(ref.name));
     }

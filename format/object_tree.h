@@ -112,7 +112,11 @@ class ObjectTree {
     void reparent_last(std::uint32_t parent);
 
     // Values for the last node added. (Numbers are defined here, inline: a reader adds millions.)
-    void add_float(float v) { appendValue(ValueKind::Float, std::bit_cast<std::uint32_t>(v)); }
+    void add_float(float v) {
+        Payload payload;
+        payload.real = v;
+        appendValue(ValueKind::Float, payload);
+    }
     void add_int(std::int32_t v) {  // negative integers (others become Uns)
         appendValue(v < 0 ? ValueKind::Int : ValueKind::Uns, static_cast<std::uint32_t>(v));
     }
@@ -136,7 +140,8 @@ class ObjectTree {
 
     // After the whole file was read: resolves `name>` references against the labels (first
     // definition wins) and collects every TableOfContents' entries for reference_target().
-    // Unresolved names stay kNone; the caller decides whether that matters.
+    // Unresolved names stay kNone; the caller decides whether that matters. Afterwards every
+    // reference names a node that exists, or kNone.
     void resolve();
 
     // Total bytes held, for memory checks in tests.
@@ -152,16 +157,29 @@ class ObjectTree {
         std::uint32_t name;  // text index, kNone for binary
     };
 
+    // A value's payload: `real` for Float values, `bits` (a number or an index) for the rest.
+    // floats() lends `real` members as floats, so no float is ever read through another type.
+    union Payload {
+        std::uint32_t bits;
+        float real;
+    };
+    static_assert(sizeof(Payload) == sizeof(float));
+
     std::uint32_t addText(std::string_view text);
     std::string_view text(std::uint32_t index) const;
-    void appendValue(ValueKind kind, std::uint32_t payload) {
+    void appendValue(ValueKind kind, std::uint32_t bits) {
+        Payload payload;
+        payload.bits = bits;
+        appendValue(kind, payload);
+    }
+    void appendValue(ValueKind kind, Payload payload) {
         payloads_.push_back(payload);
         kinds_.push_back(kind);
         ++nodes_.back().value_count;
     }
 
     std::vector<Node> nodes_;
-    std::vector<std::uint32_t> payloads_;  // per value: the number's bits or an index
+    std::vector<Payload> payloads_;
     std::vector<ValueKind> kinds_;
     std::vector<char> chars_;          // text of names, labels, words, strings
     std::vector<Span> texts_;          // text index -> span of chars_

@@ -403,6 +403,37 @@ TEST(binary_reader, resolves_file_pointers_and_references) {
               "72: file pointer to byte 999 does not point at an object\n");
 }
 
+// The first pass numbers objects it does not decode; when decoding then stops at an object, file
+// pointers to it and to anything after it must name nothing rather than a node never added.
+TEST(binary_reader, pointers_past_a_failed_object_name_nothing) {
+    // header 0..24 (its table of contents pointer: the bad Triangle), rfrn 24..36, toc 36..96
+    // (entry 1: the bad Triangle, entry 2: the Point after it), trng 96..108 too short, pnt 108.
+    Bytes toc;
+    toc.u64(0).u32(3).i32(-1).u32(0).u32(12).u32(2);
+    toc.u32(1).u64(96);
+    toc.u32(2).u64(108);
+    const Bytes file = header(0, 96)
+                           .object("rfrn", Bytes{}.u32(2))
+                           .object("toc ", toc)
+                           .object("trng", Bytes{}.f32(1))
+                           .object("pnt ", Bytes{}.floats({0, 0, 0}));
+    Read read;
+    readBytes(file.data, read);
+    EXPECT_FALSE(read.result.ok);
+    EXPECT_EQ(read.result.offset, 96u);
+    // The failed Triangle stays as a node without values; the Point after it was never added.
+    EXPECT_EQ(read.tree.reference_target(1), find_first(read.tree, ObjectType::Triangle));
+    EXPECT_EQ(read.tree.reference_target(2), ObjectTree::kNone);
+    std::size_t refs = 0;
+    for (std::uint32_t v = 0; v < read.tree.value_count(); ++v) {
+        if (read.tree.kind(v) != format::ValueKind::Ref) continue;
+        ++refs;
+        const std::uint32_t target = read.tree.ref_target(v);
+        EXPECT_TRUE(target == ObjectTree::kNone || target < read.tree.node_count()) << target;
+    }
+    EXPECT_EQ(refs, 4u);  // the header's, the toc's next, its two entries
+}
+
 // Nesting is read with an explicit stack: a million levels must not overflow the call stack.
 TEST(binary_reader, reads_a_million_nested_levels) {
     constexpr std::uint32_t kLevels = 1000000;
