@@ -147,6 +147,10 @@ class Reader {
     }
 
     int finish(int code) {
+        // A triangle or point cut short holds values never read: it is not part of the scene.
+        if (partial_ == Partial::triangle) sp_->geometry.coordIndex.v.pop_back();
+        if (partial_ == Partial::point) sp_->geometry.coord.point.v.pop_back();
+        partial_ = Partial::none;
         if (!pendingMessages_.empty()) {
             tok_.finish_line();
             reportProgress();
@@ -295,12 +299,14 @@ class Reader {
         switch (index % 3) {
             case 0:
                 triangles.push_back({value, 0, 0});
+                partial_ = Partial::triangle;
                 break;
             case 1:
                 (mirrored() ? triangles.back().third : triangles.back().second) = value;
                 break;
             default:
                 (mirrored() ? triangles.back().second : triangles.back().third) = value;
+                partial_ = Partial::none;
                 break;
         }
         if (count_ == 3 * std::int64_t{meshParms_[NUM_TRIANGLES]}) enterSectionAfter(state_);
@@ -315,12 +321,14 @@ class Reader {
         switch (index % 3) {
             case 0:
                 points.push_back({value, 0, 0});
+                partial_ = Partial::point;
                 break;
             case 1:
                 points.back().y = value;
                 break;
             default:
                 points.back().z = mirrored() ? -value : value;
+                partial_ = Partial::none;
                 break;
         }
         if (count_ == 3 * std::int64_t{meshParms_[NUM_POINTS]}) enter(SEARCHING_FOR_DIFFUSECOLOR);
@@ -442,6 +450,8 @@ class Reader {
     std::string lastDefName_;
     std::array<int, 7> meshParms_{};
     Shape *sp_ = nullptr;
+    // The element of sp_ whose values are still coming, if any.
+    enum class Partial : std::uint8_t { none, triangle, point } partial_ = Partial::none;
     DirectionalLight *lp_ = nullptr;
     float ambientIntensity_ = 0;
     std::array<int, 3> direction_{};

@@ -31,15 +31,15 @@ struct TriangleIndex {
     int first = 0, second = 0, third = 0;
 };
 
-// A counted array whose declared count (`numPoints`) may exceed what has been read so far:
-// `v` holds only the elements read, in order, and every element at or past v.size() reads as
-// zero. Memory therefore follows the input, not the count a file declares.
+// A counted array whose declared count (`numPoints`) may exceed what was read: `v` holds only the
+// elements read whole, in order. Memory therefore follows the input, not the count a file
+// declares.
 template <class T>
 struct CountedArray {
     int numPoints = 0;
     std::vector<T> v;
 
-    T at_or_zero(std::size_t i) const { return i < v.size() ? v[i] : T{}; }
+    bool whole() const { return v.size() == static_cast<std::size_t>(numPoints); }
 };
 
 using MFVec3f = CountedArray<SFVec3f>;

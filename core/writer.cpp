@@ -90,8 +90,14 @@ void writeLight(OutputBuffer &out, const DirectionalLight &light) {
     out.write("\n    }\n");
 }
 
-// Elements the reader never reached are written as zeros, so the world has every element the
-// input declared.
+// A mesh whose reading stopped early keeps what was read and nothing more: writing the elements
+// it only declared would let a few bytes fill a disk with zeros, and a triangle naming a point
+// that never came would show a point that is not in the file.
+bool namesReadPoints(const TriangleIndex &t, std::size_t points) {
+    const auto read = [points](int i) { return i >= 0 && static_cast<std::size_t>(i) < points; };
+    return read(t.first) && read(t.second) && read(t.third);
+}
+
 void writeShape(OutputBuffer &out, const Shape &shape) {
     writeDefPrefix(out, "    ", shape.defName);
     const SFColor &color = shape.appearance.material.diffuseColor;
@@ -109,8 +115,9 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "        coord Coordinate {\n"
         "          point [\n");
     const MFVec3f &points = shape.geometry.coord.point;
-    for (std::int64_t j = 0; j < points.numPoints; ++j) {
-        const SFVec3f p = points.at_or_zero(static_cast<std::size_t>(j));
+    const TriangleIndexArray &triangles = shape.geometry.coordIndex;
+    const bool whole = points.whole() && triangles.whole();
+    for (const SFVec3f &p : points.v) {
         writeArrayLine(out, "            ", p.x, p.y, p.z, format_fixed6, kMaxFixedFloatChars,
                        "\n");
     }
@@ -118,9 +125,8 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "          ]\n"
         "        }\n"
         "        coordIndex [\n");
-    const TriangleIndexArray &triangles = shape.geometry.coordIndex;
-    for (std::int64_t j = 0; j < triangles.numPoints; ++j) {
-        const TriangleIndex t = triangles.at_or_zero(static_cast<std::size_t>(j));
+    for (const TriangleIndex &t : triangles.v) {
+        if (!whole && !namesReadPoints(t, points.v.size())) continue;
         writeArrayLine(out, "          ", t.first, t.second, t.third, format_int, kMaxIntChars,
                        " -1\n");
     }

@@ -36,7 +36,8 @@ class writer : public tarvex_test::TempDirTest {
 };
 
 // The golden files hold the complete output: the headlight is switched off only when there are
-// lights, unread elements are zeros, and the light's switch is not written.
+// lights, the light's switch is not written, a whole mesh is written as read whatever its indices
+// say, and a mesh cut short keeps only its points read and the triangles naming them.
 TEST_F(writer, scenes_match_the_reference_text) {
     EXPECT_EQ(write(), data_file("empty_scene.wrl"));
 
@@ -55,8 +56,10 @@ TEST_F(writer, scenes_match_the_reference_text) {
     clean_up();
     newViewpoint("");
     newShape("", 0, 0);
-    newShape("", 3, 2)->geometry.coord.point.v = {{1, 2, 3}};
+    newShape("", 1, 1)->geometry.coord.point.v = {{1, 2, 3}};
     getShape(1)->geometry.coordIndex.v = {{-1, INT_MAX, INT_MIN}};
+    newShape("", 3, 4)->geometry.coord.point.v = {{4, 5, 6}, {7, 8, 9}};
+    getShape(2)->geometry.coordIndex.v = {{0, 1, 0}, {0, 2, 1}, {-1, 0, 1}, {1, 1, 0}};
     EXPECT_EQ(write(), data_file("unnamed_and_partial.wrl"));
 }
 
