@@ -1,9 +1,13 @@
 #include "console/console_app.h"
 
+#include <filesystem>
 #include <span>
+#include <system_error>
 
 #include "console/command_line.h"
 #include "core/convert.h"
+#include "core/file_names.h"
+#include "core/output_guard.h"
 #include "full/full_conversion.h"
 
 namespace tarvex {
@@ -13,10 +17,21 @@ void usage(std::ostream &err) {
     err << "usage: tarvex [3dmffile] [wrlfile]\n";
 }
 
+// An input that could not be opened still gives the empty world, but only where that destroys
+// nothing: on standard output or in a file that does not exist yet.
+bool mayWriteEmptyWorld(const std::string &output) {
+    std::error_code error;
+    return output == "stdout" || !std::filesystem::exists(path_from_utf8(output), error);
+}
+
 int runFullMode(const std::string &input, const std::string &output, bool verbose,
                 std::ostream &err) {
     full::Conversion conversion;
     const full::ReadResult result = conversion.read(input);
+    if (result == full::ReadResult::cant_open && !mayWriteEmptyWorld(output)) {
+        err << conversion.error() << '\n';
+        return 1;
+    }
     const format::Diagnostics &diagnostics = conversion.diagnostics();
     if (verbose) {
         const bool binary = diagnostics.position_kind == format::PositionKind::byte;
@@ -38,7 +53,8 @@ int runFullMode(const std::string &input, const std::string &output, bool verbos
 
 }  // namespace
 
-int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err) {
+int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err,
+               bool errIsTerminal) {
     const CommandLine line = parse_command_line(args);
     if (!line.unknownOption.empty()) {
         err << "Unknown option " << line.unknownOption << "!\n" << help_text();
@@ -63,6 +79,14 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";
     const std::string wrlfilename = line.files.size() > 1 ? line.files[1] : "stdout";
 
+    // Refused before anything is read: the answer does not depend on the input's content.
+    const OutputHazard hazard = output_hazard(mffilename, wrlfilename);
+    if (hazard != OutputHazard::none) {
+        err << "Error writing to " << wrlfilename << '\n';
+        if (errIsTerminal) err << "  " << output_hazard_reason(hazard) << '\n';
+        return 1;
+    }
+
     if (line.has("--full") || full::is_binary_input(mffilename))
         return runFullMode(mffilename, wrlfilename, line.has("--verbose"), err);
 
@@ -70,6 +94,10 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     const int result = read_in(mffilename);
     const std::string message = read_result_message(result, mffilename);
     if (!message.empty()) err << message << '\n';
+    if (result == CNV_CANT_OPEN && !mayWriteEmptyWorld(wrlfilename)) {
+        set_console_message_stream(nullptr);
+        return 1;
+    }
     // Whatever was read before a failure is still written, so that nothing read is lost.
     const int written = write_out(wrlfilename);
     set_console_message_stream(nullptr);

@@ -11,8 +11,10 @@ namespace tarvex {
 // Runs one conversion. `args` are the command-line arguments without the program name, file
 // names in UTF-8. The answers to --help and --version go to `out`; progress lines, the usage text
 // and every message go to `err`; the VRML output goes to the named file or, by default, to the
-// process's standard output. Returns the exit status.
-int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err);
+// process's standard output. `errIsTerminal` lets a message add its reason on a second line for a
+// person, where scripts see the first line alone. Returns the exit status.
+int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err,
+               bool errIsTerminal = false);
 
 // Where the console's update_display writes; run_tarvex points it at its `err` stream.
 void set_console_message_stream(std::ostream *err);

@@ -7,6 +7,12 @@
 #include "console/console_app.h"
 
 #if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#if defined(_WIN32)
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
@@ -29,11 +35,23 @@ std::vector<std::string> utf8Arguments() {
 }  // namespace
 #endif
 
+namespace {
+
+bool stderrIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace
+
 int main([[maybe_unused]] int argc, [[maybe_unused]] char **argv) {
 #if defined(_WIN32)
     const std::vector<std::string> args = utf8Arguments();
 #else
     const std::vector<std::string> args(argv + 1, argv + argc);
 #endif
-    return tarvex::run_tarvex(args, std::cout, std::cerr);
+    return tarvex::run_tarvex(args, std::cout, std::cerr, stderrIsTerminal());
 }

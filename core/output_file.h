@@ -9,10 +9,12 @@
 namespace tarvex {
 
 // An output for one write. For a regular file, or a path that names nothing yet, the text goes
-// to a temporary file in the same directory that replaces the target only once everything was
-// written; a symbolic link is followed, so the file it points to is replaced and the link stays.
-// Standard output, devices, FIFOs, and targets in directories where no temporary can be made
-// are written in place.
+// to a temporary file in the same directory, created with the permissions of the file it
+// replaces, which takes the target's place only once everything was written; SIGINT, SIGTERM and
+// SIGHUP remove it. A symbolic link is followed, so the file it points to is replaced and the
+// link stays. An existing file is never written in place: when no temporary can be made beside
+// it, or it holds a 3DMF scene, nothing is opened. Standard output, devices, FIFOs, and new
+// files in directories where no temporary can be made are written in place.
 class OutputFile {
   public:
     // Opens the output for `fileName` ("stdout" is standard output); `binary` selects binary
@@ -34,12 +36,14 @@ class OutputFile {
 
   private:
     bool openTemporary(const std::filesystem::path &target, bool binary);
+    void forgetTemporary();
 
     std::FILE *stream_ = nullptr;
     std::filesystem::path target_;
     std::filesystem::path temporary_;  // empty when writing in place
     bool targetExisted_ = false;
     std::filesystem::perms targetPermissions_{};
+    int cleanupSlot_ = -1;  // register_temporary's slot for temporary_
 };
 
 }  // namespace tarvex
