@@ -61,10 +61,12 @@ void FieldDecoder::floats(std::uint64_t count) {
     if (!need(count, 4)) return;
     for (std::uint64_t i = 0; i < count; ++i, pos_ += 4) {
         const float f = std::bit_cast<float>(peek(pos_, 4));
-        // Every number written out must be finite; the text form rejects these as well.
+        // Every number written out must be finite. The value is dropped as the text form drops
+        // "nan", and the object goes on: its size, not its values, tells where the next begins.
         if (!std::isfinite(f)) {
-            fail("the value at byte " + std::to_string(pos_) + " is not a finite number");
-            return;
+            diagnostics_.warn(object_, "the value at byte " + std::to_string(pos_) +
+                                           " is not a finite number: dropped");
+            continue;
         }
         tree_.add_float(f);
     }

@@ -209,8 +209,6 @@ TEST(binary_reader, reports_bad_input_where_it_is) {
                                      .floats({0, 0, 0, 1, 1, 0})
                                      .u32(0)),
          24, "TriMesh: size 92 does not fit its counts with any index width", "3DMetafile TriMesh"},
-        {"not a finite number", header().object("kdif", Bytes{}.f32(1).u32(0x7FC00000).f32(0)), 24,
-         "DiffuseColor: the value at byte 36 is not a finite number", "3DMetafile DiffuseColor"},
         {"string without its zero byte", header().object("strc", Bytes{}.chars("abcd")), 24,
          "CString: the string at byte 32 has no terminating zero byte", "3DMetafile CString"},
         {"object shorter than its fields", header().object("drct", Bytes{}.floats({0, -1, 0})), 24,
@@ -226,7 +224,7 @@ TEST(binary_reader, reports_bad_input_where_it_is) {
         EXPECT_EQ(shape(read.tree), c.shape) << c.name;
         // The failing object keeps no half-read values; the ones before keep theirs.
         const std::uint32_t color = find_first(read.tree, ObjectType::DiffuseColor);
-        if (color != ObjectTree::kNone && std::string(c.name) != "not a finite number") {
+        if (color != ObjectTree::kNone) {
             EXPECT_EQ(values(read.tree, color), "1 0 0") << c.name;
         }
         const std::uint32_t last = static_cast<std::uint32_t>(read.tree.node_count() - 1);
@@ -284,6 +282,12 @@ TEST(binary_reader, folds_containers_and_groups_like_the_text_form) {
          "3DMetafile DiffuseColor", "24: DiffuseColor: 4 bytes after its last field skipped\n"},
         {"padding after the fields", header().object("kdif", Bytes{}.floats({1, 0, 0}).u8(0)),
          "3DMetafile DiffuseColor", ""},
+        // Dropped as the text form drops "nan"; the objects after it are read as ever.
+        {"values that are not finite numbers",
+         header().object("kdif", Bytes{}.f32(1).u32(0x7FC00000).u32(0xFF800000)).append(red),
+         "3DMetafile DiffuseColor DiffuseColor",
+         "24: the value at byte 36 is not a finite number: dropped\n"
+         "24: the value at byte 40 is not a finite number: dropped\n"},
     };
     for (const auto &c : cases) {
         Read read;

@@ -103,6 +103,20 @@ TEST_F(full_console, binary_input_is_read_in_full_mode_in_either_mode) {
     }
 }
 
+// A value that is not a finite number costs that value, not the rest of the file.
+TEST_F(full_console, a_binary_value_that_is_not_finite_loses_nothing_after_it) {
+    std::string bytes = binaryTriangle();
+    std::string bad = bytes.substr(24);
+    bad.replace(8, 4, std::string("\x7F\xC0\0\0", 4));  // its first coordinate: a NaN
+    const std::string in = file("nan.3dmf", bytes.insert(24, bad));
+    EXPECT_EQ(run({"--verbose", in, out()}), 0) << err_;
+    EXPECT_NE(err_.find(in + ": byte 24: the value at byte 32 is not a finite number: dropped\n"),
+              std::string::npos)
+        << err_;
+    const std::string world = read_file(out());
+    EXPECT_NE(world.find("-1 0 0"), std::string::npos) << world;
+}
+
 #if !defined(_WIN32)
 // Standard input is looked at before it is read: binary goes to full mode, text still to the
 // default reader with every byte.
