@@ -120,8 +120,12 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
         headBytes = std::fread(head.data(), 1, head.size(), input.file);
         if (std::fseek(input.file, 0, SEEK_SET) != 0) inMemory = true;  // cannot happen often
     }
+    // A read that fails part-way is no end of input: what came before is still converted, and
+    // the failure reported.
+    bool readFailed = false;
     if (inMemory) {
-        if (!readAll(input.file, whole) && whole.empty()) {
+        readFailed = !readAll(input.file, whole);
+        if (readFailed && whole.empty()) {
             error_ = read_result_message(CNV_READ_ERROR, fileName);
             return ReadResult::read_error;
         }
@@ -160,7 +164,7 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
         failedAt = r.line;
         failure = r.message;
     }
-    const bool ioError = !inMemory && std::ferror(input.file) != 0;
+    const bool ioError = readFailed || (!inMemory && std::ferror(input.file) != 0);
 
     // What was read before a failure is still built, so that nothing read is lost.
     const scene::BuildResult built = scene::build_scene(*tree_, *scene_, diagnostics_);

@@ -273,6 +273,15 @@ TEST_F(console, a_read_error_is_reported_and_what_was_read_is_written) {
     stdin = standardInput;
     EXPECT_EQ(err_, kProgress + "Error reading stdin!\n");
     EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
+
+    // Full mode takes standard input whole before reading it, and must see the failure too.
+    stdin = failingAfter(data_file("three_objects.3dmf"));
+    ASSERT_NE(stdin, nullptr);
+    EXPECT_EQ(run({"--full", "-", out()}), 1);
+    std::fclose(stdin);
+    stdin = standardInput;
+    EXPECT_TRUE(err_.starts_with("Error reading stdin!\n")) << err_;
+    EXPECT_NE(read_file(out()).find("DEF cube"), std::string::npos);
 #endif
 }
 
