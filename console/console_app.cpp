@@ -44,10 +44,12 @@ int runFullMode(const std::string &input, const std::string &output, bool verbos
     const std::string summary = diagnostics.summary();
     if (!summary.empty()) err << summary << '\n';
     // Whatever was read before a failure is still written, so that nothing read is lost.
-    if (conversion.write(output) != 0) {
+    std::vector<std::string> repairs;
+    if (conversion.write(output, OutputMode::text, &repairs) != 0) {
         err << "Error writing to " << output << '\n';
         return 1;
     }
+    for (const std::string &repair : repairs) err << output << ": " << repair << '\n';
     return result == full::ReadResult::ok ? 0 : 1;
 }
 

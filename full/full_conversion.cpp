@@ -184,8 +184,23 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
     return ReadResult::ok;
 }
 
-int Conversion::write(const std::string &fileName, OutputMode mode) const {
-    return vrml97::write_scene_file(*scene_, fileName, mode == OutputMode::binary);
+int Conversion::write(const std::string &fileName, OutputMode mode,
+                      std::vector<std::string> *repairs) const {
+    vrml97::WriteProblems problems;
+    const int result =
+        vrml97::write_scene_file(*scene_, fileName, mode == OutputMode::binary, &problems);
+    if (repairs) {
+        const auto add = [&](std::uint64_t count, const char *one, const char *many) {
+            if (count > 0) repairs->push_back(std::to_string(count) + (count == 1 ? one : many));
+        };
+        add(problems.non_finite_numbers, " number that is not finite written as 0",
+            " numbers that are not finite written as 0");
+        add(problems.bad_indices, " index out of range written as 0",
+            " indices out of range written as 0");
+        add(problems.dropped, " node or array that VRML cannot hold left out",
+            " nodes or arrays that VRML cannot hold left out");
+    }
+    return result;
 }
 
 }  // namespace tarvex::full

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/convert.h"
 #include "format/diagnostics.h"
@@ -40,8 +41,10 @@ class Conversion {
     ReadResult read(const std::string &fileName, const std::function<void(int)> &progress = {});
 
     // Writes the scene as VRML 97 ("stdout": standard output) through the same never-destroy
-    // output as the default mode. 0 on success, 1 when anything could not be written.
-    int write(const std::string &fileName, OutputMode mode = OutputMode::text) const;
+    // output as the default mode. 0 on success, 1 when anything could not be written. What the
+    // writer had to mend is added to `repairs` as warnings (none for a scene built correctly).
+    int write(const std::string &fileName, OutputMode mode = OutputMode::text,
+              std::vector<std::string> *repairs = nullptr) const;
 
     // The message for the last read's result, "" for ok: the default mode's messages for
     // cant_open, empty and read_error; for failed "<file>:<line>: <what was expected>" (binary

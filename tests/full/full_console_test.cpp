@@ -117,6 +117,18 @@ TEST_F(full_console, a_binary_value_that_is_not_finite_loses_nothing_after_it) {
     EXPECT_NE(world.find("-1 0 0"), std::string::npos) << world;
 }
 
+// A mend the writer makes so that the world stays readable is told, never silent: points of a
+// cylinder near the float range overflow to infinity.
+TEST_F(full_console, what_the_writer_mends_is_reported) {
+    const std::string in = file("huge.3dmf",
+                                "3DMetafile ( 1 6 Normal toc> )\n"
+                                "Cylinder ( 3e38 0 0  0 3e38 0  0 0 3e38  3e38 0 0 )\n");
+    EXPECT_EQ(run({"--full", in, out()}), 0);
+    EXPECT_TRUE(err_.starts_with(out() + ": ")) << err_;
+    EXPECT_TRUE(err_.ends_with(" numbers that are not finite written as 0\n")) << err_;
+    EXPECT_EQ(read_file(out()).find("nan"), std::string::npos);
+}
+
 #if !defined(_WIN32)
 // Standard input is looked at before it is read: binary goes to full mode, text still to the
 // default reader with every byte.
