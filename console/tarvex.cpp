@@ -1,5 +1,6 @@
 // tarvex [options] [3dmffile] [wrlfile]: converts a 3DMF ASCII file (or standard input) into a
 // VRML 97 world (or standard output).
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>

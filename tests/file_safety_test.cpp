@@ -64,7 +64,9 @@ TEST_F(file_safety, an_input_that_cannot_be_opened_leaves_an_existing_output_alo
     }
     // A new file still receives the empty world, as before.
     EXPECT_EQ(run({"-v", path("new.wrl").string()}), 1);
-    EXPECT_EQ(read_file(path("new.wrl")), data_file("empty_scene.wrl"));
+    std::string world = read_file(path("new.wrl"));
+    std::erase(world, '\r');  // Windows writes its own line ends
+    EXPECT_EQ(world, data_file("empty_scene.wrl"));
 }
 
 // The input itself, under any name, and any file that begins like a 3DMF file, text or binary,
@@ -107,8 +109,10 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
     // A file that merely mentions the header further in is an ordinary output.
     const std::string notes = file("notes.txt", "see 3DMetafile ( 1 6 Normal toc> )\n");
     EXPECT_EQ(run({input, notes}), 0);
-    EXPECT_TRUE(read_file(notes).starts_with("#VRML V2.0 utf8\n"));
+    EXPECT_TRUE(read_file(notes).starts_with("#VRML V2.0 utf8"));
 }
+
+#if !defined(_WIN32)
 
 // A file name too long to carry the temporary's suffix still gets a temporary.
 TEST_F(file_safety, a_long_output_name_is_replaced_whole) {
@@ -119,8 +123,6 @@ TEST_F(file_safety, a_long_output_name_is_replaced_whole) {
     EXPECT_TRUE(read_file(name).starts_with("#VRML V2.0 utf8\n"));
     EXPECT_EQ(files().size(), 2u);
 }
-
-#if !defined(_WIN32)
 
 // Runs `body` in a child process and returns its wait status.
 template <class Body>
