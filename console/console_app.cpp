@@ -33,11 +33,17 @@ int runFullMode(const std::string &input, const std::string &output, bool verbos
         return 1;
     }
     const format::Diagnostics &diagnostics = conversion.diagnostics();
+    // Nothing is dropped or mended in silence: each kind of warning once with its first place
+    // and a count, or with --verbose every one.
+    const char *at = diagnostics.position_kind == format::PositionKind::byte ? ": byte " : ":";
     if (verbose) {
-        const bool binary = diagnostics.position_kind == format::PositionKind::byte;
-        for (const format::Diagnostics::Entry &entry : diagnostics.entries()) {
-            err << input << (binary ? ": byte " : ":") << entry.position << ": " << entry.text
-                << '\n';
+        for (const format::Diagnostics::Entry &entry : diagnostics.entries())
+            err << input << at << entry.position << ": " << entry.text << '\n';
+    } else {
+        for (const format::Diagnostics::Kind &kind : diagnostics.kinds()) {
+            err << input << at << kind.position << ": " << kind.text;
+            if (kind.count > 1) err << " (and " << kind.count - 1 << " more like it)";
+            err << '\n';
         }
     }
     if (result != full::ReadResult::ok) err << conversion.error() << '\n';

@@ -1,6 +1,38 @@
 #include "format/diagnostics.h"
 
+#include <unordered_map>
+
 namespace tarvex::format {
+namespace {
+
+// What tells one kind of warning from another: its text with every number and quoted word
+// replaced, so that "byte 36" and "byte 40", 'nan' and 'inf', fall together.
+std::string kindOf(std::string_view text) {
+    std::string key;
+    key.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            while (i + 1 < text.size() && ((text[i + 1] >= '0' && text[i + 1] <= '9') ||
+                                           text[i + 1] == '.' || text[i + 1] == '-'))
+                ++i;
+            key += '#';
+        } else if (c == '\'' || c == '"') {
+            const std::size_t close = text.find(c, i + 1);
+            if (close == std::string_view::npos) {
+                key += c;
+                continue;
+            }
+            key.append({c, '*', c});
+            i = close;
+        } else {
+            key += c;
+        }
+    }
+    return key;
+}
+
+}  // namespace
 
 void Diagnostics::warn(std::uint64_t position, std::string text) {
     ++warnings_;
@@ -20,7 +52,22 @@ void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
         ++found->second;
     }
     if (entries_.size() < kMaxEntries)
-        entries_.push_back(Entry{position, "skipped " + std::string(type_name)});
+        entries_.push_back(Entry{position, "skipped " + std::string(type_name), true});
+}
+
+std::vector<Diagnostics::Kind> Diagnostics::kinds() const {
+    std::vector<Kind> kinds;
+    std::unordered_map<std::string, std::size_t> index;
+    for (const Entry &entry : entries_) {
+        if (entry.skip) continue;
+        const auto [found, added] = index.try_emplace(kindOf(entry.text), kinds.size());
+        if (added) {
+            kinds.push_back(Kind{entry.position, entry.text, 1});
+        } else {
+            ++kinds[found->second].count;
+        }
+    }
+    return kinds;
 }
 
 std::string Diagnostics::summary() const {

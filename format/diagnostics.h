@@ -17,7 +17,15 @@ class Diagnostics {
   public:
     struct Entry {
         std::uint64_t position;
-        std::string text;  // "skipped NURBCurve" or a warning text
+        std::string text;   // "skipped NURBCurve" or a warning text
+        bool skip = false;  // from skipped(), not warn()
+    };
+    // Warnings of one kind: the first with its place, and how many of the entries kept are
+    // like it (the same text but for numbers and quoted words).
+    struct Kind {
+        std::uint64_t position;
+        std::string_view text;
+        std::size_t count;
     };
 
     // Entries kept at most: junk input can warn once a token, and memory must not follow it.
@@ -41,6 +49,10 @@ class Diagnostics {
     // In input order of arrival: the first kMaxEntries warnings and skipped objects with their
     // positions.
     const std::vector<Entry> &entries() const { return entries_; }
+
+    // The warnings among entries() by kind, in the order each kind first came: what a person
+    // reads without --verbose, one line a kind.
+    std::vector<Kind> kinds() const;
 
     // One line for standard error, "" when there is nothing to say:
     // "skipped: 2 NURBCurve, 1 ViewHints; 3 warnings".

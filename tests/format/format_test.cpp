@@ -85,6 +85,27 @@ TEST(object_tree, reparenting_moves_the_last_node_under_another) {
     EXPECT_EQ(tree.node(b).parent, a);
 }
 
+// Warnings that differ only in their numbers and quoted words are one kind; skipped objects are
+// no warnings (the summary counts them by type).
+TEST(diagnostics, warnings_fall_into_kinds_by_their_text) {
+    Diagnostics diagnostics;
+    diagnostics.warn(7, "the value at byte 36 is not a finite number: dropped");
+    diagnostics.skipped(8, "NURBCurve");
+    diagnostics.warn(9, "'nan' is not a finite number: dropped");
+    diagnostics.warn(12, "the value at byte 1040 is not a finite number: dropped");
+    diagnostics.warn(15, "Triangle needs three points: skipped");
+    diagnostics.warn(20, "'-inf' is not a finite number: dropped");
+    diagnostics.warn(21, "'nan is not a finite number");  // an unclosed quote is text
+    const std::vector<Diagnostics::Kind> kinds = diagnostics.kinds();
+    ASSERT_EQ(kinds.size(), 4u);
+    const std::pair<std::uint64_t, std::size_t> expected[] = {{7, 2}, {9, 2}, {15, 1}, {21, 1}};
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        EXPECT_EQ(kinds[i].position, expected[i].first) << i;
+        EXPECT_EQ(kinds[i].count, expected[i].second) << i;
+    }
+    EXPECT_EQ(kinds[1].text, "'nan' is not a finite number: dropped");
+}
+
 TEST(diagnostics, summary_counts_everything_but_keeps_bounded_records) {
     Diagnostics diagnostics;
     EXPECT_EQ(diagnostics.summary(), "");

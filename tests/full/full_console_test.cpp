@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 #include "console/console_app.h"
 #include "tests/core_test_support.h"
@@ -68,6 +69,27 @@ TEST_F(full_console, full_mode_writes_every_object_and_sums_up_what_it_could_not
 
     EXPECT_EQ(run({"--verbose", "--full", in, out()}), 0);
     EXPECT_EQ(err_, in + ":3: skipped Frobnicator\nskipped: 1 Frobnicator\n");
+}
+
+// Without --verbose each kind of warning is told once, with its first place and how many more
+// there were; --verbose lists every one.
+TEST_F(full_console, each_kind_of_warning_is_told_once_with_a_count) {
+    const std::string in = file("warned.3dmf",
+                                "3DMetafile ( 1 6 Normal toc> )\n"
+                                "Point ( 0 nan 0 )\n"
+                                "Point ( inf 1 0 )\n"
+                                "Point ( 0 2 nan )\n"
+                                "EndGroup ( )\n");
+    EXPECT_EQ(run({"--full", in, out()}), 0);
+    std::istringstream lines(err_);
+    std::vector<std::string> said;
+    for (std::string line; std::getline(lines, line);) said.push_back(line);
+    ASSERT_GE(said.size(), 3u) << err_;
+    EXPECT_EQ(said[0], in + ":2: 'nan' is not a finite number: dropped (and 2 more like it)");
+    EXPECT_TRUE(said.back().ends_with(" warnings")) << err_;
+    EXPECT_EQ(run({"--verbose", "--full", in, out()}), 0);
+    EXPECT_NE(err_.find(in + ":3: 'inf' is not a finite number: dropped\n"), std::string::npos)
+        << err_;
 }
 
 // A file cut off in an object cannot be read on from: the message names the file, the line and
