@@ -26,6 +26,9 @@ struct Surface {
     std::vector<Part> face_part;             // one per face
     std::vector<std::uint32_t> face_source;  // one per face: the source face it came from
                                              // (Box face 0-5, TriGrid triangle); else 0
+    // Quadrics and NURB patches: the grid the subdivision asked for, before Subdivision::detail
+    // thinned it. The output budget is worked out from it.
+    std::uint64_t asked_points = 0, asked_triangles = 0;
 };
 
 struct Polyline {
@@ -40,6 +43,12 @@ struct Subdivision {
     Method method = Method::constant;
     float u = 24;  // constant: segments around; world_space: edge length
     float v = 12;  // constant: segments along
+    // The share of its cells every grid keeps (0 < detail <= 1): lowered for the whole file when
+    // its surfaces together would write more than the output budget allows.
+    double detail = 1;
+    // Quadrics and NURB patches only work out the grid they would make (Surface::asked_*) and
+    // return no geometry.
+    bool count_only = false;
 };
 
 // Ellipsoid, Cylinder, Disk, Cone, Torus as the format defines them: arbitrary (possibly
