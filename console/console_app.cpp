@@ -14,8 +14,9 @@ void usage(std::ostream &err) {
 }
 
 int runFullMode(const std::string &input, const std::string &output, bool verbose,
-                std::ostream &err) {
+                std::uint64_t maxOutput, std::ostream &err) {
     full::Conversion conversion;
+    conversion.set_max_output(maxOutput);
     const full::ReadResult result = conversion.read(input);
     const format::Diagnostics &diagnostics = conversion.diagnostics();
     if (verbose) {
@@ -44,6 +45,16 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         err << "Unknown option " << line.unknownOption << "!\n" << help_text();
         return 1;
     }
+    std::uint64_t maxOutput = 0;  // the default budget
+    if (const std::string *size = line.value("--max-output")) {
+        const std::optional<std::uint64_t> bytes = parse_size(*size);
+        if (!bytes) {
+            err << "Bad size for --max-output: \"" << *size
+                << "\" (a number of bytes, or followed by K, M or G)\n";
+            return 1;
+        }
+        maxOutput = *bytes;
+    }
     if (line.has("--help")) {
         out << help_text();
         return 0;
@@ -64,7 +75,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     const std::string wrlfilename = line.files.size() > 1 ? line.files[1] : "stdout";
 
     if (line.has("--full") || full::is_binary_input(mffilename))
-        return runFullMode(mffilename, wrlfilename, line.has("--verbose"), err);
+        return runFullMode(mffilename, wrlfilename, line.has("--verbose"), maxOutput, err);
 
     set_console_message_stream(&err);
     const int result = read_in(mffilename);

@@ -64,7 +64,8 @@ struct TextureUse {
 
 class Builder {
   public:
-    Builder(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics);
+    Builder(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
+            const Limits &limits, double detail);
     BuildResult run();
 
     // ---- shared helpers ------------------------------------------------------------------
@@ -114,6 +115,15 @@ class Builder {
     void fail(std::uint32_t node, std::string message);
     bool is_state_type(format::ObjectType type) const;
     bool charge(std::uint64_t work, std::uint32_t node);  // expansion budget
+
+    // ---- output budget (scene_builder.cpp) -------------------------------------------------
+    // The subdivision in scope, at the file's detail (count_only once the budget is known to be
+    // exceeded: the pass is then only measuring).
+    geometry::Subdivision subdivision() const;
+    // Counts a tessellated surface against the output budget; false when it is not to be drawn
+    // because this pass only measures.
+    bool count_output(std::uint32_t node, const geometry::Surface &s);
+    bool measuring() const { return measuring_; }
 
     // ---- transforms (transforms.cpp) -------------------------------------------------------
     std::optional<geometry::Matrix4> read_transform(std::uint32_t node);
@@ -222,6 +232,9 @@ class Builder {
     std::unordered_map<std::uint32_t, std::vector<UseRecord>> uses_;
     BuildResult result_;
     std::uint64_t work_ = 0, budget_ = 0;
+    Limits limits_;
+    double detail_ = 1;
+    bool measuring_ = false;  // over the output budget: surfaces are counted, nothing is drawn
     bool have_bounds_ = false;
     Vec3 low_, high_;
 };

@@ -25,6 +25,13 @@ std::vector<float> copy(std::span<const float> s) {
 }  // namespace
 
 bool Builder::draw(std::uint32_t node) {
+    const ObjectType type = tree_.node(node).type;
+    // A build that only measures what the surfaces ask for draws nothing else.
+    if (measuring_ && !format::is_geometry(type)) return false;
+    if (measuring_ && type != ObjectType::Ellipsoid && type != ObjectType::Cylinder &&
+        type != ObjectType::Disk && type != ObjectType::Cone && type != ObjectType::Torus &&
+        type != ObjectType::NURBPatch)
+        return true;
     begin_geometry(node);
     size_text_.clear();
     switch (tree_.node(node).type) {
@@ -474,8 +481,9 @@ void Builder::draw_nurb_patch(std::uint32_t node) {
     });
     bool trimmed = true;
     std::optional<geometry::Surface> surface =
-        geometry::tessellate_nurb_patch(patch, loops, state().styles.subdivision, trimmed);
+        geometry::tessellate_nurb_patch(patch, loops, subdivision(), trimmed);
     if (!surface) return warn(node, "NURBPatch data are inconsistent: skipped");
+    if (!count_output(node, *surface)) return;
     if (!loops.empty() && !trimmed) warn(node, "NURBPatch trim loops could not be honoured");
     Polygons poly = from_surface_polygons(std::move(*surface));
     emit_polygons(node, std::move(poly), merged(state().attributes, own_attributes(node)), nullptr,

@@ -15,9 +15,22 @@ using format::ObjectType;
 
 namespace {
 
-// How much the scene may grow through References: this many times the input's values.
-constexpr std::uint64_t kExpansionFactor = 50;
-constexpr std::uint64_t kPointAllowance = 5000000;
+// The work budget: enough for small files that subdivide their surfaces finely, then so many
+// units (a value visited, a point or index made) per byte of input.
+constexpr std::uint64_t kWorkBase = std::uint64_t{32} << 20;
+constexpr std::uint64_t kWorkPerByte = 128;
+// Where the input's size is not known (a tree built in memory): bytes per value or object.
+constexpr std::uint64_t kBytesPerValue = 8;
+
+// The output budget.
+constexpr std::uint64_t kOutputBase = std::uint64_t{16} << 20;
+constexpr std::uint64_t kOutputPerByte = 1000;
+constexpr std::uint64_t kOutputCeiling = std::uint64_t{256} << 20;
+// Estimated VRML bytes of a tessellated point (position, normal and texture coordinate) and of
+// a triangle (its indices), for the output budget.
+constexpr std::uint64_t kPointBytes = 80, kTriangleBytes = 32;
+// Builds after the first one, when coarsening once does not bring the output within budget.
+constexpr int kMaxCoarsenings = 3;
 
 struct GroupInfo {
     ObjectType kind = ObjectType::DisplayGroup;
@@ -93,8 +106,38 @@ std::string count_text(std::uint64_t n, std::string_view singular, std::string_v
     return std::to_string(n) + " " + std::string(n == 1 ? singular : plural);
 }
 
-Builder::Builder(ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics)
-    : tree_(tree), scene_(scene), diagnostics_(diagnostics) {}
+std::uint64_t default_max_output(std::uint64_t input_bytes) {
+    const std::uint64_t per_byte = input_bytes > kOutputCeiling / kOutputPerByte
+                                       ? kOutputCeiling
+                                       : input_bytes * kOutputPerByte;
+    return std::min(kOutputCeiling, kOutputBase + per_byte);
+}
+
+std::uint64_t work_budget(std::uint64_t input_bytes) {
+    return kWorkBase + kWorkPerByte * std::min<std::uint64_t>(input_bytes, std::uint64_t{1} << 40);
+}
+
+namespace {
+
+// `limits` with what was left open filled in for `tree`.
+Limits complete(const ObjectTree &tree, Limits limits) {
+    if (limits.input_bytes == 0)
+        limits.input_bytes = kBytesPerValue * (tree.value_count() + tree.node_count());
+    if (limits.max_output == 0) limits.max_output = default_max_output(limits.input_bytes);
+    return limits;
+}
+
+}  // namespace
+
+Builder::Builder(ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
+                 const Limits &limits, double detail)
+    : tree_(tree),
+      scene_(scene),
+      diagnostics_(diagnostics),
+      limits_(complete(tree, limits)),
+      detail_(detail) {
+    result_.detail = detail;
+}
 
 void Builder::warn(std::uint32_t node, std::string text) {
     diagnostics_.warn(tree_.node(node).position, std::move(text));
@@ -168,9 +211,8 @@ BuildResult Builder::run() {
     }
     transparency_means_opacity = any_transparency && !any_zero;
 
-    // Drawn points count too (tessellation makes many from few values), with an allowance for
-    // finely subdivided surfaces in small files.
-    budget_ = kExpansionFactor * (tree_.value_count() + tree_.node_count()) + kPointAllowance;
+    budget_ = work_budget(limits_.input_bytes);
+    result_.work_budget = budget_;
     active_.assign(tree_.node_count(), 0);
     states_.push_back(State{});
     Frame top;
@@ -183,6 +225,7 @@ BuildResult Builder::run() {
     while (step()) {
     }
     finish_lights();
+    result_.work = work_;
     return result_;
 }
 
@@ -196,9 +239,28 @@ void Builder::fail(std::uint32_t node, std::string message) {
 bool Builder::charge(std::uint64_t work, std::uint32_t node) {
     work_ += work;
     if (work_ <= budget_) return true;
-    fail(node, "The scene grows beyond " + std::to_string(kExpansionFactor) +
-                   " times the input (References or tessellation); conversion stopped");
+    fail(node, "The file asks for more work than its size allows (" + std::to_string(budget_) +
+                   " units: References, attribute sets or tessellation); conversion stopped");
     return false;
+}
+
+geometry::Subdivision Builder::subdivision() const {
+    geometry::Subdivision s = state().styles.subdivision;
+    s.detail = detail_;
+    s.count_only = measuring_;
+    return s;
+}
+
+bool Builder::count_output(std::uint32_t node, const geometry::Surface &s) {
+    result_.output_asked += s.asked_points * kPointBytes + s.asked_triangles * kTriangleBytes;
+    result_.output_made += s.coords.size() / 3 * kPointBytes + s.face_part.size() * kTriangleBytes;
+    // Only a first build at full detail measures: a coarsened one is drawn whatever it makes.
+    if (!measuring_ && detail_ == 1 && result_.output_asked > limits_.max_output) {
+        measuring_ = true;
+        result_.over_output = true;
+        result_.output_position = tree_.node(node).position;
+    }
+    return !measuring_;
 }
 
 bool Builder::step() {
@@ -626,9 +688,43 @@ bool Builder::visit_state_object(std::uint32_t node) {
     }
 }
 
-BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics) {
-    Builder builder(tree, scene, diagnostics);
-    return builder.run();
+namespace {
+
+std::string mebibytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + (1 << 19)) >> 20;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+}
+
+}  // namespace
+
+BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
+                        const Limits &limits) {
+    // The readers' diagnostics, for a build that has to start again.
+    const format::Diagnostics before = diagnostics;
+    BuildResult result = Builder(tree, scene, diagnostics, limits, 1).run();
+    if (!result.over_output) return result;
+
+    const std::uint64_t budget = complete(tree, limits).max_output;
+    const std::uint64_t asked = result.output_asked;
+    const std::uint64_t at = result.output_position;
+    double detail = 1;
+    std::uint64_t made = asked;
+    for (int pass = 0; pass < kMaxCoarsenings && made > budget; ++pass) {
+        // A little under the share that would fit: grids round down but keep their minimums.
+        detail *= 0.97 * static_cast<double>(budget) / static_cast<double>(made);
+        scene = Scene{};
+        diagnostics = before;
+        result = Builder(tree, scene, diagnostics, limits, detail).run();
+        made = result.output_made;
+    }
+    const double percent = 100 * static_cast<double>(made) / static_cast<double>(asked);
+    diagnostics.warn(at, "the surfaces ask for " + mebibytes(asked) + " of output where " +
+                             mebibytes(budget) +
+                             " is allowed: all of them are subdivided more "
+                             "coarsely, to about " +
+                             std::to_string(static_cast<int>(percent + 0.5)) +
+                             "% (--max-output raises the limit)");
+    return result;
 }
 
 }  // namespace tarvex::scene
