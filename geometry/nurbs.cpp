@@ -16,7 +16,7 @@ constexpr std::uint32_t kMaxOrder = 32;
 constexpr int kMaxCurveSegments = 4096;
 // Edge visits a patch's trim may cost beyond four per edge (each row looks at the edges spanning
 // it): enough for any trim a modeller writes at the largest grid.
-constexpr std::uint64_t kMaxTrimWork = std::uint64_t{1} << 26;
+constexpr std::uint64_t kMaxTrimWork = std::uint64_t{1} << 24;
 
 struct Knots {
     std::span<const float> k;

@@ -112,9 +112,11 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
 // side the first contour winds counter-clockwise on) to `triangles`; may append new points
 // (intersections) to `points`. False when the contours span no area. Indices out of range are
 // left out. Input too large or too tangled to untangle in bounded time (a self-crossing polygon
-// of many thousand edges) gets one triangle fan per contour, no new points, and false.
+// of many thousand edges) gets one triangle fan per contour, no new points, and false. `work`,
+// when given, is the most work units the call may spend (it never spends more than its own
+// cap), and is set to what it spent: a caller triangulating many polygons charges one budget.
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
-                          std::vector<std::uint32_t> &triangles);
+                          std::vector<std::uint32_t> &triangles, std::uint64_t *work = nullptr);
 
 }  // namespace tarvex::geometry

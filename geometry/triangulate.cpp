@@ -35,15 +35,19 @@ double orient(P2 a, P2 b, P2 c) {
 
 constexpr long kWorkBudget = 100'000'000;
 constexpr std::size_t kMaxCrossings = 1u << 16;
+// A new point where edges cross costs as much as this many pairs of edges looked at: it goes
+// into two hash maps and splits two edges.
+constexpr long kCrossingCost = 256;
 
 struct Failed {};  // the budget ran out or the arrangement could not be untangled
 
 class Triangulator {
   public:
-    Triangulator(std::vector<float> &points, std::vector<std::uint32_t> &triangles)
-        : points_(points), out_(triangles) {}
+    Triangulator(std::vector<float> &points, std::vector<std::uint32_t> &triangles, long budget)
+        : points_(points), out_(triangles), budget_(budget) {}
 
     bool run(std::span<const std::vector<std::uint32_t>> contours);
+    long work() const { return work_; }
 
   private:
     struct Split {
@@ -56,7 +60,7 @@ class Triangulator {
 
     void spend(long units) {
         work_ += units;
-        if (work_ > kWorkBudget) throw Failed{};
+        if (work_ > budget_) throw Failed{};
     }
     std::uint32_t vertex(P2 p, std::uint32_t point_index);
     std::uint32_t new_point(std::uint32_t a, std::uint32_t b, double t);
@@ -110,6 +114,7 @@ class Triangulator {
         }
     }
     long work_ = 0;
+    long budget_;
     std::size_t crossings_ = 0;
 };
 
@@ -149,6 +154,7 @@ std::uint32_t Triangulator::new_point(std::uint32_t a, std::uint32_t b, double t
     for (std::uint32_t v : bucket)
         if (pos_[v] == p) return v;
     if (++crossings_ > kMaxCrossings) throw Failed{};
+    spend(kCrossingCost);
     const std::size_t ia = 3 * std::size_t{index_[a]}, ib = 3 * std::size_t{index_[b]};
     const auto index = static_cast<std::uint32_t>(points_.size() / 3);
     float q[3];  // computed before appending: the append may move points_
@@ -679,12 +685,18 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
 
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
-                          std::vector<std::uint32_t> &triangles) {
+                          std::vector<std::uint32_t> &triangles, std::uint64_t *work) {
     const std::size_t points_before = points.size(), triangles_before = triangles.size();
+    const long budget = work != nullptr
+                            ? static_cast<long>(std::min<std::uint64_t>(*work, kWorkBudget))
+                            : kWorkBudget;
+    Triangulator t(points, triangles, budget);
     try {
-        Triangulator t(points, triangles);
-        return t.run(contours);
+        const bool filled = t.run(contours);
+        if (work != nullptr) *work = static_cast<std::uint64_t>(t.work());
+        return filled;
     } catch (const Failed &) {
+        if (work != nullptr) *work = static_cast<std::uint64_t>(t.work());
         // Too large or too tangled to untangle in bounded time: a fan per contour keeps
         // something visible, and the false return tells the caller it is not the even-odd fill.
         points.resize(points_before);
