@@ -232,7 +232,7 @@ void Builder::draw_general_polygon(std::uint32_t node) {
         total += *n;
     }
     std::vector<std::uint32_t> triangles;
-    if (!geometry::triangulate_contours(points, contours, triangles) || triangles.empty()) {
+    if (!triangulate(node, points, contours, triangles) || triangles.empty()) {
         warn(node, "GeneralPolygon spans no area: skipped");
         return;
     }
@@ -346,7 +346,7 @@ void Builder::draw_mesh(std::uint32_t node) {
             continue;
         }
         std::vector<std::uint32_t> triangles;
-        if (!geometry::triangulate_contours(poly.coords, faces[f], triangles)) continue;
+        if (!triangulate(node, poly.coords, faces[f], triangles)) continue;
         for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
             poly.faces.insert(poly.faces.end(),
                               {std::int32_t(triangles[t]), std::int32_t(triangles[t + 1]),

@@ -4,7 +4,9 @@
 #include "scene/scene_builder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <type_traits>
 
 #include "scene/builder.h"
 
@@ -17,7 +19,7 @@ namespace {
 
 // The work budget: enough for small files that subdivide their surfaces finely, then so many
 // units (a value visited, a point or index made) per byte of input.
-constexpr std::uint64_t kWorkBase = std::uint64_t{32} << 20;
+constexpr std::uint64_t kWorkBase = std::uint64_t{8} << 20;
 constexpr std::uint64_t kWorkPerByte = 128;
 // Where the input's size is not known (a tree built in memory): bytes per value or object.
 constexpr std::uint64_t kBytesPerValue = 8;
@@ -147,9 +149,18 @@ void Builder::skip(std::uint32_t node) {
     diagnostics_.skipped(tree_.node(node).position, type_text(node));
 }
 
+bool Builder::is_name_element(std::uint32_t node) {
+    const ObjectTree::Node &n = tree_.node(node);
+    if (n.type != ObjectType::Unknown) return false;
+    // Looked at once per type name: a binary file's custom types share theirs.
+    const auto [found, fresh] = name_elements_.try_emplace(n.type_name, false);
+    if (fresh) found->second = tree_.name_of(node).find("NameElement") != std::string_view::npos;
+    return found->second;
+}
+
 std::string Builder::type_text(std::uint32_t node) const {
     const std::string_view written = tree_.name_of(node);
-    if (!written.empty()) return std::string(written);
+    if (!written.empty()) return format::shortened(written, format::Diagnostics::kMaxNameBytes);
     return std::string(format::type_name(tree_.node(node).type));
 }
 
@@ -187,15 +198,14 @@ std::uint32_t Builder::resolve_reference(std::uint32_t node) {
 std::string Builder::name_of(std::uint32_t node) {
     std::string name;
     for_children(node, [&](std::uint32_t c) {
-        if (!name.empty() || tree_.node(c).type != ObjectType::Unknown) return;
-        if (tree_.name_of(c).find("NameElement") == std::string_view::npos) return;
+        if (!name.empty() || !is_name_element(c)) return;
         for_children(c, [&](std::uint32_t s) {
             if (name.empty() && tree_.node(s).type == ObjectType::CString &&
                 tree_.node(s).value_count > 0)
-                name = std::string(tree_.string(tree_.node(s).first_value));
+                name = format::shortened(tree_.string(tree_.node(s).first_value), kMaxNameBytes);
         });
     });
-    if (name.empty()) name = std::string(tree_.label_of(node));
+    if (name.empty()) name = format::shortened(tree_.label_of(node), kMaxNameBytes);
     return name;
 }
 
@@ -242,6 +252,15 @@ bool Builder::charge(std::uint64_t work, std::uint32_t node) {
     fail(node, "The file asks for more work than its size allows (" + std::to_string(budget_) +
                    " units: References, attribute sets or tessellation); conversion stopped");
     return false;
+}
+
+bool Builder::triangulate(std::uint32_t node, std::vector<float> &points,
+                          std::span<const std::vector<std::uint32_t>> contours,
+                          std::vector<std::uint32_t> &triangles) {
+    std::uint64_t work = budget_ > work_ ? budget_ - work_ : 0;
+    const bool filled = geometry::triangulate_contours(points, contours, triangles, &work);
+    charge(work, node);
+    return filled;
 }
 
 geometry::Subdivision Builder::subdivision() const {
@@ -341,6 +360,48 @@ bool Builder::is_state_type(ObjectType t) const {
 
 namespace {
 
+// Mixes `v` into `h` (the 64-bit golden-ratio mix): enough to spread the states of a file's
+// References over the buckets of a hash map.
+void mix(std::uint64_t &h, std::uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+}
+void mix(std::uint64_t &h, float f) {
+    mix(h, std::uint64_t{f == 0 ? 0u : std::bit_cast<std::uint32_t>(f)});  // -0 == 0
+}
+template <class T>
+void mix(std::uint64_t &h, const std::optional<T> &v) {
+    mix(h, std::uint64_t{v.has_value()});
+    if (!v) return;
+    if constexpr (std::is_same_v<T, float>) {
+        mix(h, *v);
+    } else if constexpr (std::is_same_v<T, Color>) {
+        mix(h, v->r), mix(h, v->g), mix(h, v->b);
+    } else if constexpr (std::is_same_v<T, Vec3>) {
+        mix(h, v->x), mix(h, v->y), mix(h, v->z);
+    } else {
+        mix(h, (*v)[0]), mix(h, (*v)[1]);
+    }
+}
+
+// A hash of what decides whether a shared object drawn again is its first drawing again.
+std::uint32_t state_hash(const State &s) {
+    const Attributes &a = s.attributes;
+    std::uint64_t h = 0;
+    mix(h, a.diffuse), mix(h, a.specular), mix(h, a.transparency);
+    mix(h, a.specular_control), mix(h, a.ambient), mix(h, a.normal);
+    mix(h, a.surface_uv), mix(h, a.shading_uv);
+    mix(h, std::uint64_t{a.shader}), mix(h, std::uint64_t{s.texture});
+    const Styles &st = s.styles;
+    mix(h, std::uint64_t{static_cast<std::uint8_t>(st.backfacing)} |
+               std::uint64_t{static_cast<std::uint8_t>(st.interpolation)} << 8 |
+               std::uint64_t{static_cast<std::uint8_t>(st.fill)} << 16 |
+               std::uint64_t{st.clockwise} << 24 |
+               std::uint64_t{static_cast<std::uint8_t>(st.illumination)} << 32 |
+               std::uint64_t{static_cast<std::uint8_t>(st.subdivision.method)} << 40);
+    mix(h, st.subdivision.u), mix(h, st.subdivision.v);
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
 GroupInfo group_info(ObjectTree &tree, std::uint32_t group) {
     GroupInfo info;
     const ObjectTree::Node &g = tree.node(group);
@@ -378,15 +439,13 @@ std::string group_name(Builder &b, std::uint32_t group) {
     std::uint32_t c = g.first_child;
     for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone;
          ++i, c = tree.node(c).next_sibling) {
-        if (tree.node(c).type != ObjectType::Unknown ||
-            tree.name_of(c).find("NameElement") == std::string_view::npos)
-            continue;
+        if (!b.is_name_element(c)) continue;
         for (std::uint32_t s = tree.node(c).first_child; s != ObjectTree::kNone;
              s = tree.node(s).next_sibling)
             if (tree.node(s).type == ObjectType::CString && tree.node(s).value_count > 0)
-                return std::string(tree.string(tree.node(s).first_value));
+                return format::shortened(tree.string(tree.node(s).first_value), kMaxNameBytes);
     }
-    return std::string(tree.label_of(group));
+    return format::shortened(tree.label_of(group), kMaxNameBytes);
 }
 
 }  // namespace
@@ -460,8 +519,9 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     // The same object drawn with the same inherited state is exactly the first drawing again.
     const State &s = state();
     const bool reusable = !s.placement.baking && !mirrored_;
+    const std::uint64_t use_key = (std::uint64_t{state_hash(s)} << 32) | target;
     if (reusable) {
-        for (const UseRecord &r : uses_[target]) {
+        for (const UseRecord &r : uses_[use_key]) {
             if (r.attributes == s.attributes && r.texture == s.texture && r.styles == s.styles) {
                 outline(target, depth, group);
                 set_outline_size("repeated");
@@ -481,7 +541,7 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
     if (reusable) {
         const State &now = state();
-        uses_[target].push_back({now.attributes, now.texture, now.styles, wrapper_node});
+        uses_[use_key].push_back({now.attributes, now.texture, now.styles, wrapper_node});
     }
     if (group) {
         open_group(target, depth, wrapper_node);
@@ -567,7 +627,7 @@ void Builder::visit(std::uint32_t node, std::uint32_t depth) {
             return;
         }
         case ObjectType::Unknown:
-            if (tree_.name_of(node).find("NameElement") != std::string_view::npos) return;
+            if (is_name_element(node)) return;
             skip(node);
             return;
         default:
