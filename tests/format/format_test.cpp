@@ -131,7 +131,7 @@ TEST(diagnostics, summary_counts_everything_but_keeps_bounded_records) {
     EXPECT_EQ(tarvex::format::shortened("short", 10), "short");
     EXPECT_EQ(tarvex::format::shortened("abcdefghij", 6), "abc…");
     // "é" is two bytes: never cut in half.
-    EXPECT_EQ(tarvex::format::shortened("aééé", 7), "aé…");
+    EXPECT_EQ(tarvex::format::shortened("aéééé", 7), "aé…");
 }
 
 }  // namespace

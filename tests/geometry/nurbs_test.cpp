@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "geometry/surface_builder.h"
 #include "surface_checks.h"
 
 namespace {
