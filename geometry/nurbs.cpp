@@ -334,6 +334,7 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
 
     const int pu = ku->degree, pv = kv->degree;
     const std::size_t nu = us.size(), nv = vs.size();
+    out.work = static_cast<std::uint64_t>(nu) * nv * static_cast<std::uint64_t>(pu + 1) * (pv + 1);
     std::vector<DVec> pos(nu * nv), nrm(nu * nv);
     std::vector<bool> ok(nu * nv);
     double bu[kMaxOrder], dbu[kMaxOrder], bv[kMaxOrder], dbv[kMaxOrder];
@@ -404,29 +405,38 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
     usable &= trim_loops.empty() || !rings.empty();
     std::optional<TrimRows> region;
     if (usable && !rings.empty()) region.emplace(rings);
-    // Each row looks at the edges that span it: past this much work the trim is given up.
+    // Each row looks at the edges that span it: past this much work the trim is given up, and
+    // the patch is made again untrimmed.
     const std::uint64_t work_cap = kMaxTrimWork + 4 * (region ? region->edges() : 0);
     trimmed = usable;
-    for (std::size_t j = 0; j + 1 < nv; ++j) {
-        const double dv = vs[j + 1] - vs[j];
-        // Triangle (a, b, c) has its centroid at 2/3 du, 1/3 dv into the cell; (a, c, d) at
-        // 1/3 du, 2/3 dv.
-        if (region) {
-            region->rows(vs[j] + dv / 3, vs[j] + dv * 2 / 3);
-            if (region->work() > work_cap) {
-                trimmed = false;
-                region.reset();
+    const auto add_triangles = [&](TrimRows *trim) {
+        for (std::size_t j = 0; j + 1 < nv; ++j) {
+            const double dv = vs[j + 1] - vs[j];
+            // Triangle (a, b, c) has its centroid at 2/3 du, 1/3 dv into the cell; (a, c, d) at
+            // 1/3 du, 2/3 dv.
+            if (trim) {
+                trim->rows(vs[j] + dv / 3, vs[j] + dv * 2 / 3);
+                if (trim->work() > work_cap) return false;
+            }
+            for (std::size_t i = 0; i + 1 < nu; ++i) {
+                const auto a = static_cast<std::int32_t>(j * nu + i), b = a + 1,
+                           c = static_cast<std::int32_t>((j + 1) * nu + i + 1), d = c - 1;
+                const double du = us[i + 1] - us[i];
+                if (!trim || trim->inside(0, us[i] + du * 2 / 3))
+                    builder.triangle(a, b, c, Part::face);
+                if (!trim || trim->inside(1, us[i] + du / 3)) builder.triangle(a, c, d, Part::face);
             }
         }
-        for (std::size_t i = 0; i + 1 < nu; ++i) {
-            const auto a = static_cast<std::int32_t>(j * nu + i), b = a + 1,
-                       c = static_cast<std::int32_t>((j + 1) * nu + i + 1), d = c - 1;
-            const double du = us[i + 1] - us[i];
-            if (!region || region->inside(0, us[i] + du * 2 / 3))
-                builder.triangle(a, b, c, Part::face);
-            if (!region || region->inside(1, us[i] + du / 3)) builder.triangle(a, c, d, Part::face);
-        }
+        return true;
+    };
+    if (!add_triangles(region ? &*region : nullptr)) {
+        trimmed = false;
+        out.coord_index.clear();
+        out.face_part.clear();
+        out.face_source.clear();
+        add_triangles(nullptr);
     }
+    if (region) out.work += region->work();
     return out;
 }
 

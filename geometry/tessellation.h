@@ -29,6 +29,9 @@ struct Surface {
     // Quadrics and NURB patches: the grid the subdivision asked for, before Subdivision::detail
     // thinned it. The output budget is worked out from it.
     std::uint64_t asked_points = 0, asked_triangles = 0;
+    // NURB patches: the work their evaluation and trimming took beyond the points and triangles
+    // made (basis products, trim edges looked at), for the caller's budget.
+    std::uint64_t work = 0;
 };
 
 struct Polyline {

@@ -271,6 +271,7 @@ geometry::Subdivision Builder::subdivision() const {
 }
 
 bool Builder::count_output(std::uint32_t node, const geometry::Surface &s) {
+    if (!charge(s.work, node)) return false;
     result_.output_asked += s.asked_points * kPointBytes + s.asked_triangles * kTriangleBytes;
     result_.output_made += s.coords.size() / 3 * kPointBytes + s.face_part.size() * kTriangleBytes;
     // Only a first build at full detail measures: a coarsened one is drawn whatever it makes.
