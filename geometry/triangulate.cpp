@@ -482,21 +482,62 @@ void Triangulator::ear_clip(const std::vector<std::uint32_t> &poly) {
         prev[i] = (i + n - 1) % n;
         next[i] = (i + 1) % n;
     }
+    // The corners binned in a grid of about n cells over the polygon's box: an ear test looks
+    // only at the corners in the cells its triangle's box covers, not at every corner left.
+    P2 lo = pos_[poly[0]], hi = lo;
+    for (const std::uint32_t v : poly) {
+        lo = {std::min(lo.x, pos_[v].x), std::min(lo.y, pos_[v].y)};
+        hi = {std::max(hi.x, pos_[v].x), std::max(hi.y, pos_[v].y)};
+    }
+    const std::size_t side = std::max<std::size_t>(1, static_cast<std::size_t>(std::sqrt(n)));
+    const double sx = hi.x > lo.x ? side / (hi.x - lo.x) : 0,
+                 sy = hi.y > lo.y ? side / (hi.y - lo.y) : 0;
+    const auto column = [&](double x) {
+        return static_cast<std::size_t>(std::clamp((x - lo.x) * sx, 0.0, double(side - 1)));
+    };
+    const auto row = [&](double y) {
+        return static_cast<std::size_t>(std::clamp((y - lo.y) * sy, 0.0, double(side - 1)));
+    };
+    std::vector<std::uint32_t> cell_start(side * side + 1, 0), in_cell(n);
+    for (std::size_t i = 0; i < n; ++i)
+        ++cell_start[row(pos_[poly[i]].y) * side + column(pos_[poly[i]].x) + 1];
+    for (std::size_t c = 0; c < side * side; ++c) cell_start[c + 1] += cell_start[c];
+    {
+        std::vector<std::uint32_t> fill(cell_start.begin(), cell_start.end() - 1);
+        for (std::size_t i = 0; i < n; ++i)
+            in_cell[fill[row(pos_[poly[i]].y) * side + column(pos_[poly[i]].x)]++] =
+                static_cast<std::uint32_t>(i);
+    }
+    std::vector<std::uint8_t> gone(n, 0);
+    spend(static_cast<long>(n));
+
     std::size_t left = n, cur = 0, idle = 0;
     const auto remove = [&](std::size_t i) {
         next[prev[i]] = next[i];
         prev[next[i]] = prev[i];
+        gone[i] = 1;
         --left;
         idle = 0;
         return next[i];
     };
+    // No corner left but the ear's own lies in the ear (corners at its corners' places aside).
     const auto is_ear = [&](std::size_t p, std::size_t i, std::size_t q) {
         const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]];
-        spend(static_cast<long>(left));
-        for (std::size_t r = next[q]; r != p; r = next[r]) {
-            const P2 x = pos_[poly[r]];
-            if (x == a || x == b || x == c) continue;
-            if (orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0) return false;
+        const std::size_t c0 = column(std::min({a.x, b.x, c.x})),
+                          c1 = column(std::max({a.x, b.x, c.x})),
+                          r0 = row(std::min({a.y, b.y, c.y})), r1 = row(std::max({a.y, b.y, c.y}));
+        for (std::size_t y = r0; y <= r1; ++y) {
+            spend(static_cast<long>(c1 - c0 + 1));
+            for (std::uint32_t k = cell_start[y * side + c0]; k < cell_start[y * side + c1 + 1];
+                 ++k) {
+                const std::size_t r = in_cell[k];
+                if (gone[r] || r == p || r == i || r == q) continue;
+                spend(1);
+                const P2 x = pos_[poly[r]];
+                if (x == a || x == b || x == c) continue;
+                if (orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0)
+                    return false;
+            }
         }
         return true;
     };
