@@ -17,10 +17,14 @@ using format::ObjectType;
 
 namespace {
 
-// The work budget: enough for small files that subdivide their surfaces finely, then so many
-// units (a value visited, a point or index made) per byte of input.
+// The work budget, in units of about 0.1 µs and a few bytes: a base for small files, so many
+// units per input byte, and what the output budget's tessellated bytes take (a grid cell of
+// about 144 bytes charges its point and its two triangles' indices, 9 units).
 constexpr std::uint64_t kWorkBase = std::uint64_t{8} << 20;
-constexpr std::uint64_t kWorkPerByte = 128;
+constexpr std::uint64_t kWorkPerByte = 16;
+constexpr std::uint64_t kOutputBytesPerUnit = 16;
+// The triangulator counts finer steps (an edge pair looked at) than the builder does.
+constexpr std::uint64_t kTriangulationStepsPerUnit = 8;
 // Where the input's size is not known (a tree built in memory): bytes per value or object.
 constexpr std::uint64_t kBytesPerValue = 8;
 
@@ -115,8 +119,10 @@ std::uint64_t default_max_output(std::uint64_t input_bytes) {
     return std::min(kOutputCeiling, kOutputBase + per_byte);
 }
 
-std::uint64_t work_budget(std::uint64_t input_bytes) {
-    return kWorkBase + kWorkPerByte * std::min<std::uint64_t>(input_bytes, std::uint64_t{1} << 40);
+std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output) {
+    const std::uint64_t cap = std::uint64_t{1} << 40;
+    return kWorkBase + kWorkPerByte * std::min(input_bytes, cap) +
+           std::min(max_output, cap) / kOutputBytesPerUnit;
 }
 
 namespace {
@@ -221,7 +227,7 @@ BuildResult Builder::run() {
     }
     transparency_means_opacity = any_transparency && !any_zero;
 
-    budget_ = work_budget(limits_.input_bytes);
+    budget_ = work_budget(limits_.input_bytes, limits_.max_output);
     result_.work_budget = budget_;
     active_.assign(tree_.node_count(), 0);
     states_.push_back(State{});
@@ -257,9 +263,9 @@ bool Builder::charge(std::uint64_t work, std::uint32_t node) {
 bool Builder::triangulate(std::uint32_t node, std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
                           std::vector<std::uint32_t> &triangles) {
-    std::uint64_t work = budget_ > work_ ? budget_ - work_ : 0;
-    const bool filled = geometry::triangulate_contours(points, contours, triangles, &work);
-    charge(work, node);
+    std::uint64_t steps = budget_ > work_ ? (budget_ - work_) * kTriangulationStepsPerUnit : 0;
+    const bool filled = geometry::triangulate_contours(points, contours, triangles, &steps);
+    charge((steps + kTriangulationStepsPerUnit - 1) / kTriangulationStepsPerUnit, node);
     return filled;
 }
 

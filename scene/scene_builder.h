@@ -34,8 +34,9 @@ struct Limits {
 
 // The default output budget: 16 MiB plus 1,000 times the input, at most 256 MiB.
 std::uint64_t default_max_output(std::uint64_t input_bytes);
-// The work budget: a base for small files plus so many units per input byte.
-std::uint64_t work_budget(std::uint64_t input_bytes);
+// The work budget: a base for small files, so many units per input byte, and the units the
+// output budget's tessellation takes.
+std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output);
 
 // Builds `scene` (expected empty) from `tree`, which must have been resolve()d. Numbers are
 // converted in place in the tree and big arrays are borrowed from it, so the tree must outlive
