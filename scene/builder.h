@@ -131,6 +131,13 @@ class Builder {
     // because this pass only measures.
     bool count_output(std::uint32_t node, const geometry::Surface &s);
     bool measuring() const { return measuring_; }
+    // Counts the estimated VRML bytes of what is not a tessellated surface (shapes, nodes);
+    // false, with the conversion stopped, past the scene's output limit.
+    bool count_written(std::uint64_t bytes, std::uint32_t node);
+    bool drawing_surface_ = false;                    // a quadric or NURB patch is being emitted
+    static constexpr std::uint64_t kNodeBytes = 120;  // estimated VRML bytes of a scene node
+    static constexpr std::uint64_t kIndentBytes = 4;  // a line's indentation per level of nodes
+    std::vector<std::uint32_t> node_depth_;           // per scene node
 
     // ---- transforms (transforms.cpp) -------------------------------------------------------
     std::optional<geometry::Matrix4> read_transform(std::uint32_t node);

@@ -26,12 +26,9 @@ std::vector<float> copy(std::span<const float> s) {
 
 bool Builder::draw(std::uint32_t node) {
     const ObjectType type = tree_.node(node).type;
-    // A build that only measures what the surfaces ask for draws nothing else.
-    if (measuring_ && !format::is_geometry(type)) return false;
-    if (measuring_ && type != ObjectType::Ellipsoid && type != ObjectType::Cylinder &&
-        type != ObjectType::Disk && type != ObjectType::Cone && type != ObjectType::Torus &&
-        type != ObjectType::NURBPatch)
-        return true;
+    drawing_surface_ = type == ObjectType::Ellipsoid || type == ObjectType::Cylinder ||
+                       type == ObjectType::Disk || type == ObjectType::Cone ||
+                       type == ObjectType::Torus || type == ObjectType::NURBPatch;
     begin_geometry(node);
     size_text_.clear();
     switch (tree_.node(node).type) {
@@ -94,6 +91,7 @@ bool Builder::draw(std::uint32_t node) {
     }
     if (!size_text_.empty()) set_outline_size(std::move(size_text_));
     end_geometry();
+    drawing_surface_ = false;
     return true;
 }
 

@@ -35,8 +35,15 @@ constexpr std::uint64_t kOutputCeiling = std::uint64_t{256} << 20;
 // Estimated VRML bytes of a tessellated point (position, normal and texture coordinate) and of
 // a triangle (its indices), for the output budget.
 constexpr std::uint64_t kPointBytes = 80, kTriangleBytes = 32;
+// The world's own geometry may write this many bytes per input byte beyond the output budget.
+constexpr std::uint64_t kOwnOutputPerByte = 4;
 // Builds after the first one, when coarsening once does not bring the output within budget.
 constexpr int kMaxCoarsenings = 3;
+
+std::string mebibytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + (1 << 19)) >> 20;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+}
 
 struct GroupInfo {
     ObjectType kind = ObjectType::DisplayGroup;
@@ -117,6 +124,11 @@ std::uint64_t default_max_output(std::uint64_t input_bytes) {
                                        ? kOutputCeiling
                                        : input_bytes * kOutputPerByte;
     return std::min(kOutputCeiling, kOutputBase + per_byte);
+}
+
+std::uint64_t scene_output_limit(std::uint64_t input_bytes, std::uint64_t max_output) {
+    const std::uint64_t cap = std::uint64_t{1} << 40;
+    return std::min(max_output, cap) + kOwnOutputPerByte * std::min(input_bytes, cap);
 }
 
 std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output) {
@@ -274,6 +286,16 @@ geometry::Subdivision Builder::subdivision() const {
     s.detail = detail_;
     s.count_only = measuring_;
     return s;
+}
+
+bool Builder::count_written(std::uint64_t bytes, std::uint32_t node) {
+    if (drawing_surface_) return true;  // counted by count_output()
+    result_.output_other += bytes;
+    const std::uint64_t limit = scene_output_limit(limits_.input_bytes, limits_.max_output);
+    if (result_.output_other <= limit) return true;
+    fail(node, "The scene would write more than " + mebibytes(limit) +
+                   " (References repeating objects); conversion stopped");
+    return false;
 }
 
 bool Builder::count_output(std::uint32_t node, const geometry::Surface &s) {
@@ -755,15 +777,6 @@ bool Builder::visit_state_object(std::uint32_t node) {
     }
 }
 
-namespace {
-
-std::string mebibytes(std::uint64_t bytes) {
-    const std::uint64_t tenths = (bytes * 10 + (1 << 19)) >> 20;
-    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
-}
-
-}  // namespace
-
 BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
                         const Limits &limits) {
     // The readers' diagnostics, for a build that has to start again.
@@ -771,7 +784,12 @@ BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnost
     BuildResult result = Builder(tree, scene, diagnostics, limits, 1).run();
     if (!result.over_output) return result;
 
-    const std::uint64_t budget = complete(tree, limits).max_output;
+    // The surfaces get what the rest of the world leaves of its limit, at most the budget.
+    const Limits full = complete(tree, limits);
+    const std::uint64_t limit = scene_output_limit(full.input_bytes, full.max_output);
+    const std::uint64_t budget = std::max<std::uint64_t>(
+        1,
+        std::min(full.max_output, limit > result.output_other ? limit - result.output_other : 0));
     const std::uint64_t asked = result.output_asked;
     const std::uint64_t at = result.output_position;
     double detail = 1;

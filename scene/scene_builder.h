@@ -21,6 +21,7 @@ struct BuildResult {
     // The tessellated output the surfaces asked for and what they were given, in estimated
     // bytes of VRML, and the share of grid cells kept (1 unless coarsened for the budget).
     std::uint64_t output_asked = 0, output_made = 0;
+    std::uint64_t output_other = 0;  // estimated bytes of everything else in the world
     double detail = 1;
     bool over_output = false;           // a build at full detail found the budget exceeded
     std::uint64_t output_position = 0;  // the surface that went past it
@@ -34,6 +35,10 @@ struct Limits {
 
 // The default output budget: 16 MiB plus 1,000 times the input, at most 256 MiB.
 std::uint64_t default_max_output(std::uint64_t input_bytes);
+// The most the whole world may take (estimated VRML bytes): the output budget plus four times
+// the input, for files whose own geometry is large. Past it the conversion stops, and the
+// tessellated surfaces get what the rest leaves of it, never more than the output budget.
+std::uint64_t scene_output_limit(std::uint64_t input_bytes, std::uint64_t max_output);
 // The work budget: a base for small files, so many units per input byte, and the units the
 // output budget's tessellation takes.
 std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output);
