@@ -133,16 +133,25 @@ std::string shaders(int n) {
     return t.str() + toc(1);
 }
 
-// One GeneralPolygon of n vertices: a round outline with shallow teeth, not self-crossing.
-std::string polygon(int n) {
+// One GeneralPolygon of n vertices: a round outline with teeth `depth` deep (0: as deep as
+// they are wide, the outline's detail growing with n), not self-crossing.
+std::string toothed_polygon(int n, double depth) {
     std::ostringstream t;
+    t.precision(9);
     t << kHead << "GeneralPolygon ( 1 " << n << "\n";
+    const double inner = 1 - (depth > 0 ? depth : 4 * M_PI / n);
     for (int i = 0; i < n; ++i) {
-        const double a = 2 * M_PI * i / n, r = i % 2 ? 1.0 : 0.98;
+        const double a = 2 * M_PI * i / n, r = i % 2 ? 1.0 : inner;
         t << r * std::cos(a) << " " << r * std::sin(a) << " 0\n";
     }
     t << ")\n";
     return t.str();
+}
+std::string polygon(int n) {
+    return toothed_polygon(n, 0);
+}
+std::string deep_toothed_polygon(int n) {
+    return toothed_polygon(n, 0.02);
 }
 
 // n bicubic NURB patches of 4 x 4 control points, each with a trim loop.
@@ -188,6 +197,7 @@ void kinds(const fs::path &dir, int rounds) {
         {"shared attribute sets", attribute_sets, 20000, false},
         {"TextureShaders", shaders, 20000, false},
         {"GeneralPolygon vertices", polygon, 4000, false},
+        {"GeneralPolygon vertices, teeth 0.02 deep", deep_toothed_polygon, 4000, false},
         {"NURB patches", nurb_patches, 500, false},
         {"Mesh faces", mesh, 256, true},
     };

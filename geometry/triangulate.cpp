@@ -627,29 +627,47 @@ void Triangulator::ear_clip(const std::vector<std::uint32_t> &poly) {
     spend(static_cast<long>(n));
 
     std::size_t left = n, cur = 0, idle = 0;
+    std::size_t changed = 0;  // corners cut (each may turn its neighbours convex)
     const auto remove = [&](std::size_t i) {
         next[prev[i]] = next[i];
         prev[next[i]] = prev[i];
         gone[i] = 1;
+        changed += 3;
         --left;
         idle = 0;
         return next[i];
     };
-    // No corner left but the ear's own lies in the ear (corners at its corners' places aside).
+    // Only a corner that is not convex can block an ear: were a convex one inside the ear, a
+    // reflex one would be too. Cutting ears only makes the corners beside them more convex, so
+    // the reflex corners are listed once and the list only shrinks.
+    const auto convex = [&](std::size_t r) {
+        return orient(pos_[poly[prev[r]]], pos_[poly[r]], pos_[poly[next[r]]]) > 0;
+    };
+    std::vector<std::uint32_t> reflex;
+    for (std::uint32_t r = 0; r < n; ++r)
+        if (!convex(r)) reflex.push_back(r);
+    // No reflex corner left but the ear's own lies in the ear (corners at its corners' places
+    // aside).
     const auto blocks = [&](std::size_t p, std::size_t i, std::size_t q, std::size_t r) {
         if (gone[r] || r == p || r == i || r == q) return false;
         const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]], x = pos_[poly[r]];
         if (x == a || x == b || x == c) return false;
-        return orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0;
+        return orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0 && !convex(r);
     };
     const auto is_ear = [&](std::size_t p, std::size_t i, std::size_t q) {
         const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]];
         const double x0 = std::min({a.x, b.x, c.x}), x1 = std::max({a.x, b.x, c.x}),
                      y0 = std::min({a.y, b.y, c.y}), y1 = std::max({a.y, b.y, c.y});
-        // A triangle covering more cells than there are corners left is tested corner by corner.
-        if (!binned || grid.cells(x0, y0, x1, y1) > left) {
-            spend(static_cast<long>(left));
-            for (std::size_t r = next[q]; r != p; r = next[r])
+        // The list drops the corners cut or turned convex once they could make up half of it.
+        if (2 * changed > reflex.size()) {
+            spend(static_cast<long>(reflex.size()) + 1);
+            std::erase_if(reflex, [&](std::uint32_t r) { return gone[r] || convex(r); });
+            changed = 0;
+        }
+        // A triangle covering more cells than there are reflex corners is tested against each.
+        if (!binned || grid.cells(x0, y0, x1, y1) > reflex.size()) {
+            spend(static_cast<long>(reflex.size()) + 1);
+            for (const std::uint32_t r : reflex)
                 if (blocks(p, i, q, r)) return false;
             return true;
         }
