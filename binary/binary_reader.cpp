@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "binary/field_decoder.h"
@@ -59,6 +60,8 @@ class Walker {
 
   private:
     std::uint32_t addNode(ObjectType type, std::string_view name, std::uint64_t offset);
+    std::uint32_t addUnknownNode(std::uint32_t code, std::uint64_t offset);
+    void adoptAsRoot(std::uint32_t node);
     void closeFrame();
     ReadResult failure(std::uint64_t offset, std::string message) const {
         return ReadResult{false, offset, std::move(message)};
@@ -74,14 +77,31 @@ class Walker {
     ObjectOffsets &offsets_;
     std::uint32_t nextNode_;
     TypeCodes codes_;
+    std::unordered_map<std::uint32_t, std::uint32_t> typeNames_;  // code -> tree text
     std::vector<Frame> stack_;
 };
+
+std::uint32_t Walker::addUnknownNode(std::uint32_t code, std::uint64_t offset) {
+    if (tree_ == nullptr) return addNode(ObjectType::Unknown, {}, offset);
+    auto found = typeNames_.find(code);
+    if (found == typeNames_.end())
+        found = typeNames_.emplace(code, tree_->add_type_name(codes_.name_of(code))).first;
+    const std::uint32_t parent = stack_.back().parent;
+    const std::uint32_t node = tree_->add_named_node(found->second, parent, offset);
+    adoptAsRoot(node);
+    return node;
+}
 
 std::uint32_t Walker::addNode(ObjectType type, std::string_view name, std::uint64_t offset) {
     const std::uint32_t parent = stack_.back().parent;
     const std::uint32_t node =
         tree_ != nullptr ? tree_->add_node(type, name, parent, offset) : nextNode_++;
     if (tree_ == nullptr) offsets_.emplace_back(offset, node);
+    adoptAsRoot(node);
+    return node;
+}
+
+void Walker::adoptAsRoot(std::uint32_t node) {
     // The first object in a container is its root: it stands for the container (and for any
     // container that began with this one), and the container's further objects are its children.
     for (std::size_t i = stack_.size(); i-- > 0;) {
@@ -92,7 +112,6 @@ std::uint32_t Walker::addNode(ObjectType type, std::string_view name, std::uint6
         if (tree_ == nullptr) offsets_.emplace_back(frame.start, node);
         if (!frame.rootOfOuter) break;
     }
-    return node;
 }
 
 void Walker::closeFrame() {
@@ -137,6 +156,7 @@ void Walker::declareType(std::uint64_t begin, std::uint64_t end) {
         warn(begin - 8, "Type object without a negative code and a name: skipped");
         return;
     }
+    typeNames_.erase(static_cast<std::uint32_t>(code));
     codes_.declare(code, std::string_view(reinterpret_cast<const char *>(first),
                                           static_cast<std::size_t>(zero - first)));
 }
@@ -206,14 +226,16 @@ ReadResult Walker::run() {
         }
 
         const ObjectType type = TypeCodes::type_of(code);
-        // Known types are named by the table, without building a string per object.
-        std::string customName;
-        if (type == ObjectType::Unknown) customName = codes_.name_of(code);
-        const std::string_view name =
-            type == ObjectType::Unknown ? std::string_view(customName) : format::type_name(type);
+        // Known types are named by the table and custom ones once per code: a name as long as
+        // the file is neither copied per object nor per warning.
         if ((code & 0x80000000u) != 0 && !codes_.declared(code))
-            warn(pos, "custom type " + customName + " was not declared by a Type object");
-        addNode(type, name, pos);
+            warn(pos, "custom type " + codes_.name_of(code) + " was not declared by a Type object");
+        const std::string_view name =
+            type == ObjectType::Unknown ? std::string_view{} : format::type_name(type);
+        if (type == ObjectType::Unknown)
+            addUnknownNode(code, pos);
+        else
+            addNode(type, name, pos);
         if (tree_ != nullptr && type != ObjectType::Unknown) {
             const std::uint32_t firstValue = static_cast<std::uint32_t>(tree_->value_count());
             FieldDecoder decoder(bytes_, pos, begin, end, *tree_, diagnostics_, offsets_, codes_);

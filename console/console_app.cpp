@@ -25,8 +25,9 @@ bool mayWriteEmptyWorld(const std::string &output) {
 }
 
 int runFullMode(const std::string &input, const std::string &output, bool verbose,
-                std::ostream &err) {
+                std::uint64_t maxOutput, std::ostream &err) {
     full::Conversion conversion;
+    conversion.set_max_output(maxOutput);
     const full::ReadResult result = conversion.read(input);
     if (result == full::ReadResult::cant_open && !mayWriteEmptyWorld(output)) {
         err << conversion.error() << '\n';
@@ -68,6 +69,16 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         err << "Unknown option " << line.unknownOption << "!\n" << help_text();
         return 1;
     }
+    std::uint64_t maxOutput = 0;  // the default budget
+    if (const std::string *size = line.value("--max-output")) {
+        const std::optional<std::uint64_t> bytes = parse_size(*size);
+        if (!bytes) {
+            err << "Bad size for --max-output: \"" << *size
+                << "\" (a number of bytes, or followed by K, M or G)\n";
+            return 1;
+        }
+        maxOutput = *bytes;
+    }
     if (line.has("--help")) {
         out << help_text();
         return 0;
@@ -96,7 +107,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     }
 
     if (line.has("--full") || full::is_binary_input(mffilename))
-        return runFullMode(mffilename, wrlfilename, line.has("--verbose"), err);
+        return runFullMode(mffilename, wrlfilename, line.has("--verbose"), maxOutput, err);
 
     set_console_message_stream(&err);
     const int result = read_in(mffilename);

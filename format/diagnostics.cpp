@@ -34,13 +34,30 @@ std::string kindOf(std::string_view text) {
 
 }  // namespace
 
+std::string shortened(std::string_view text, std::size_t max_bytes) {
+    constexpr std::string_view kEllipsis = "…";
+    if (text.size() <= max_bytes) return std::string(text);
+    std::size_t keep = max_bytes > kEllipsis.size() ? max_bytes - kEllipsis.size() : 0;
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+    std::string out(text.substr(0, keep));
+    out += kEllipsis;
+    return out;
+}
+
 void Diagnostics::warn(std::uint64_t position, std::string text) {
     ++warnings_;
-    if (entries_.size() < kMaxEntries) entries_.push_back(Entry{position, std::move(text)});
+    if (entries_.size() >= kMaxEntries) return;
+    if (text.size() > kMaxEntryBytes) text = shortened(text, kMaxEntryBytes);
+    entries_.push_back(Entry{position, std::move(text)});
 }
 
 void Diagnostics::skipped(std::uint64_t position, std::string_view type_name) {
     if (type_name.empty()) type_name = "(unnamed)";  // a "(" with no type name before it
+    std::string cut;
+    if (type_name.size() > kMaxNameBytes) {
+        cut = shortened(type_name, kMaxNameBytes);
+        type_name = cut;
+    }
     auto found = skippedCounts_.find(type_name);
     // Junk can name a new type at every turn: past a few dozen names the rest are lumped
     // together, so that neither memory nor the summary line follows it.

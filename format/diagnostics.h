@@ -34,6 +34,10 @@ class Diagnostics {
     // Type names counted one by one in the summary; further ones count as kOtherTypes.
     static constexpr std::size_t kMaxSkippedNames = 64;
     static constexpr std::string_view kOtherTypes = "objects of other types";
+    // Bytes kept of an entry's text and of a type name in the summary: a name can be as long as
+    // the file, and a warning may quote it.
+    static constexpr std::size_t kMaxEntryBytes = 512;
+    static constexpr std::size_t kMaxNameBytes = 80;
 
     PositionKind position_kind = PositionKind::line;
 
@@ -65,5 +69,9 @@ class Diagnostics {
     std::vector<Entry> entries_;
     std::size_t warnings_ = 0;
 };
+
+// `text` cut to at most `max_bytes`, at a UTF-8 character boundary, with "…" (counted in the
+// bytes) where it was cut.
+std::string shortened(std::string_view text, std::size_t max_bytes);
 
 }  // namespace tarvex::format

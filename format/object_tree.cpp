@@ -126,10 +126,19 @@ std::uint32_t ObjectTree::labelled(std::string_view label) const {
 
 std::uint32_t ObjectTree::add_node(ObjectType type, std::string_view name, std::uint32_t parent,
                                    std::uint64_t position) {
+    const std::uint32_t text =
+        type == ObjectType::Unknown || name != type_name(type) ? addText(name) : kNone;
+    const std::uint32_t index = add_named_node(text, parent, position);
+    nodes_[index].type = type;
+    return index;
+}
+
+std::uint32_t ObjectTree::add_named_node(std::uint32_t name, std::uint32_t parent,
+                                         std::uint64_t position) {
     const auto index = static_cast<std::uint32_t>(nodes_.size());
     Node node;
-    node.type = type;
-    if (type == ObjectType::Unknown || name != type_name(type)) node.type_name = addText(name);
+    node.type = ObjectType::Unknown;
+    node.type_name = name;
     node.first_value = static_cast<std::uint32_t>(kinds_.size());
     node.parent = parent;
     node.position = position;

@@ -103,6 +103,11 @@ class ObjectTree {
     // next add_node call. Returns its index.
     std::uint32_t add_node(ObjectType type, std::string_view type_name, std::uint32_t parent,
                            std::uint64_t position);
+    // A type name kept once for every node of that type (a binary file's custom types, however
+    // many objects use them), and add_node for an Unknown node named by it.
+    std::uint32_t add_type_name(std::string_view name) { return addText(name); }
+    std::uint32_t add_named_node(std::uint32_t type_name, std::uint32_t parent,
+                                 std::uint64_t position);
     void set_label(std::uint32_t node, std::string_view label);
     void set_head_count(std::uint32_t node, std::uint32_t count) {
         nodes_[node].head_count = count;

@@ -13,7 +13,6 @@
 #include "core/file_names.h"
 #include "core/result_codes.h"
 #include "core/stdin_prefix.h"
-#include "scene/scene_builder.h"
 #include "text/text_parser.h"
 #include "vrml97/scene_writer.h"
 
@@ -104,6 +103,7 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
     diagnostics_ = format::Diagnostics{};
     error_.clear();
     binary_ = false;
+    built_ = scene::BuildResult{};
 
     Input input;
     if (!openInput(fileName, input)) {
@@ -167,7 +167,11 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
     const bool ioError = readFailed || (!inMemory && std::ferror(input.file) != 0);
 
     // What was read before a failure is still built, so that nothing read is lost.
-    const scene::BuildResult built = scene::build_scene(*tree_, *scene_, diagnostics_);
+    scene::Limits limits;
+    limits.input_bytes = inMemory ? whole.size() : input.size;
+    limits.max_output = maxOutput_;
+    built_ = scene::build_scene(*tree_, *scene_, diagnostics_, limits);
+    const scene::BuildResult &built = built_;
     if (progress) progress(100);
 
     if (ioError) {

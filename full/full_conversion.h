@@ -12,6 +12,7 @@
 #include "format/diagnostics.h"
 #include "format/object_tree.h"
 #include "scene/scene.h"
+#include "scene/scene_builder.h"
 
 namespace tarvex::full {
 
@@ -40,6 +41,12 @@ class Conversion {
     // `progress` (may be empty) gets percentages of the input read.
     ReadResult read(const std::string &fileName, const std::function<void(int)> &progress = {});
 
+    // The most tessellated output (estimated VRML bytes) later reads may make before their
+    // surfaces are subdivided more coarsely; 0: the default, scene::default_max_output().
+    void set_max_output(std::uint64_t bytes) { maxOutput_ = bytes; }
+    // What the last read's build spent and made (work units, output, detail kept).
+    const scene::BuildResult &build() const { return built_; }
+
     // Writes the scene as VRML 97 ("stdout": standard output) through the same never-destroy
     // output as the default mode. 0 on success, 1 when anything could not be written. What the
     // writer had to mend is added to `repairs` as warnings (none for a scene built correctly).
@@ -61,6 +68,8 @@ class Conversion {
     format::Diagnostics diagnostics_;
     std::string error_;
     bool binary_ = false;
+    std::uint64_t maxOutput_ = 0;
+    scene::BuildResult built_;
 };
 
 }  // namespace tarvex::full

@@ -14,6 +14,9 @@ namespace {
 constexpr std::uint32_t kMaxOrder = 32;
 // Most samples a curve gets, all knot spans together.
 constexpr int kMaxCurveSegments = 4096;
+// Edge visits a patch's trim may cost beyond four per edge (each row looks at the edges spanning
+// it): enough for any trim a modeller writes at the largest grid.
+constexpr std::uint64_t kMaxTrimWork = std::uint64_t{1} << 24;
 
 struct Knots {
     std::span<const float> k;
@@ -195,41 +198,82 @@ std::optional<Polyline> tessellate_nurb_curve(const NurbCurve &curve, Subdivisio
 
 namespace {
 
-// Even-odd inside test against trim rings, with the ring edges sorted into bands of v so that
-// each test looks only at the edges that can cross its row.
-class TrimRegion {
+// Even-odd inside test against trim rings, one row of constant v at a time: the rows are asked
+// for in ascending v, and each row keeps the sorted u of the edges crossing it. Every edge is
+// stored once however many rows it spans; the work (edges looked at, summed over the rows) is
+// counted so that a caller can refuse a trim that would cost too much.
+class TrimRows {
   public:
-    TrimRegion(const std::vector<std::vector<double>> &rings, const std::vector<double> &band_edges)
-        : bands_(band_edges), lists_(band_edges.size()) {
+    explicit TrimRows(const std::vector<std::vector<double>> &rings) {
         for (const auto &r : rings) {
             const std::size_t n = r.size() / 2;
             for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
                 const Seg seg{r[2 * j], r[2 * j + 1], r[2 * i], r[2 * i + 1]};
-                const double lo = std::min(seg.v0, seg.v1), hi = std::max(seg.v0, seg.v1);
-                const std::size_t a = band(lo), b = band(hi);
-                for (std::size_t k = a; k <= b; ++k) lists_[k].push_back(seg);
+                if (seg.v0 != seg.v1) edges_.push_back(seg);
             }
         }
+        std::sort(edges_.begin(), edges_.end(),
+                  [](const Seg &a, const Seg &b) { return a.low() < b.low(); });
     }
-    bool inside(double u, double v) const {
-        bool in = false;
-        for (const Seg &s : lists_[band(v)])
-            if ((s.v0 > v) != (s.v1 > v) && s.u0 + (v - s.v0) * (s.u1 - s.u0) / (s.v1 - s.v0) > u)
-                in = !in;
-        return in;
+    // Makes `lower` and `upper` (lower <= upper) the current rows; they never decrease from
+    // one call to the next.
+    void rows(double lower, double upper) {
+        while (next_ < edges_.size() && edges_[next_].low() <= upper) active_.push_back(next_++);
+        const double at[2] = {lower, upper};
+        for (auto &c : crossings_) c.clear();
+        std::size_t kept = 0;
+        for (const std::size_t e : active_) {
+            const Seg &s = edges_[e];
+            ++work_;
+            if (s.high() < lower) continue;  // below every later row too
+            active_[kept++] = e;
+            for (int r = 0; r < 2; ++r)
+                if ((s.v0 > at[r]) != (s.v1 > at[r]))
+                    crossings_[r].push_back(s.u0 + (at[r] - s.v0) * (s.u1 - s.u0) / (s.v1 - s.v0));
+        }
+        active_.resize(kept);
+        for (auto &c : crossings_) {
+            std::sort(c.begin(), c.end());
+            work_ += c.size();
+        }
     }
+    // Inside the region on current row `r` (0 lower, 1 upper): an odd number of crossings lies
+    // beyond u.
+    bool inside(int r, double u) const {
+        const std::vector<double> &c = crossings_[r];
+        return (c.end() - std::upper_bound(c.begin(), c.end(), u)) % 2 == 1;
+    }
+    std::uint64_t work() const { return work_; }
+    std::size_t edges() const { return edges_.size(); }
 
   private:
     struct Seg {
         double u0, v0, u1, v1;
+        double low() const { return std::min(v0, v1); }
+        double high() const { return std::max(v0, v1); }
     };
-    std::size_t band(double v) const {
-        const auto it = std::upper_bound(bands_.begin(), bands_.end(), v);
-        return it == bands_.begin() ? 0 : static_cast<std::size_t>(it - bands_.begin()) - 1;
-    }
-    std::vector<double> bands_;  // ascending lower bounds
-    std::vector<std::vector<Seg>> lists_;
+    std::vector<Seg> edges_;
+    std::size_t next_ = 0;
+    std::vector<std::size_t> active_;
+    std::vector<double> crossings_[2];
+    std::uint64_t work_ = 0;
 };
+
+// Sample parameters for `cells` grid cells along `kn`: `per_span` pieces in every non-empty knot
+// span while that fits; with more spans than cells, every so many span boundaries only, so that
+// no knot vector can push a grid past its cap.
+std::vector<double> grid_samples(const Knots &kn, int spans, int per_span, int cells) {
+    if (cells >= spans) return span_samples(kn, std::max(1, per_span));
+    std::vector<double> bounds;
+    bounds.reserve(static_cast<std::size_t>(spans) + 1);
+    for (int i = kn.degree; i < kn.count; ++i)
+        if (kn.k[i] < kn.k[i + 1]) bounds.push_back(kn.k[i]);
+    bounds.push_back(kn.end());
+    std::vector<double> t(static_cast<std::size_t>(cells) + 1);
+    for (int i = 0; i <= cells; ++i)
+        t[i] = bounds[static_cast<std::size_t>(std::int64_t{i} * spans / cells)];
+    return t;
+}
 
 }  // namespace
 
@@ -274,16 +318,23 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
         per_u = constant_segments(constant ? s.u : 24, 1, 1);
         per_v = constant_segments(constant ? s.v : 12, 1, 1);
     }
-    int cells_u = per_u * nonempty_spans(*ku), cells_v = per_v * nonempty_spans(*kv);
-    const int want_u = std::min(cells_u, kMaxSegments), want_v = std::min(cells_v, kMaxSegments);
-    int lim_u = want_u, lim_v = want_v;
+    const int spans_u = nonempty_spans(*ku), spans_v = nonempty_spans(*kv);
+    const std::int64_t cells_u = std::int64_t{per_u} * spans_u,
+                       cells_v = std::int64_t{per_v} * spans_v;
+    int lim_u = static_cast<int>(std::min<std::int64_t>(cells_u, kMaxSegments)),
+        lim_v = static_cast<int>(std::min<std::int64_t>(cells_v, kMaxSegments));
     limit_grid(lim_u, lim_v);
-    per_u = std::max(1, per_u * lim_u / cells_u);
-    per_v = std::max(1, per_v * lim_v / cells_v);
-    const std::vector<double> us = span_samples(*ku, per_u), vs = span_samples(*kv, per_v);
+    Surface out;
+    coarsen_grid(lim_u, lim_v, s.detail, 1, 1, out);
+    if (s.count_only) return out;
+    per_u = static_cast<int>(per_u * lim_u / cells_u);
+    per_v = static_cast<int>(per_v * lim_v / cells_v);
+    const std::vector<double> us = grid_samples(*ku, spans_u, per_u, lim_u),
+                              vs = grid_samples(*kv, spans_v, per_v, lim_v);
 
     const int pu = ku->degree, pv = kv->degree;
     const std::size_t nu = us.size(), nv = vs.size();
+    out.work = static_cast<std::uint64_t>(nu) * nv * static_cast<std::uint64_t>(pu + 1) * (pv + 1);
     std::vector<DVec> pos(nu * nv), nrm(nu * nv);
     std::vector<bool> ok(nu * nv);
     double bu[kMaxOrder], dbu[kMaxOrder], bv[kMaxOrder], dbv[kMaxOrder];
@@ -326,7 +377,6 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
         for (std::size_t k = 0; k < ok.size(); ++k)
             if (!ok[k]) pos[k] = pos[k < first ? first : k - 1];
     }
-    Surface out;
     SurfaceBuilder builder(out);
     const double u0 = ku->start(), u1 = ku->end(), v0 = kv->start(), v1 = kv->end();
     for (std::size_t j = 0; j < nv; ++j)
@@ -353,24 +403,40 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
         if (ring.size() >= 6) rings.push_back(std::move(ring));
     }
     usable &= trim_loops.empty() || !rings.empty();
-    std::optional<TrimRegion> region;
-    if (usable && !rings.empty()) {
-        std::vector<double> band_edges(vs.begin(), vs.end() - 1);
-        region.emplace(rings, band_edges);
-    }
+    std::optional<TrimRows> region;
+    if (usable && !rings.empty()) region.emplace(rings);
+    // Each row looks at the edges that span it: past this much work the trim is given up, and
+    // the patch is made again untrimmed.
+    const std::uint64_t work_cap = kMaxTrimWork + 4 * (region ? region->edges() : 0);
     trimmed = usable;
-    for (std::size_t j = 0; j + 1 < nv; ++j)
-        for (std::size_t i = 0; i + 1 < nu; ++i) {
-            const auto a = static_cast<std::int32_t>(j * nu + i), b = a + 1,
-                       c = static_cast<std::int32_t>((j + 1) * nu + i + 1), d = c - 1;
-            const double du = us[i + 1] - us[i], dv = vs[j + 1] - vs[j];
+    const auto add_triangles = [&](TrimRows *trim) {
+        for (std::size_t j = 0; j + 1 < nv; ++j) {
+            const double dv = vs[j + 1] - vs[j];
             // Triangle (a, b, c) has its centroid at 2/3 du, 1/3 dv into the cell; (a, c, d) at
             // 1/3 du, 2/3 dv.
-            if (!region || region->inside(us[i] + du * 2 / 3, vs[j] + dv / 3))
-                builder.triangle(a, b, c, Part::face);
-            if (!region || region->inside(us[i] + du / 3, vs[j] + dv * 2 / 3))
-                builder.triangle(a, c, d, Part::face);
+            if (trim) {
+                trim->rows(vs[j] + dv / 3, vs[j] + dv * 2 / 3);
+                if (trim->work() > work_cap) return false;
+            }
+            for (std::size_t i = 0; i + 1 < nu; ++i) {
+                const auto a = static_cast<std::int32_t>(j * nu + i), b = a + 1,
+                           c = static_cast<std::int32_t>((j + 1) * nu + i + 1), d = c - 1;
+                const double du = us[i + 1] - us[i];
+                if (!trim || trim->inside(0, us[i] + du * 2 / 3))
+                    builder.triangle(a, b, c, Part::face);
+                if (!trim || trim->inside(1, us[i] + du / 3)) builder.triangle(a, c, d, Part::face);
+            }
         }
+        return true;
+    };
+    if (!add_triangles(region ? &*region : nullptr)) {
+        trimmed = false;
+        out.coord_index.clear();
+        out.face_part.clear();
+        out.face_source.clear();
+        add_triangles(nullptr);
+    }
+    if (region) out.work += region->work();
     return out;
 }
 

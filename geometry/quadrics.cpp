@@ -47,7 +47,8 @@ struct Counts {
 // Segment counts for a surface: Constant and ScreenSpace count per full range; WorldSpace
 // measures the longest of a few u and v curves of the actual ranges.
 template <class Eval>
-Counts segment_counts(const Subdivision &s, Range ur, Range vr, int min_u, int min_v, Eval eval) {
+Counts segment_counts(const Subdivision &s, Range ur, Range vr, int min_u, int min_v, Eval eval,
+                      Surface &out) {
     Counts c{};
     if (s.method == Subdivision::Method::world_space) {
         double lu = 0, lv = 0;
@@ -67,6 +68,7 @@ Counts segment_counts(const Subdivision &s, Range ur, Range vr, int min_u, int m
         c.nv = constant_segments(constant ? s.v : 12, vr.span, min_v);
     }
     limit_grid(c.nu, c.nv);
+    coarsen_grid(c.nu, c.nv, s.detail, min_u, min_v, out);
     return c;
 }
 
@@ -152,8 +154,9 @@ Surface tessellate_ellipsoid(const Quadric &q, unsigned caps, Subdivision s) {
         const DVec p{cu * sv, su * sv, -cv};
         return Sample{x.origin + p.x * x.major + p.y * x.minor + p.z * x.axis, x.cofactor(p)};
     };
-    const Counts n = segment_counts(s, ur, vr, 3, 2, eval);
     Surface out;
+    const Counts n = segment_counts(s, ur, vr, 3, 2, eval, out);
+    if (s.count_only) return out;
     SurfaceBuilder b(out);
     add_grid(b, n.nu, n.nv, ur, vr, x.left_handed(), kUp, eval);
     const auto axis_at = [&](double v) {
@@ -175,8 +178,9 @@ Surface tessellate_cylinder(const Quadric &q, unsigned caps, Subdivision s) {
         const double cu = std::cos(kTwoPi * u), su = std::sin(kTwoPi * u);
         return Sample{x.origin + cu * x.major + su * x.minor + v * x.axis, x.cofactor({cu, su, 0})};
     };
-    const Counts n = segment_counts(s, ur, vr, 3, 1, eval);
     Surface out;
+    const Counts n = segment_counts(s, ur, vr, 3, 1, eval, out);
+    if (s.count_only) return out;
     SurfaceBuilder b(out);
     add_grid(b, n.nu, n.nv, ur, vr, x.left_handed(), kUp, eval);
     const auto axis_at = [&](double v) { return x.origin + v * x.axis; };
@@ -197,8 +201,9 @@ Surface tessellate_cone(const Quadric &q, unsigned caps, Subdivision s) {
         return Sample{x.origin + (1 - v) * (cu * x.major + su * x.minor) + v * x.axis,
                       x.cofactor({cu, su, 1})};
     };
-    const Counts n = segment_counts(s, ur, vr, 3, 1, eval);
     Surface out;
+    const Counts n = segment_counts(s, ur, vr, 3, 1, eval, out);
+    if (s.count_only) return out;
     SurfaceBuilder b(out);
     add_grid(b, n.nu, n.nv, ur, vr, x.left_handed(), kUp, eval);
     const auto axis_at = [&](double v) { return x.origin + v * x.axis; };
@@ -218,8 +223,9 @@ Surface tessellate_disk(const Quadric &q, Subdivision s) {
     // origin + v ring(u): v = 0 is the centre. ∂P/∂u × ∂P/∂v points to −(major × minor), so the
     // grid is wound the other way to face the front.
     const auto eval = [&](double u, double v) { return Sample{x.origin + v * x.ring(u), -front}; };
-    const Counts n = segment_counts(s, ur, vr, 3, 1, eval);
     Surface out;
+    const Counts n = segment_counts(s, ur, vr, 3, 1, eval, out);
+    if (s.count_only) return out;
     SurfaceBuilder b(out);
     add_grid(b, n.nu, n.nv, ur, vr, true, front, eval);
     return out;
@@ -247,8 +253,9 @@ Surface tessellate_torus(const Quadric &q, unsigned caps, Subdivision s) {
         if (!(length(n) > 1e-12 * (length(pu) * length(pv)))) n = left ? -tube : tube;
         return Sample{x.origin + r + tube, n};
     };
-    const Counts n = segment_counts(s, ur, vr, 3, 3, eval);
     Surface out;
+    const Counts n = segment_counts(s, ur, vr, 3, 3, eval, out);
+    if (s.count_only) return out;
     SurfaceBuilder b(out);
     add_grid(b, n.nu, n.nv, ur, vr, left, kUp, eval);
     if ((caps & caps_interior) && ur.span < 1) {

@@ -87,4 +87,13 @@ void limit_grid(int &nu, int &nv) {
     nv = std::max(1, static_cast<int>(nv * f));
 }
 
+void coarsen_grid(int &nu, int &nv, double detail, int min_u, int min_v, Surface &out) {
+    out.asked_points = static_cast<std::uint64_t>(nu + 1) * static_cast<std::uint64_t>(nv + 1);
+    out.asked_triangles = 2 * static_cast<std::uint64_t>(nu) * static_cast<std::uint64_t>(nv);
+    if (!(detail < 1)) return;
+    const double f = std::sqrt(std::max(detail, 0.0));
+    nu = std::max(std::min(nu, min_u), static_cast<int>(nu * f));
+    nv = std::max(std::min(nv, min_v), static_cast<int>(nv * f));
+}
+
 }  // namespace tarvex::geometry

@@ -56,6 +56,9 @@ int constant_segments(float s_count, double span, int min_full);
 int world_segments(double curve_length, float edge, int min_count, int fallback);
 // Shrinks both counts in proportion when their product exceeds kMaxGridCells.
 void limit_grid(int &nu, int &nv);
+// Records the grid in `out` as asked for, then keeps `detail` of its cells (both counts shrink
+// by its square root), never going below `min_u` x `min_v` unless they already were.
+void coarsen_grid(int &nu, int &nv, double detail, int min_u, int min_v, Surface &out);
 
 // The length of the polyline through `n` + 1 samples of `curve` over t in [0, 1].
 template <class Curve>

@@ -26,6 +26,12 @@ struct Surface {
     std::vector<Part> face_part;             // one per face
     std::vector<std::uint32_t> face_source;  // one per face: the source face it came from
                                              // (Box face 0-5, TriGrid triangle); else 0
+    // Quadrics and NURB patches: the grid the subdivision asked for, before Subdivision::detail
+    // thinned it. The output budget is worked out from it.
+    std::uint64_t asked_points = 0, asked_triangles = 0;
+    // NURB patches: the work their evaluation and trimming took beyond the points and triangles
+    // made (basis products, trim edges looked at), for the caller's budget.
+    std::uint64_t work = 0;
 };
 
 struct Polyline {
@@ -40,6 +46,12 @@ struct Subdivision {
     Method method = Method::constant;
     float u = 24;  // constant: segments around; world_space: edge length
     float v = 12;  // constant: segments along
+    // The share of its cells every grid keeps (0 < detail <= 1): lowered for the whole file when
+    // its surfaces together would write more than the output budget allows.
+    double detail = 1;
+    // Quadrics and NURB patches only work out the grid they would make (Surface::asked_*) and
+    // return no geometry.
+    bool count_only = false;
 };
 
 // Ellipsoid, Cylinder, Disk, Cone, Torus as the format defines them: arbitrary (possibly
@@ -103,9 +115,11 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
 // side the first contour winds counter-clockwise on) to `triangles`; may append new points
 // (intersections) to `points`. False when the contours span no area. Indices out of range are
 // left out. Input too large or too tangled to untangle in bounded time (a self-crossing polygon
-// of many thousand edges) gets one triangle fan per contour, no new points, and false.
+// of many thousand edges) gets one triangle fan per contour, no new points, and false. `work`,
+// when given, is the most work units the call may spend (it never spends more than its own
+// cap), and is set to what it spent: a caller triangulating many polygons charges one budget.
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
-                          std::vector<std::uint32_t> &triangles);
+                          std::vector<std::uint32_t> &triangles, std::uint64_t *work = nullptr);
 
 }  // namespace tarvex::geometry

@@ -35,15 +35,19 @@ double orient(P2 a, P2 b, P2 c) {
 
 constexpr long kWorkBudget = 100'000'000;
 constexpr std::size_t kMaxCrossings = 1u << 16;
+// A new point where edges cross costs as much as this many pairs of edges looked at: it goes
+// into two hash maps and splits two edges.
+constexpr long kCrossingCost = 256;
 
 struct Failed {};  // the budget ran out or the arrangement could not be untangled
 
 class Triangulator {
   public:
-    Triangulator(std::vector<float> &points, std::vector<std::uint32_t> &triangles)
-        : points_(points), out_(triangles) {}
+    Triangulator(std::vector<float> &points, std::vector<std::uint32_t> &triangles, long budget)
+        : points_(points), out_(triangles), budget_(budget) {}
 
     bool run(std::span<const std::vector<std::uint32_t>> contours);
+    long work() const { return work_; }
 
   private:
     struct Split {
@@ -56,11 +60,15 @@ class Triangulator {
 
     void spend(long units) {
         work_ += units;
-        if (work_ > kWorkBudget) throw Failed{};
+        if (work_ > budget_) throw Failed{};
     }
     std::uint32_t vertex(P2 p, std::uint32_t point_index);
     std::uint32_t new_point(std::uint32_t a, std::uint32_t b, double t);
     void find_crossings(std::vector<Edge> &segments, std::vector<std::vector<Split>> &splits);
+    // The pairs of segments whose boxes overlap, as sorted positions in `order`, ascending;
+    // false (and nothing) where a grid would not pay.
+    bool overlapping_by_grid(const std::vector<Edge> &segs, const std::vector<std::uint32_t> &order,
+                             std::vector<std::pair<std::uint32_t, std::uint32_t>> &pairs);
     std::vector<Edge> odd_edges(const std::vector<Edge> &segments,
                                 std::vector<std::vector<Split>> &splits);
     bool inside(P2 p, const std::vector<Edge> &edges);
@@ -110,6 +118,7 @@ class Triangulator {
         }
     }
     long work_ = 0;
+    long budget_;
     std::size_t crossings_ = 0;
 };
 
@@ -149,6 +158,7 @@ std::uint32_t Triangulator::new_point(std::uint32_t a, std::uint32_t b, double t
     for (std::uint32_t v : bucket)
         if (pos_[v] == p) return v;
     if (++crossings_ > kMaxCrossings) throw Failed{};
+    spend(kCrossingCost);
     const std::size_t ia = 3 * std::size_t{index_[a]}, ib = 3 * std::size_t{index_[b]};
     const auto index = static_cast<std::uint32_t>(points_.size() / 3);
     float q[3];  // computed before appending: the append may move points_
@@ -171,6 +181,104 @@ double along(P2 a, P2 b, P2 p) {
     return ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
 }
 
+// Cells of a sparse grid whose cells are about as wide as the items binned in them are long:
+// a polygon's outline touches a few cells per edge wherever it runs, and an empty cell costs
+// nothing.
+class SparseGrid {
+  public:
+    // Cells as wide as the items' mean extent, but no wider than a grid of about `count` cells
+    // over the box from `lo` to `hi` would have (long items in a small box). False where the
+    // items are points.
+    bool size(P2 lo, P2 hi, double mean_extent, std::size_t count) {
+        lo_ = lo;
+        const double dense =
+            std::max(hi.x - lo.x, hi.y - lo.y) / std::sqrt(static_cast<double>(count));
+        const double width = std::min(mean_extent, dense);
+        if (!(width > 0) || !std::isfinite(width)) return false;
+        inv_ = 1 / width;
+        return std::isfinite(inv_);
+    }
+    std::uint32_t cx(double x) const {
+        return static_cast<std::uint32_t>(std::clamp((x - lo_.x) * inv_, 0.0, 4.0e9));
+    }
+    std::uint32_t cy(double y) const {
+        return static_cast<std::uint32_t>(std::clamp((y - lo_.y) * inv_, 0.0, 4.0e9));
+    }
+    static std::uint64_t key(std::uint32_t x, std::uint32_t y) {
+        return std::uint64_t{y} << 32 | x;
+    }
+    // How many cells a box covers.
+    std::uint64_t cells(double x0, double y0, double x1, double y1) const {
+        return (std::uint64_t{cx(x1)} - cx(x0) + 1) * (std::uint64_t{cy(y1)} - cy(y0) + 1);
+    }
+
+  private:
+    P2 lo_{};
+    double inv_ = 0;
+};
+
+bool Triangulator::overlapping_by_grid(
+    const std::vector<Edge> &segs, const std::vector<std::uint32_t> &order,
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> &pairs) {
+    const std::size_t n = segs.size();
+    if (n < 64) return false;  // the sweep is as quick
+    // Entries and pairs the grid may hold before the sweep takes over.
+    const std::uint64_t max_entries = 16 * std::uint64_t{n}, max_pairs = 16 * std::uint64_t{n};
+    struct Box {
+        double x0, y0, x1, y1;
+    };
+    std::vector<Box> box(n);
+    P2 lo = pos_[segs[0].a], hi = lo;
+    double extent = 0;
+    for (std::uint32_t r = 0; r < n; ++r) {
+        const Edge &e = segs[order[r]];
+        const P2 a = pos_[e.a], b = pos_[e.b];
+        box[r] = {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+        lo = {std::min(lo.x, box[r].x0), std::min(lo.y, box[r].y0)};
+        hi = {std::max(hi.x, box[r].x1), std::max(hi.y, box[r].y1)};
+        extent += std::max(box[r].x1 - box[r].x0, box[r].y1 - box[r].y0);
+    }
+    SparseGrid grid;
+    if (!grid.size(lo, hi, extent / static_cast<double>(n), n)) return false;
+    std::uint64_t entries = 0;
+    for (const Box &b : box) {
+        entries += grid.cells(b.x0, b.y0, b.x1, b.y1);
+        if (entries > max_entries) return false;
+    }
+    spend(static_cast<long>(entries));
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> binned;  // (cell, sorted position)
+    binned.reserve(entries);
+    for (std::uint32_t r = 0; r < n; ++r)
+        for (std::uint32_t y = grid.cy(box[r].y0); y <= grid.cy(box[r].y1); ++y)
+            for (std::uint32_t x = grid.cx(box[r].x0); x <= grid.cx(box[r].x1); ++x)
+                binned.emplace_back(SparseGrid::key(x, y), r);
+    std::sort(binned.begin(), binned.end());
+    // Each overlapping pair once: in the cell holding the lower left corner of the overlap.
+    for (std::size_t first = 0, last = 0; first < binned.size(); first = last) {
+        const std::uint64_t cell = binned[first].first;
+        while (last < binned.size() && binned[last].first == cell) ++last;
+        for (std::size_t k = first; k < last; ++k) {
+            spend(static_cast<long>(last - k));
+            for (std::size_t m = k + 1; m < last; ++m) {
+                const std::uint32_t r = binned[k].second, q = binned[m].second;
+                const Box &a = box[r], &b = box[q];
+                if (a.x1 < b.x0 || b.x1 < a.x0 || a.y1 < b.y0 || b.y1 < a.y0) continue;
+                if (SparseGrid::key(grid.cx(std::max(a.x0, b.x0)), grid.cy(std::max(a.y0, b.y0))) !=
+                    cell)
+                    continue;
+                pairs.emplace_back(r, q);  // r < q: binned sorts positions within a cell
+                if (pairs.size() > max_pairs) {
+                    pairs.clear();
+                    return false;
+                }
+            }
+        }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    spend(static_cast<long>(pairs.size()));
+    return true;
+}
+
 void Triangulator::find_crossings(std::vector<Edge> &segs,
                                   std::vector<std::vector<Split>> &splits) {
     std::vector<std::uint32_t> order(segs.size());
@@ -183,38 +291,49 @@ void Triangulator::find_crossings(std::vector<Edge> &segs,
     };
     std::sort(order.begin(), order.end(), [&](auto i, auto j) { return min_x(i) < min_x(j); });
     spend(static_cast<long>(segs.size()));
+
+    const auto check = [&](std::uint32_t i, std::uint32_t j) {
+        const std::uint32_t a = segs[i].a, b = segs[i].b, c = segs[j].a, d = segs[j].b;
+        const P2 pa = pos_[a], pb = pos_[b], pc = pos_[c], pd = pos_[d];
+        if (std::max(pa.y, pb.y) < std::min(pc.y, pd.y) ||
+            std::max(pc.y, pd.y) < std::min(pa.y, pb.y))
+            return;
+        const double d1 = orient(pc, pd, pa), d2 = orient(pc, pd, pb);
+        const double d3 = orient(pa, pb, pc), d4 = orient(pa, pb, pd);
+        if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) &&
+            ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0))) {
+            const double t = d1 / (d1 - d2);
+            const std::uint32_t v = new_point(a, b, t);
+            splits[i].push_back({t, v});
+            splits[j].push_back({along(pc, pd, pos_[v]), v});
+            return;
+        }
+        // Touching: an end of one edge on the inside of the other (collinear overlaps too).
+        const auto touch = [&](std::uint32_t p, double o, std::uint32_t s) {
+            const P2 q = pos_[p], e0 = pos_[segs[s].a], e1 = pos_[segs[s].b];
+            if (o != 0 || q == e0 || q == e1) return;
+            const double t = along(e0, e1, q);
+            if (t > 0 && t < 1) splits[s].push_back({t, p});
+        };
+        touch(a, d1, j);
+        touch(b, d2, j);
+        touch(c, d3, i);
+        touch(d, d4, i);
+    };
+    // The pairs whose boxes overlap, in the order of a sweep over x (by the sorted position of
+    // the first, then of the second): found through a grid of about one cell per segment, so
+    // that edges far apart in y are never paired; by the sweep itself where the grid would hold
+    // too much (segments spanning many cells, or many sharing cells).
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
+    if (overlapping_by_grid(segs, order, pairs)) {
+        for (const auto &[oi, oj] : pairs) check(order[oi], order[oj]);
+        return;
+    }
     for (std::size_t oi = 0; oi < order.size(); ++oi) {
-        const std::uint32_t i = order[oi];
-        const double reach = max_x(i);
+        const double reach = max_x(order[oi]);
         for (std::size_t oj = oi + 1; oj < order.size() && min_x(order[oj]) <= reach; ++oj) {
             spend(1);
-            const std::uint32_t j = order[oj];
-            const std::uint32_t a = segs[i].a, b = segs[i].b, c = segs[j].a, d = segs[j].b;
-            const P2 pa = pos_[a], pb = pos_[b], pc = pos_[c], pd = pos_[d];
-            if (std::max(pa.y, pb.y) < std::min(pc.y, pd.y) ||
-                std::max(pc.y, pd.y) < std::min(pa.y, pb.y))
-                continue;
-            const double d1 = orient(pc, pd, pa), d2 = orient(pc, pd, pb);
-            const double d3 = orient(pa, pb, pc), d4 = orient(pa, pb, pd);
-            if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) &&
-                ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0))) {
-                const double t = d1 / (d1 - d2);
-                const std::uint32_t v = new_point(a, b, t);
-                splits[i].push_back({t, v});
-                splits[j].push_back({along(pc, pd, pos_[v]), v});
-                continue;
-            }
-            // Touching: an end of one edge on the inside of the other (collinear overlaps too).
-            const auto touch = [&](std::uint32_t p, double o, std::uint32_t s) {
-                const P2 q = pos_[p], e0 = pos_[segs[s].a], e1 = pos_[segs[s].b];
-                if (o != 0 || q == e0 || q == e1) return;
-                const double t = along(e0, e1, q);
-                if (t > 0 && t < 1) splits[s].push_back({t, p});
-            };
-            touch(a, d1, j);
-            touch(b, d2, j);
-            touch(c, d3, i);
-            touch(d, d4, i);
+            check(order[oi], order[oj]);
         }
     }
 }
@@ -476,24 +595,95 @@ void Triangulator::ear_clip(const std::vector<std::uint32_t> &poly) {
         prev[i] = (i + n - 1) % n;
         next[i] = (i + 1) % n;
     }
+    // The corners binned in a sparse grid with cells about as wide as the polygon's edges are
+    // long: an ear test looks only at the corners in the cells its triangle's box covers, not
+    // at every corner left.
+    P2 lo = pos_[poly[0]], hi = lo;
+    double extent = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const P2 a = pos_[poly[i]], b = pos_[poly[(i + 1) % n]];
+        lo = {std::min(lo.x, a.x), std::min(lo.y, a.y)};
+        hi = {std::max(hi.x, a.x), std::max(hi.y, a.y)};
+        extent += std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+    }
+    SparseGrid grid;
+    const bool binned = grid.size(lo, hi, extent / static_cast<double>(n), n);
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> corners;  // (cell, corner)
+    std::unordered_map<std::uint64_t, std::pair<std::uint32_t, std::uint32_t>> cell_range;
+    if (binned) {
+        corners.reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            corners.emplace_back(
+                SparseGrid::key(grid.cx(pos_[poly[i]].x), grid.cy(pos_[poly[i]].y)),
+                static_cast<std::uint32_t>(i));
+        std::sort(corners.begin(), corners.end());
+        for (std::uint32_t k = 0; k < corners.size(); ++k) {
+            auto &range = cell_range.try_emplace(corners[k].first, k, k).first->second;
+            range.second = k + 1;
+        }
+        spend(static_cast<long>(n));
+    }
+    std::vector<std::uint8_t> gone(n, 0);
+    spend(static_cast<long>(n));
+
     std::size_t left = n, cur = 0, idle = 0;
+    std::size_t changed = 0;  // corners cut (each may turn its neighbours convex)
     const auto remove = [&](std::size_t i) {
         next[prev[i]] = next[i];
         prev[next[i]] = prev[i];
+        gone[i] = 1;
+        changed += 3;
         --left;
         idle = 0;
         return next[i];
     };
+    // Only a corner that is not convex can block an ear: were a convex one inside the ear, a
+    // reflex one would be too. Cutting ears only makes the corners beside them more convex, so
+    // the reflex corners are listed once and the list only shrinks.
+    const auto convex = [&](std::size_t r) {
+        return orient(pos_[poly[prev[r]]], pos_[poly[r]], pos_[poly[next[r]]]) > 0;
+    };
+    std::vector<std::uint32_t> reflex;
+    for (std::uint32_t r = 0; r < n; ++r)
+        if (!convex(r)) reflex.push_back(r);
+    // No reflex corner left but the ear's own lies in the ear (corners at its corners' places
+    // aside).
+    const auto blocks = [&](std::size_t p, std::size_t i, std::size_t q, std::size_t r) {
+        if (gone[r] || r == p || r == i || r == q) return false;
+        const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]], x = pos_[poly[r]];
+        if (x == a || x == b || x == c) return false;
+        return orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0 && !convex(r);
+    };
     const auto is_ear = [&](std::size_t p, std::size_t i, std::size_t q) {
         const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]];
-        spend(static_cast<long>(left));
-        for (std::size_t r = next[q]; r != p; r = next[r]) {
-            const P2 x = pos_[poly[r]];
-            if (x == a || x == b || x == c) continue;
-            if (orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0) return false;
+        const double x0 = std::min({a.x, b.x, c.x}), x1 = std::max({a.x, b.x, c.x}),
+                     y0 = std::min({a.y, b.y, c.y}), y1 = std::max({a.y, b.y, c.y});
+        // The list drops the corners cut or turned convex once they could make up half of it.
+        if (2 * changed > reflex.size()) {
+            spend(static_cast<long>(reflex.size()) + 1);
+            std::erase_if(reflex, [&](std::uint32_t r) { return gone[r] || convex(r); });
+            changed = 0;
         }
+        // A triangle covering more cells than there are reflex corners is tested against each.
+        if (!binned || grid.cells(x0, y0, x1, y1) > reflex.size()) {
+            spend(static_cast<long>(reflex.size()) + 1);
+            for (const std::uint32_t r : reflex)
+                if (blocks(p, i, q, r)) return false;
+            return true;
+        }
+        for (std::uint32_t y = grid.cy(y0); y <= grid.cy(y1); ++y)
+            for (std::uint32_t x = grid.cx(x0); x <= grid.cx(x1); ++x) {
+                spend(1);
+                const auto found = cell_range.find(SparseGrid::key(x, y));
+                if (found == cell_range.end()) continue;
+                for (std::uint32_t k = found->second.first; k < found->second.second; ++k) {
+                    spend(1);
+                    if (blocks(p, i, q, corners[k].second)) return false;
+                }
+            }
         return true;
     };
+
     while (left >= 3) {
         const std::size_t p = prev[cur], q = next[cur];
         const double o = orient(pos_[poly[p]], pos_[poly[cur]], pos_[poly[q]]);
@@ -679,12 +869,18 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
 
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
-                          std::vector<std::uint32_t> &triangles) {
+                          std::vector<std::uint32_t> &triangles, std::uint64_t *work) {
     const std::size_t points_before = points.size(), triangles_before = triangles.size();
+    const long budget = work != nullptr
+                            ? static_cast<long>(std::min<std::uint64_t>(*work, kWorkBudget))
+                            : kWorkBudget;
+    Triangulator t(points, triangles, budget);
     try {
-        Triangulator t(points, triangles);
-        return t.run(contours);
+        const bool filled = t.run(contours);
+        if (work != nullptr) *work = static_cast<std::uint64_t>(t.work());
+        return filled;
     } catch (const Failed &) {
+        if (work != nullptr) *work = static_cast<std::uint64_t>(t.work());
         // Too large or too tangled to untangle in bounded time: a fan per contour keeps
         // something visible, and the false return tells the caller it is not the even-odd fill.
         points.resize(points_before);

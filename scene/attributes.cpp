@@ -103,32 +103,40 @@ bool Builder::read_attribute(std::uint32_t node, Attributes &into) {
 }
 
 Attributes Builder::read_attribute_set(std::uint32_t node, int depth) {
+    // Sets inherit from sets through References, fanned out and nested: each set is resolved
+    // once, whatever number of paths lead to it.
+    if (const auto found = resolved_sets_.find(node); found != resolved_sets_.end())
+        return found->second;
     Attributes a;
     if (tree_.node(node).type == ObjectType::Reference) {
         if (depth >= kMaxReferenceDepth) {
             warn(node, "References to attribute sets nest too deep: ignored");
             return a;
         }
+        if (!charge(1, node)) return a;
         const std::uint32_t target = resolve_reference(node);
         if (target == kNone) return a;
         if (!is_attribute_set_type(tree_.node(target).type)) {
             if (!read_attribute(target, a))
                 warn(node, "Reference to " + type_text(target) + " where an attribute set belongs");
-            return a;
+        } else {
+            a = read_attribute_set(target, depth + 1);
         }
-        return read_attribute_set(target, depth + 1);
+        resolved_sets_.emplace(node, a);
+        return a;
     }
     for_children(node, [&](std::uint32_t c) {
+        if (!charge(1, c)) return;
         if (read_attribute(c, a)) return;
         const ObjectType t = tree_.node(c).type;
         if (t == ObjectType::Reference) {
             a.merge(read_attribute_set(c, depth + 1));
-        } else if (t == ObjectType::Unknown &&
-                   tree_.name_of(c).find("NameElement") != std::string_view::npos) {
+        } else if (is_name_element(c)) {
         } else {
             skip(c);
         }
     });
+    resolved_sets_.emplace(node, a);
     return a;
 }
 

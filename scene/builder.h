@@ -64,7 +64,8 @@ struct TextureUse {
 
 class Builder {
   public:
-    Builder(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics);
+    Builder(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
+            const Limits &limits, double detail);
     BuildResult run();
 
     // ---- shared helpers ------------------------------------------------------------------
@@ -73,6 +74,9 @@ class Builder {
     void warn(std::uint32_t node, std::string text);
     void skip(std::uint32_t node);  // reported as skipped under its type name
     std::string type_text(std::uint32_t node) const;
+    // An object of a type named "...NameElement" (a name container, not drawn).
+    bool is_name_element(std::uint32_t node);
+    std::unordered_map<std::uint32_t, bool> name_elements_;  // by type name text
     // Children of a node, in order.
     template <class F>
     void for_children(std::uint32_t node, F &&f) const {
@@ -114,6 +118,26 @@ class Builder {
     void fail(std::uint32_t node, std::string message);
     bool is_state_type(format::ObjectType type) const;
     bool charge(std::uint64_t work, std::uint32_t node);  // expansion budget
+    // triangulate_contours() on what is left of the file's budget, charging what it spent.
+    bool triangulate(std::uint32_t node, std::vector<float> &points,
+                     std::span<const std::vector<std::uint32_t>> contours,
+                     std::vector<std::uint32_t> &triangles);
+
+    // ---- output budget (scene_builder.cpp) -------------------------------------------------
+    // The subdivision in scope, at the file's detail (count_only once the budget is known to be
+    // exceeded: the pass is then only measuring).
+    geometry::Subdivision subdivision() const;
+    // Counts a tessellated surface against the output budget; false when it is not to be drawn
+    // because this pass only measures.
+    bool count_output(std::uint32_t node, const geometry::Surface &s);
+    bool measuring() const { return measuring_; }
+    // Counts the estimated VRML bytes of what is not a tessellated surface (shapes, nodes);
+    // false, with the conversion stopped, past the scene's output limit.
+    bool count_written(std::uint64_t bytes, std::uint32_t node);
+    bool drawing_surface_ = false;                    // a quadric or NURB patch is being emitted
+    static constexpr std::uint64_t kNodeBytes = 120;  // estimated VRML bytes of a scene node
+    static constexpr std::uint64_t kIndentBytes = 4;  // a line's indentation per level of nodes
+    std::vector<std::uint32_t> node_depth_;           // per scene node
 
     // ---- transforms (transforms.cpp) -------------------------------------------------------
     std::optional<geometry::Matrix4> read_transform(std::uint32_t node);
@@ -134,6 +158,7 @@ class Builder {
     bool read_attribute(std::uint32_t node, Attributes &into);
     // An AttributeSet node (or a Reference to one) with its attribute children.
     Attributes read_attribute_set(std::uint32_t node, int depth = 0);
+    std::unordered_map<std::uint32_t, Attributes> resolved_sets_;  // by set or Reference node
     // The geometry's own attributes (its AttributeSet child and the flat attributes after it).
     Attributes own_attributes(std::uint32_t geometry);
     // An attribute set list child of `geometry` of type `type`, for `parts` parts.
@@ -195,6 +220,7 @@ class Builder {
     // The texture use of a TextureShader node (decoded once), kNone when unusable.
     std::uint32_t texture_use(std::uint32_t shader_node);
     std::vector<TextureUse> texture_uses_;
+    std::unordered_multimap<std::uint64_t, std::uint32_t> texture_use_index_;  // by use_hash
     std::unordered_map<std::uint32_t, std::uint32_t> texture_of_node_;
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> decoded_;  // pixmap -> textures
 
@@ -219,13 +245,21 @@ class Builder {
     std::vector<Frame> frames_;
     std::vector<State> states_;
     std::vector<std::uint8_t> active_;  // per tree node: a group being walked
-    std::unordered_map<std::uint32_t, std::vector<UseRecord>> uses_;
+    // Earlier drawings of shared objects, by the object and a hash of the state it was drawn in.
+    std::unordered_map<std::uint64_t, std::vector<UseRecord>> uses_;
     BuildResult result_;
     std::uint64_t work_ = 0, budget_ = 0;
+    Limits limits_;
+    double detail_ = 1;
+    bool measuring_ = false;  // over the output budget: surfaces are counted, nothing is drawn
     bool have_bounds_ = false;
     Vec3 low_, high_;
 };
 
 std::string count_text(std::uint64_t n, std::string_view singular, std::string_view plural);
+
+// Bytes kept of a name or label taken from the file: every use of a shared object copies its
+// name into the scene, so a name as long as the file must not be copied whole.
+inline constexpr std::size_t kMaxNameBytes = 128;
 
 }  // namespace tarvex::scene

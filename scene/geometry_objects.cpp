@@ -25,6 +25,10 @@ std::vector<float> copy(std::span<const float> s) {
 }  // namespace
 
 bool Builder::draw(std::uint32_t node) {
+    const ObjectType type = tree_.node(node).type;
+    drawing_surface_ = type == ObjectType::Ellipsoid || type == ObjectType::Cylinder ||
+                       type == ObjectType::Disk || type == ObjectType::Cone ||
+                       type == ObjectType::Torus || type == ObjectType::NURBPatch;
     begin_geometry(node);
     size_text_.clear();
     switch (tree_.node(node).type) {
@@ -87,6 +91,7 @@ bool Builder::draw(std::uint32_t node) {
     }
     if (!size_text_.empty()) set_outline_size(std::move(size_text_));
     end_geometry();
+    drawing_surface_ = false;
     return true;
 }
 
@@ -225,7 +230,7 @@ void Builder::draw_general_polygon(std::uint32_t node) {
         total += *n;
     }
     std::vector<std::uint32_t> triangles;
-    if (!geometry::triangulate_contours(points, contours, triangles) || triangles.empty()) {
+    if (!triangulate(node, points, contours, triangles) || triangles.empty()) {
         warn(node, "GeneralPolygon spans no area: skipped");
         return;
     }
@@ -339,7 +344,7 @@ void Builder::draw_mesh(std::uint32_t node) {
             continue;
         }
         std::vector<std::uint32_t> triangles;
-        if (!geometry::triangulate_contours(poly.coords, faces[f], triangles)) continue;
+        if (!triangulate(node, poly.coords, faces[f], triangles)) continue;
         for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
             poly.faces.insert(poly.faces.end(),
                               {std::int32_t(triangles[t]), std::int32_t(triangles[t + 1]),
@@ -474,8 +479,9 @@ void Builder::draw_nurb_patch(std::uint32_t node) {
     });
     bool trimmed = true;
     std::optional<geometry::Surface> surface =
-        geometry::tessellate_nurb_patch(patch, loops, state().styles.subdivision, trimmed);
+        geometry::tessellate_nurb_patch(patch, loops, subdivision(), trimmed);
     if (!surface) return warn(node, "NURBPatch data are inconsistent: skipped");
+    if (!count_output(node, *surface)) return;
     if (!loops.empty() && !trimmed) warn(node, "NURBPatch trim loops could not be honoured");
     Polygons poly = from_surface_polygons(std::move(*surface));
     emit_polygons(node, std::move(poly), merged(state().attributes, own_attributes(node)), nullptr,

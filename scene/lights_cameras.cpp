@@ -260,9 +260,7 @@ void Builder::read_view_hints(std::uint32_t node, std::uint32_t) {
             case ObjectType::LightGroup:
                 break;
             default:
-                if (tree_.node(c).type != ObjectType::Unknown ||
-                    tree_.name_of(c).find("NameElement") == std::string_view::npos)
-                    skip(c);
+                if (!is_name_element(c)) skip(c);
                 break;
         }
     }

@@ -22,7 +22,7 @@ void Builder::outline(std::uint32_t node, std::uint32_t depth, bool is_group) {
     item.depth = depth;
     item.is_group = is_group;
     item.type = type_text(node);
-    item.label = std::string(tree_.label_of(node));
+    item.label = format::shortened(tree_.label_of(node), kMaxNameBytes);
     item.source = node;
     outline_item_ = static_cast<std::uint32_t>(scene_.outline.size());
     scene_.outline.push_back(std::move(item));

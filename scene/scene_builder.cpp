@@ -4,7 +4,9 @@
 #include "scene/scene_builder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <type_traits>
 
 #include "scene/builder.h"
 
@@ -15,9 +17,33 @@ using format::ObjectType;
 
 namespace {
 
-// How much the scene may grow through References: this many times the input's values.
-constexpr std::uint64_t kExpansionFactor = 50;
-constexpr std::uint64_t kPointAllowance = 5000000;
+// The work budget, in units of about 0.1 µs and a few bytes: a base for small files, so many
+// units per input byte, and what the output budget's tessellated bytes take (a grid cell of
+// about 144 bytes charges its point and its two triangles' indices, 9 units).
+constexpr std::uint64_t kWorkBase = std::uint64_t{8} << 20;
+constexpr std::uint64_t kWorkPerByte = 16;
+constexpr std::uint64_t kOutputBytesPerUnit = 16;
+// The triangulator counts finer steps (an edge pair looked at) than the builder does.
+constexpr std::uint64_t kTriangulationStepsPerUnit = 8;
+// Where the input's size is not known (a tree built in memory): bytes per value or object.
+constexpr std::uint64_t kBytesPerValue = 8;
+
+// The output budget.
+constexpr std::uint64_t kOutputBase = std::uint64_t{16} << 20;
+constexpr std::uint64_t kOutputPerByte = 1000;
+constexpr std::uint64_t kOutputCeiling = std::uint64_t{256} << 20;
+// Estimated VRML bytes of a tessellated point (position, normal and texture coordinate) and of
+// a triangle (its indices), for the output budget.
+constexpr std::uint64_t kPointBytes = 80, kTriangleBytes = 32;
+// The world's own geometry may write this many bytes per input byte beyond the output budget.
+constexpr std::uint64_t kOwnOutputPerByte = 4;
+// Builds after the first one, when coarsening once does not bring the output within budget.
+constexpr int kMaxCoarsenings = 3;
+
+std::string mebibytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + (1 << 19)) >> 20;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+}
 
 struct GroupInfo {
     ObjectType kind = ObjectType::DisplayGroup;
@@ -93,8 +119,45 @@ std::string count_text(std::uint64_t n, std::string_view singular, std::string_v
     return std::to_string(n) + " " + std::string(n == 1 ? singular : plural);
 }
 
-Builder::Builder(ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics)
-    : tree_(tree), scene_(scene), diagnostics_(diagnostics) {}
+std::uint64_t default_max_output(std::uint64_t input_bytes) {
+    const std::uint64_t per_byte = input_bytes > kOutputCeiling / kOutputPerByte
+                                       ? kOutputCeiling
+                                       : input_bytes * kOutputPerByte;
+    return std::min(kOutputCeiling, kOutputBase + per_byte);
+}
+
+std::uint64_t scene_output_limit(std::uint64_t input_bytes, std::uint64_t max_output) {
+    const std::uint64_t cap = std::uint64_t{1} << 40;
+    return std::min(max_output, cap) + kOwnOutputPerByte * std::min(input_bytes, cap);
+}
+
+std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output) {
+    const std::uint64_t cap = std::uint64_t{1} << 40;
+    return kWorkBase + kWorkPerByte * std::min(input_bytes, cap) +
+           std::min(max_output, cap) / kOutputBytesPerUnit;
+}
+
+namespace {
+
+// `limits` with what was left open filled in for `tree`.
+Limits complete(const ObjectTree &tree, Limits limits) {
+    if (limits.input_bytes == 0)
+        limits.input_bytes = kBytesPerValue * (tree.value_count() + tree.node_count());
+    if (limits.max_output == 0) limits.max_output = default_max_output(limits.input_bytes);
+    return limits;
+}
+
+}  // namespace
+
+Builder::Builder(ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
+                 const Limits &limits, double detail)
+    : tree_(tree),
+      scene_(scene),
+      diagnostics_(diagnostics),
+      limits_(complete(tree, limits)),
+      detail_(detail) {
+    result_.detail = detail;
+}
 
 void Builder::warn(std::uint32_t node, std::string text) {
     diagnostics_.warn(tree_.node(node).position, std::move(text));
@@ -104,9 +167,18 @@ void Builder::skip(std::uint32_t node) {
     diagnostics_.skipped(tree_.node(node).position, type_text(node));
 }
 
+bool Builder::is_name_element(std::uint32_t node) {
+    const ObjectTree::Node &n = tree_.node(node);
+    if (n.type != ObjectType::Unknown) return false;
+    // Looked at once per type name: a binary file's custom types share theirs.
+    const auto [found, fresh] = name_elements_.try_emplace(n.type_name, false);
+    if (fresh) found->second = tree_.name_of(node).find("NameElement") != std::string_view::npos;
+    return found->second;
+}
+
 std::string Builder::type_text(std::uint32_t node) const {
     const std::string_view written = tree_.name_of(node);
-    if (!written.empty()) return std::string(written);
+    if (!written.empty()) return format::shortened(written, format::Diagnostics::kMaxNameBytes);
     return std::string(format::type_name(tree_.node(node).type));
 }
 
@@ -144,15 +216,14 @@ std::uint32_t Builder::resolve_reference(std::uint32_t node) {
 std::string Builder::name_of(std::uint32_t node) {
     std::string name;
     for_children(node, [&](std::uint32_t c) {
-        if (!name.empty() || tree_.node(c).type != ObjectType::Unknown) return;
-        if (tree_.name_of(c).find("NameElement") == std::string_view::npos) return;
+        if (!name.empty() || !is_name_element(c)) return;
         for_children(c, [&](std::uint32_t s) {
             if (name.empty() && tree_.node(s).type == ObjectType::CString &&
                 tree_.node(s).value_count > 0)
-                name = std::string(tree_.string(tree_.node(s).first_value));
+                name = format::shortened(tree_.string(tree_.node(s).first_value), kMaxNameBytes);
         });
     });
-    if (name.empty()) name = std::string(tree_.label_of(node));
+    if (name.empty()) name = format::shortened(tree_.label_of(node), kMaxNameBytes);
     return name;
 }
 
@@ -168,9 +239,8 @@ BuildResult Builder::run() {
     }
     transparency_means_opacity = any_transparency && !any_zero;
 
-    // Drawn points count too (tessellation makes many from few values), with an allowance for
-    // finely subdivided surfaces in small files.
-    budget_ = kExpansionFactor * (tree_.value_count() + tree_.node_count()) + kPointAllowance;
+    budget_ = work_budget(limits_.input_bytes, limits_.max_output);
+    result_.work_budget = budget_;
     active_.assign(tree_.node_count(), 0);
     states_.push_back(State{});
     Frame top;
@@ -183,6 +253,7 @@ BuildResult Builder::run() {
     while (step()) {
     }
     finish_lights();
+    result_.work = work_;
     return result_;
 }
 
@@ -196,9 +267,48 @@ void Builder::fail(std::uint32_t node, std::string message) {
 bool Builder::charge(std::uint64_t work, std::uint32_t node) {
     work_ += work;
     if (work_ <= budget_) return true;
-    fail(node, "The scene grows beyond " + std::to_string(kExpansionFactor) +
-                   " times the input (References or tessellation); conversion stopped");
+    fail(node, "The file asks for more work than its size allows (" + std::to_string(budget_) +
+                   " units: References, attribute sets or tessellation); conversion stopped");
     return false;
+}
+
+bool Builder::triangulate(std::uint32_t node, std::vector<float> &points,
+                          std::span<const std::vector<std::uint32_t>> contours,
+                          std::vector<std::uint32_t> &triangles) {
+    std::uint64_t steps = budget_ > work_ ? (budget_ - work_) * kTriangulationStepsPerUnit : 0;
+    const bool filled = geometry::triangulate_contours(points, contours, triangles, &steps);
+    charge((steps + kTriangulationStepsPerUnit - 1) / kTriangulationStepsPerUnit, node);
+    return filled;
+}
+
+geometry::Subdivision Builder::subdivision() const {
+    geometry::Subdivision s = state().styles.subdivision;
+    s.detail = detail_;
+    s.count_only = measuring_;
+    return s;
+}
+
+bool Builder::count_written(std::uint64_t bytes, std::uint32_t node) {
+    if (drawing_surface_) return true;  // counted by count_output()
+    result_.output_other += bytes;
+    const std::uint64_t limit = scene_output_limit(limits_.input_bytes, limits_.max_output);
+    if (result_.output_other <= limit) return true;
+    fail(node, "The scene would write more than " + mebibytes(limit) +
+                   " (References repeating objects); conversion stopped");
+    return false;
+}
+
+bool Builder::count_output(std::uint32_t node, const geometry::Surface &s) {
+    if (!charge(s.work, node)) return false;
+    result_.output_asked += s.asked_points * kPointBytes + s.asked_triangles * kTriangleBytes;
+    result_.output_made += s.coords.size() / 3 * kPointBytes + s.face_part.size() * kTriangleBytes;
+    // Only a first build at full detail measures: a coarsened one is drawn whatever it makes.
+    if (!measuring_ && detail_ == 1 && result_.output_asked > limits_.max_output) {
+        measuring_ = true;
+        result_.over_output = true;
+        result_.output_position = tree_.node(node).position;
+    }
+    return !measuring_;
 }
 
 bool Builder::step() {
@@ -279,6 +389,48 @@ bool Builder::is_state_type(ObjectType t) const {
 
 namespace {
 
+// Mixes `v` into `h` (the 64-bit golden-ratio mix): enough to spread the states of a file's
+// References over the buckets of a hash map.
+void mix(std::uint64_t &h, std::uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+}
+void mix(std::uint64_t &h, float f) {
+    mix(h, std::uint64_t{f == 0 ? 0u : std::bit_cast<std::uint32_t>(f)});  // -0 == 0
+}
+template <class T>
+void mix(std::uint64_t &h, const std::optional<T> &v) {
+    mix(h, std::uint64_t{v.has_value()});
+    if (!v) return;
+    if constexpr (std::is_same_v<T, float>) {
+        mix(h, *v);
+    } else if constexpr (std::is_same_v<T, Color>) {
+        mix(h, v->r), mix(h, v->g), mix(h, v->b);
+    } else if constexpr (std::is_same_v<T, Vec3>) {
+        mix(h, v->x), mix(h, v->y), mix(h, v->z);
+    } else {
+        mix(h, (*v)[0]), mix(h, (*v)[1]);
+    }
+}
+
+// A hash of what decides whether a shared object drawn again is its first drawing again.
+std::uint32_t state_hash(const State &s) {
+    const Attributes &a = s.attributes;
+    std::uint64_t h = 0;
+    mix(h, a.diffuse), mix(h, a.specular), mix(h, a.transparency);
+    mix(h, a.specular_control), mix(h, a.ambient), mix(h, a.normal);
+    mix(h, a.surface_uv), mix(h, a.shading_uv);
+    mix(h, std::uint64_t{a.shader}), mix(h, std::uint64_t{s.texture});
+    const Styles &st = s.styles;
+    mix(h, std::uint64_t{static_cast<std::uint8_t>(st.backfacing)} |
+               std::uint64_t{static_cast<std::uint8_t>(st.interpolation)} << 8 |
+               std::uint64_t{static_cast<std::uint8_t>(st.fill)} << 16 |
+               std::uint64_t{st.clockwise} << 24 |
+               std::uint64_t{static_cast<std::uint8_t>(st.illumination)} << 32 |
+               std::uint64_t{static_cast<std::uint8_t>(st.subdivision.method)} << 40);
+    mix(h, st.subdivision.u), mix(h, st.subdivision.v);
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
 GroupInfo group_info(ObjectTree &tree, std::uint32_t group) {
     GroupInfo info;
     const ObjectTree::Node &g = tree.node(group);
@@ -316,15 +468,13 @@ std::string group_name(Builder &b, std::uint32_t group) {
     std::uint32_t c = g.first_child;
     for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone;
          ++i, c = tree.node(c).next_sibling) {
-        if (tree.node(c).type != ObjectType::Unknown ||
-            tree.name_of(c).find("NameElement") == std::string_view::npos)
-            continue;
+        if (!b.is_name_element(c)) continue;
         for (std::uint32_t s = tree.node(c).first_child; s != ObjectTree::kNone;
              s = tree.node(s).next_sibling)
             if (tree.node(s).type == ObjectType::CString && tree.node(s).value_count > 0)
-                return std::string(tree.string(tree.node(s).first_value));
+                return format::shortened(tree.string(tree.node(s).first_value), kMaxNameBytes);
     }
-    return std::string(tree.label_of(group));
+    return format::shortened(tree.label_of(group), kMaxNameBytes);
 }
 
 }  // namespace
@@ -398,8 +548,9 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     // The same object drawn with the same inherited state is exactly the first drawing again.
     const State &s = state();
     const bool reusable = !s.placement.baking && !mirrored_;
+    const std::uint64_t use_key = (std::uint64_t{state_hash(s)} << 32) | target;
     if (reusable) {
-        for (const UseRecord &r : uses_[target]) {
+        for (const UseRecord &r : uses_[use_key]) {
             if (r.attributes == s.attributes && r.texture == s.texture && r.styles == s.styles) {
                 outline(target, depth, group);
                 set_outline_size("repeated");
@@ -419,7 +570,7 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
     if (reusable) {
         const State &now = state();
-        uses_[target].push_back({now.attributes, now.texture, now.styles, wrapper_node});
+        uses_[use_key].push_back({now.attributes, now.texture, now.styles, wrapper_node});
     }
     if (group) {
         open_group(target, depth, wrapper_node);
@@ -505,7 +656,7 @@ void Builder::visit(std::uint32_t node, std::uint32_t depth) {
             return;
         }
         case ObjectType::Unknown:
-            if (tree_.name_of(node).find("NameElement") != std::string_view::npos) return;
+            if (is_name_element(node)) return;
             skip(node);
             return;
         default:
@@ -626,9 +777,39 @@ bool Builder::visit_state_object(std::uint32_t node) {
     }
 }
 
-BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics) {
-    Builder builder(tree, scene, diagnostics);
-    return builder.run();
+BuildResult build_scene(format::ObjectTree &tree, Scene &scene, format::Diagnostics &diagnostics,
+                        const Limits &limits) {
+    // The readers' diagnostics, for a build that has to start again.
+    const format::Diagnostics before = diagnostics;
+    BuildResult result = Builder(tree, scene, diagnostics, limits, 1).run();
+    if (!result.over_output) return result;
+
+    // The surfaces get what the rest of the world leaves of its limit, at most the budget.
+    const Limits full = complete(tree, limits);
+    const std::uint64_t limit = scene_output_limit(full.input_bytes, full.max_output);
+    const std::uint64_t budget = std::max<std::uint64_t>(
+        1,
+        std::min(full.max_output, limit > result.output_other ? limit - result.output_other : 0));
+    const std::uint64_t asked = result.output_asked;
+    const std::uint64_t at = result.output_position;
+    double detail = 1;
+    std::uint64_t made = asked;
+    for (int pass = 0; pass < kMaxCoarsenings && made > budget; ++pass) {
+        // A little under the share that would fit: grids round down but keep their minimums.
+        detail *= 0.97 * static_cast<double>(budget) / static_cast<double>(made);
+        scene = Scene{};
+        diagnostics = before;
+        result = Builder(tree, scene, diagnostics, limits, detail).run();
+        made = result.output_made;
+    }
+    const double percent = 100 * static_cast<double>(made) / static_cast<double>(asked);
+    diagnostics.warn(at, "the surfaces ask for " + mebibytes(asked) + " of output where " +
+                             mebibytes(budget) +
+                             " is allowed: all of them are subdivided more "
+                             "coarsely, to about " +
+                             std::to_string(static_cast<int>(percent + 0.5)) +
+                             "% (--max-output raises the limit)");
+    return result;
 }
 
 }  // namespace tarvex::scene

@@ -15,6 +15,9 @@ namespace {
 
 // A Shape's own size, in the units of the growth budget (points and indices).
 constexpr std::uint64_t kShapeCost = 100;
+// Estimated VRML bytes of a Shape with its Appearance and Material and the node around it, of
+// a number in an array, and of an index.
+constexpr std::uint64_t kShapeBytes = 600, kNumberBytes = 10, kIndexBytes = 8;
 
 struct FaceWalk {
     // Calls f(face, first corner, corner count) for each face of `fs`; corners are positions in
@@ -195,7 +198,14 @@ void Builder::emit_face_set(std::uint32_t node, FaceSet fs, std::span<const std:
         return;
     }
     if (!charge(kShapeCost + fs.coords.size() / 3 + fs.coord_index.size() + fs.triangles.size(),
-                node))
+                node) ||
+        !count_written(kShapeBytes +
+                           kNumberBytes * (fs.coords.size() + fs.normals.size() + fs.colors.size() +
+                                           fs.tex_coords.size()) +
+                           kIndexBytes * (fs.coord_index.size() + 4 * fs.triangles.size() / 3 +
+                                          fs.normal_index.size() + fs.color_index.size() +
+                                          fs.tex_coord_index.size()),
+                       node))
         return;
     const Attributes a = materials.empty() ? Attributes{} : materials[0];
     // place() may copy the state on write, which moves the states: styles are looked up after.
@@ -278,7 +288,11 @@ Material Builder::unlit_material(const Attributes &a) const {
 
 void Builder::emit_line_set(std::uint32_t node, LineSet ls, const Attributes &a) {
     if (ls.coords.empty() || ls.coord_index.empty()) return;
-    if (!charge(kShapeCost + ls.coords.size() / 3 + ls.coord_index.size(), node)) return;
+    if (!charge(kShapeCost + ls.coords.size() / 3 + ls.coord_index.size(), node) ||
+        !count_written(kShapeBytes + kNumberBytes * (ls.coords.size() + ls.colors.size()) +
+                           kIndexBytes * (ls.coord_index.size() + ls.color_index.size()),
+                       node))
+        return;
     const Target target = place();
     Shape shape;
     shape.source = node;
@@ -299,7 +313,9 @@ void Builder::emit_line_set(std::uint32_t node, LineSet ls, const Attributes &a)
 
 void Builder::emit_point_set(std::uint32_t node, PointSet ps, const Attributes &a) {
     if (ps.coords.empty()) return;
-    if (!charge(kShapeCost + ps.coords.size() / 3, node)) return;
+    if (!charge(kShapeCost + ps.coords.size() / 3, node) ||
+        !count_written(kShapeBytes + kNumberBytes * (ps.coords.size() + ps.colors.size()), node))
+        return;
     const Target target = place();
     Shape shape;
     shape.source = node;

@@ -93,7 +93,7 @@ void Builder::draw_quadric(std::uint32_t node) {
         if (flat_target >= 0 && read_attribute(c, flat)) cap_sets.part[flat_target]->merge(flat);
     });
 
-    const geometry::Subdivision s = state().styles.subdivision;
+    const geometry::Subdivision s = subdivision();
     geometry::Surface surface;
     switch (type) {
         case ObjectType::Ellipsoid:
@@ -112,6 +112,7 @@ void Builder::draw_quadric(std::uint32_t node) {
             surface = geometry::tessellate_torus(q, caps, s);
             break;
     }
+    if (!count_output(node, surface)) return;
     const Attributes a = merged(state().attributes, own_attributes(node));
 
     // One Polygons per part that has a cap set of its own; the rest together.

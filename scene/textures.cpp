@@ -1,6 +1,8 @@
 // TextureShaders: their pixmap decoded once into a scene texture, the Shader's boundaries as
 // repeat flags, and a ShaderUVTransform as a VRML TextureTransform or, when none says the same,
 // a matrix the shape output bakes into the texture coordinates.
+#include <bit>
+
 #include "scene/builder.h"
 #include "scene/texture_decode.h"
 
@@ -44,6 +46,23 @@ bool same_transform(const std::optional<TextureTransform> &a,
 bool same_use(const TextureUse &a, const TextureUse &b) {
     return a.texture == b.texture && same_transform(a.transform, b.transform) &&
            a.uv_matrix == b.uv_matrix;
+}
+
+// Equal uses hash equal (same_use compares the same fields; -0 and 0 hash alike).
+std::uint64_t use_hash(const TextureUse &u) {
+    std::uint64_t h = u.texture;
+    const auto mix = [&](float f) {
+        h = h * 0x100000001B3ull ^ (f == 0 ? 0u : std::bit_cast<std::uint32_t>(f));
+    };
+    if (u.transform) {
+        const TextureTransform &t = *u.transform;
+        for (const float f : {t.center[0], t.center[1], t.rotation, t.scale[0], t.scale[1],
+                              t.translation[0], t.translation[1]})
+            mix(f);
+    }
+    if (u.uv_matrix)
+        for (const float f : *u.uv_matrix) mix(f);
+    return h;
 }
 
 }  // namespace
@@ -176,14 +195,16 @@ std::uint32_t Builder::texture_use(std::uint32_t shader) {
     }
     // Shaders that show the same thing the same way are one use, so that the shapes they
     // texture compare equal (and are shared or merged).
-    for (std::uint32_t i = 0; i < texture_uses_.size(); ++i) {
-        if (same_use(texture_uses_[i], use)) {
-            texture_of_node_.emplace(shader, i);
-            return i;
+    const std::uint64_t key = use_hash(use);
+    for (auto [it, end] = texture_use_index_.equal_range(key); it != end; ++it) {
+        if (same_use(texture_uses_[it->second], use)) {
+            texture_of_node_.emplace(shader, it->second);
+            return it->second;
         }
     }
     const auto index = static_cast<std::uint32_t>(texture_uses_.size());
     texture_uses_.push_back(std::move(use));
+    texture_use_index_.emplace(key, index);
     texture_of_node_.emplace(shader, index);
     return index;
 }

@@ -91,6 +91,15 @@ void Builder::add_transform(const Matrix4 &m) {
 }
 
 std::uint32_t Builder::add_node(std::uint32_t parent, Node node) {
+    // A group, Transform or USE around the shapes, and the indentation of the lines it writes
+    // at its depth (a shape's about 18): checked against the limit with the next shape.
+    const std::uint64_t depth = parent < node_depth_.size() ? node_depth_[parent] + 1u : 1u;
+    if (!drawing_surface_) {
+        const std::uint64_t lines = node.kind == Node::Kind::shape ? 18 : 3;
+        result_.output_other += kNodeBytes + node.name.size() + lines * kIndentBytes * depth;
+    }
+    if (node_depth_.size() < scene_.nodes.size()) node_depth_.resize(scene_.nodes.size(), 0);
+    node_depth_.push_back(static_cast<std::uint32_t>(depth));
     const auto index = static_cast<std::uint32_t>(scene_.nodes.size());
     scene_.nodes.push_back(std::move(node));
     scene_.nodes[parent].children.push_back(index);

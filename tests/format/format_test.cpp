@@ -131,6 +131,28 @@ TEST(diagnostics, summary_counts_everything_but_keeps_bounded_records) {
     EXPECT_EQ(junk.skipped_counts().find(Diagnostics::kOtherTypes)->second,
               5000 - Diagnostics::kMaxSkippedNames);
     EXPECT_EQ(junk.where(12), "byte 12");
+
+    // Bounded in bytes too: a name or a warning as long as the file is kept cut short, at a
+    // character boundary.
+    Diagnostics longs;
+    const std::string name(1 << 20, 'N');
+    for (int i = 0; i < 3000; ++i) {
+        longs.warn(i, "warning about " + name);
+        longs.skipped(i, name);
+    }
+    std::size_t bytes = 0;
+    for (const auto &e : longs.entries()) {
+        EXPECT_LE(e.text.size(), Diagnostics::kMaxEntryBytes);
+        bytes += e.text.size();
+    }
+    EXPECT_LE(bytes, Diagnostics::kMaxEntries * Diagnostics::kMaxEntryBytes);
+    ASSERT_EQ(longs.skipped_counts().size(), 1u);
+    EXPECT_LE(longs.skipped_counts().begin()->first.size(), Diagnostics::kMaxNameBytes);
+    EXPECT_EQ(longs.skipped_counts().begin()->second, 3000u);
+    EXPECT_EQ(tarvex::format::shortened("short", 10), "short");
+    EXPECT_EQ(tarvex::format::shortened("abcdefghij", 6), "abc…");
+    // "é" is two bytes: never cut in half.
+    EXPECT_EQ(tarvex::format::shortened("aéééé", 7), "aé…");
 }
 
 }  // namespace

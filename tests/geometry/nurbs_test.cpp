@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "geometry/surface_builder.h"
 #include "surface_checks.h"
 
 namespace {
@@ -110,6 +111,76 @@ TEST(nurbs, patch_grid_positions_and_normals) {
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(q->coords[3 * at[c] + k], corners[c][k], 1e-5);
     // Wrong knot count for the columns: refused.
     EXPECT_FALSE(g::tessellate_nurb_patch({4, 3, 3, 4, pts, vk, uk}, {}, {}, trimmed));
+}
+
+TEST(nurbs, knot_spans_beyond_the_grid_cap_are_sampled_in_strides) {
+    // Order 2 (linear) over 2000 columns and 40 rows: 1,999 x 39 knot spans. Every span sampled
+    // at least once would make 78,000 cells; the grid keeps to its cap.
+    const std::uint32_t rows = 40, columns = 2000;
+    std::vector<float> pts;
+    for (std::uint32_t r = 0; r < rows; ++r)
+        for (std::uint32_t c = 0; c < columns; ++c)
+            pts.insert(pts.end(), {float(c), float(r), float((c + r) % 3), 1});
+    const auto knots = [](std::uint32_t n) {
+        std::vector<float> k = {0};
+        for (std::uint32_t i = 0; i < n; ++i) k.push_back(float(i));
+        k.push_back(float(n - 1));
+        return k;
+    };
+    const std::vector<float> uk = knots(columns), vk = knots(rows);
+    bool trimmed = false;
+    for (const g::Subdivision s :
+         {g::Subdivision{M::constant, 24, 12}, g::Subdivision{M::constant, 1, 1}}) {
+        const auto p = g::tessellate_nurb_patch({2, 2, rows, columns, pts, uk, vk}, {}, s, trimmed);
+        ASSERT_TRUE(p);
+        EXPECT_LE(faces(*p).size(), 2 * std::size_t(g::kMaxGridCells));
+        EXPECT_LE(p->asked_triangles, 2 * std::uint64_t(g::kMaxGridCells));
+        // The grid still spans the whole patch.
+        float max_x = 0, max_y = 0;
+        for (std::size_t i = 0; i < p->coords.size(); i += 3) {
+            max_x = std::max(max_x, p->coords[i]);
+            max_y = std::max(max_y, p->coords[i + 1]);
+        }
+        EXPECT_EQ(max_x, float(columns - 1));
+        EXPECT_EQ(max_y, float(rows - 1));
+    }
+}
+
+TEST(nurbs, a_trim_of_many_long_edges_costs_bounded_work) {
+    // A zigzag loop of 40,000 edges, each spanning nearly the whole v range, at the largest
+    // grid: stored once, every row looks at them all, and past the cap the trim is given up
+    // (untrimmed, with the caller told) instead of running on.
+    std::vector<float> zig;
+    const int n = 40000;
+    for (int i = 0; i <= n; ++i) zig.insert(zig.end(), {float(i) / n, i % 2 ? 0.99f : 0.01f, 1});
+    zig.insert(zig.end(), {0, 0.01f, 1});
+    std::vector<float> k = {0};
+    for (int i = 0; i <= n + 1; ++i) k.push_back(float(i));
+    k.push_back(float(n + 1));
+    const std::vector<std::vector<g::NurbCurve>> loops = {{{2, zig, k}}};
+    bool trimmed = true;
+    const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, loops,
+                                            {M::constant, 1024, 1024}, trimmed);
+    ASSERT_TRUE(s);
+    EXPECT_FALSE(trimmed);
+    // The whole patch untrimmed (256 x 256 cells at the cap), not the rows after giving up.
+    EXPECT_EQ(faces(*s).size(), 2u * 256 * 256);
+    EXPECT_GT(s->work, std::uint64_t{1} << 24);  // the trim's work, reported for the budget
+    // A few hundred such edges are trimmed as asked.
+    std::vector<float> few;
+    for (int i = 0; i <= 200; ++i)
+        few.insert(few.end(), {float(i) / 200, i % 2 ? 0.99f : 0.01f, 1});
+    few.insert(few.end(), {0, 0.01f, 1});
+    std::vector<float> fk = {0};
+    for (int i = 0; i <= 201; ++i) fk.push_back(float(i));
+    fk.push_back(201);
+    const std::vector<std::vector<g::NurbCurve>> few_loops = {{{2, few, fk}}};
+    const auto t = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, few_loops,
+                                            {M::constant, 256, 256}, trimmed);
+    ASSERT_TRUE(t);
+    EXPECT_TRUE(trimmed);
+    EXPECT_LT(faces(*t).size(), 2u * 256 * 256 * 6 / 10);  // about half the cells inside
+    EXPECT_GT(faces(*t).size(), 2u * 256 * 256 * 4 / 10);
 }
 
 TEST(nurbs, trim_loops_keep_the_even_odd_inside) {

@@ -229,6 +229,31 @@ TEST(quadric, segment_counts_follow_subdivision_and_stay_bounded) {
     }
 }
 
+TEST(quadric, detail_thins_every_grid_in_proportion_and_counting_builds_nothing) {
+    g::Quadric q;
+    using M = g::Subdivision::Method;
+    g::Subdivision s{M::constant, 40, 20};
+    const g::Surface full = g::tessellate_ellipsoid(q, g::caps_none, s);
+    EXPECT_EQ(full.asked_points, 41u * 21u);
+    EXPECT_EQ(full.asked_triangles, 2u * 40u * 20u);
+    s.detail = 0.25;  // half the segments each way
+    const g::Surface quarter = g::tessellate_ellipsoid(q, g::caps_none, s);
+    EXPECT_EQ(quarter.asked_points, full.asked_points);  // asked for the same
+    EXPECT_EQ(quarter.coords.size() / 3, 21u * 11u);
+    EXPECT_LE(faces(quarter).size(), faces(full).size() / 4);
+    s.detail = 1e-9;  // never below the fewest segments a closed surface needs
+    EXPECT_EQ(g::tessellate_ellipsoid(q, g::caps_none, s).coords.size() / 3, 4u * 3u);
+    s.detail = 1;
+    s.count_only = true;
+    for (const g::Surface &c :
+         {g::tessellate_ellipsoid(q, g::caps_none, s), g::tessellate_torus(q, g::caps_interior, s),
+          g::tessellate_cylinder(q, g::caps_top, s), g::tessellate_cone(q, g::caps_bottom, s),
+          g::tessellate_disk(q, s)}) {
+        EXPECT_TRUE(c.coords.empty() && c.coord_index.empty());
+        EXPECT_GT(c.asked_triangles, 0u);
+    }
+}
+
 TEST(quadric, degenerate_axes_give_finite_output) {
     g::Quadric zero;
     zero.orientation = zero.major = zero.minor = {0, 0, 0};

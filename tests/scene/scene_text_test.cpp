@@ -311,7 +311,15 @@ TEST(scene_builder, exponential_references_stop_at_the_expansion_bound) {
     Built b;
     build(b, text.str());
     EXPECT_FALSE(b.result.ok);
-    EXPECT_NE(b.result.message.find("The scene grows beyond 50 times the input"), std::string::npos);
+    // Stopped where the world grew past its limit, not after the 2^40 drawings, and within the
+    // work budget.
+    EXPECT_NE(b.result.message.find("The scene would write more than"), std::string::npos)
+        << b.result.message;
+    EXPECT_LE(b.result.work, b.result.work_budget);
+    const std::uint64_t input = 8 * (b.tree.value_count() + b.tree.node_count());
+    const std::uint64_t limit = scene_output_limit(input, default_max_output(input));
+    EXPECT_GT(b.result.output_other, limit);
+    EXPECT_LT(b.result.output_other, limit + 4000);  // by one shape and its nodes at most
 }
 
 TEST(scene_builder, groups_kinds_and_states) {
