@@ -139,6 +139,24 @@ TEST(nurbs, normals_where_the_surface_derivative_vanishes_on_every_edge_row_and_
     }
 }
 
+TEST(nurbs, world_space_subdivision_cuts_a_patch_into_edges_of_the_given_length) {
+    // Flat bilinear patches of 4 x 1 and 1 x 3 with edges of 0.5: 8 x 2 and 2 x 6 cells.
+    struct Case {
+        float width, height;
+        std::size_t columns, rows;  // grid points
+    };
+    for (const Case c : {Case{4, 1, 9, 3}, Case{1, 3, 3, 7}}) {
+        const std::vector<float> pts = {0, 0,        0, 1, c.width, 0,        0, 1,
+                                        0, c.height, 0, 1, c.width, c.height, 0, 1};
+        bool trimmed = false;
+        const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, pts, kLinear, kLinear}, {},
+                                                {M::world_space, 0.5f, 0}, trimmed);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->coords.size(), 3 * c.columns * c.rows) << c.width << " x " << c.height;
+        EXPECT_EQ(faces(*s).size(), 2 * (c.columns - 1) * (c.rows - 1));
+    }
+}
+
 TEST(nurbs, trim_loops_keep_the_even_odd_inside) {
     // 8 x 8 cells of 1/8 over the unit square: a loop round [0.25, 0.75]² keeps its 4 x 4 cells;
     // adding a loop round the whole square keeps the other 48 cells instead.
