@@ -152,6 +152,15 @@ TEST(measured_conversion, box_and_cylinders_with_explicit_axes) {
     expectBox(m, {0, 0, -2}, {7, 3, 12}, 0.04);
 }
 
+TEST(measured_conversion, subdivision_styles_set_the_cylinder_segments) {
+    const Measure m = convert("subdivided_cylinders.3dmf");
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 96 * std::sin(kPi / 8), 1e-4);
+    EXPECT_LE(areaOf(m, {0, 0, 1}), 12 * kPi);
+    // Edges of at most 0.1 on a radius of 2 subtend at most 2 asin(0.025); such a polygon
+    // keeps 0.025 / asin(0.025) of the circle's length. Less 1e-4 for float rounding.
+    EXPECT_GE(areaOf(m, {0, 0, 1}), 12 * kPi * 0.025 / std::asin(0.025) - 1e-4);
+}
+
 TEST(measured_conversion, trimesh_polygon_polyline_and_point) {
     const Measure m = convert("mesh_lines_points.3dmf");
     EXPECT_EQ(m.shapes, 4u);
