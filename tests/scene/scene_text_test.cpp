@@ -470,6 +470,28 @@ TEST(scene_builder, every_child_of_an_attribute_set_the_builder_does_not_know_is
     }
 }
 
+TEST(scene_builder, the_outline_puts_each_member_one_level_below_its_group) {
+    Built b;
+    build(b, R"(
+        Point ( 0 0 0 )
+        BeginGroup ( DisplayGroup ( ) )
+          Point ( 1 0 0 )
+          BeginGroup ( DisplayGroup ( ) )
+            Triangle ( 0 0 0  1 0 0  0 1 0 )
+          EndGroup ( )
+          Point ( 2 0 0 )
+        EndGroup ( )
+        Point ( 3 0 0 )
+    )");
+    ASSERT_TRUE(b.result.ok) << b.result.message;
+    std::vector<std::pair<std::uint32_t, std::string>> got;
+    for (const OutlineItem &i : b.scene.outline) got.emplace_back(i.depth, i.type);
+    const std::vector<std::pair<std::uint32_t, std::string>> want{
+        {0, "Point"},    {0, "DisplayGroup"}, {1, "Point"}, {1, "DisplayGroup"},
+        {2, "Triangle"}, {1, "Point"},        {0, "Point"}};
+    EXPECT_EQ(got, want);
+}
+
 TEST(scene_builder, names_come_from_name_elements_and_labels) {
     Built b;
     build(b, R"(
