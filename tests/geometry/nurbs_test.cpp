@@ -183,6 +183,51 @@ TEST(nurbs, a_trim_of_many_long_edges_costs_bounded_work) {
     EXPECT_GT(faces(*t).size(), 2u * 256 * 256 * 4 / 10);
 }
 
+TEST(nurbs, normals_where_the_surface_derivative_vanishes_on_every_edge_row_and_column) {
+    // A flat quadratic patch in the plane spanned by U = (2 0 2) and V = (0 3 0), its first
+    // and last control rows and columns doubled: the derivative across each edge is zero
+    // there, so the edge normals must come from the neighbouring grid points. Every normal is
+    // the plane's, (U x V) / |U x V| = (-1 0 1) / sqrt 2, on the side the triangles face.
+    const float at[4] = {0, 0, 1, 1};
+    std::vector<float> pts;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) pts.insert(pts.end(), {2 * at[c], 3 * at[r], 2 * at[c], 1});
+    const std::vector<float> knots = {0, 0, 0, 0.5f, 1, 1, 1};
+    const V want = (1 / std::sqrt(2.0)) * V{-1, 0, 1};
+    for (const g::Subdivision s :
+         {g::Subdivision{M::constant, 4, 4}, g::Subdivision{M::constant, 5, 3}}) {
+        bool trimmed = false;
+        const auto patch =
+            g::tessellate_nurb_patch({3, 3, 4, 4, pts, knots, knots}, {}, s, trimmed);
+        ASSERT_TRUE(patch);
+        for (const Face &f : faces(*patch)) EXPECT_GT(dot(face_normal(*patch, f), want), 0);
+        const std::size_t columns = 2 * static_cast<std::size_t>(s.u) + 1;
+        for (std::size_t i = 0; i < patch->coords.size() / 3; ++i) {
+            const V n = normal(*patch, static_cast<std::int32_t>(i));
+            EXPECT_NEAR(norm(n - want), 0, 1e-5)
+                << "row " << i / columns << " column " << i % columns;
+        }
+    }
+}
+
+TEST(nurbs, world_space_subdivision_cuts_a_patch_into_edges_of_the_given_length) {
+    // Flat bilinear patches of 4 x 1 and 1 x 3 with edges of 0.5: 8 x 2 and 2 x 6 cells.
+    struct Case {
+        float width, height;
+        std::size_t columns, rows;  // grid points
+    };
+    for (const Case c : {Case{4, 1, 9, 3}, Case{1, 3, 3, 7}}) {
+        const std::vector<float> pts = {0, 0,        0, 1, c.width, 0,        0, 1,
+                                        0, c.height, 0, 1, c.width, c.height, 0, 1};
+        bool trimmed = false;
+        const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, pts, kLinear, kLinear}, {},
+                                                {M::world_space, 0.5f, 0}, trimmed);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->coords.size(), 3 * c.columns * c.rows) << c.width << " x " << c.height;
+        EXPECT_EQ(faces(*s).size(), 2 * (c.columns - 1) * (c.rows - 1));
+    }
+}
+
 TEST(nurbs, trim_loops_keep_the_even_odd_inside) {
     // 8 x 8 cells of 1/8 over the unit square: a loop round [0.25, 0.75]² keeps its 4 x 4 cells;
     // adding a loop round the whole square keeps the other 48 cells instead.

@@ -1,4 +1,5 @@
-// Every text file of the corpus builds; a few are checked against what was counted by hand.
+// A few corpus files checked against what was counted by hand (that every file builds and draws
+// what it says is full_corpus_test's).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,24 +27,6 @@ bool build_file(const fs::path &path, Built &b) {
     if (!parsed.ok) return false;
     b.result = build_scene(b.tree, b.scene, b.diagnostics);
     return true;
-}
-
-TEST(scene_builder_corpus, every_text_file_builds) {
-    if (!fs::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
-    std::size_t files = 0;
-    for (const auto &entry : fs::directory_iterator(kCorpus)) {
-        if (entry.path().extension() != ".3dmf") continue;
-        Built b;
-        if (!build_file(entry.path(), b)) continue;  // the reader's failure, not the builder's
-        ++files;
-        EXPECT_TRUE(b.result.ok) << entry.path().filename() << ": " << b.result.message;
-        for (const Shape &shape : b.scene.shapes) {
-            const auto coords = std::visit([](const auto &g) { return g.coords; }, shape.geometry);
-            EXPECT_FALSE(coords.empty()) << entry.path().filename();
-            for (const float f : coords) ASSERT_TRUE(std::isfinite(f)) << entry.path().filename();
-        }
-    }
-    EXPECT_GE(files, 40u);
 }
 
 struct Expected {

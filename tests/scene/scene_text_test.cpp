@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <sstream>
 #include <variant>
 
@@ -438,6 +439,64 @@ TEST(scene_builder, malformed_objects_are_skipped_at_their_line) {
     std::vector<std::uint64_t> lines;
     for (const auto &e : b.diagnostics.entries()) lines.push_back(e.position);
     EXPECT_EQ(lines, (std::vector<std::uint64_t>{1, 2, 3, 4}));
+}
+
+TEST(scene_builder, every_child_of_an_attribute_set_the_builder_does_not_know_is_reported_once) {
+    // Unknown types and known objects that are no attributes, in a geometry's own set, in a
+    // group's set and in a set reached through a reference; the attributes beside them hold.
+    Built b;
+    build(b, R"(
+        Container ( Triangle ( 0 0 0  1 0 0  0 1 0 )
+                    Container ( AttributeSet ( ) Sparkle ( 3 ) DiffuseColor ( 1 0 0 )
+                                BackfacingStyle ( Both ) ) )
+        BeginGroup ( DisplayGroup ( ) )
+          Container ( AttributeSet ( ) Glow ( ) DiffuseColor ( 0 1 0 ) )
+          Triangle ( 0 0 1  1 0 1  0 1 1 )
+        EndGroup ( )
+        shared: Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) Translate ( 1 0 0 ) )
+        Container ( Triangle ( 0 0 2  1 0 2  0 1 2 ) Reference ( 1 ) )
+        TableOfContents ( toc2> 2 -1 0 12 1  1 shared> )
+    )");
+    ASSERT_TRUE(b.result.ok) << b.result.message;
+    std::map<std::string, std::size_t, std::less<>> skipped = b.diagnostics.skipped_counts();
+    // The shared set is read where it stands and again for the reference, and reports its
+    // Translate at each reading (a fault of its own, still open): here only that it is told.
+    EXPECT_GE(skipped["Translate"], 1u);
+    skipped.erase("Translate");
+    const std::map<std::string, std::size_t, std::less<>> want{
+        {"BackfacingStyle", 1}, {"Glow", 1}, {"Sparkle", 1}};
+    EXPECT_EQ(skipped, want);
+    ASSERT_EQ(b.scene.shapes.size(), 3u);
+    const Color red{1, 0, 0}, green{0, 1, 0}, blue{0, 0, 1};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Color want_color = i == 0 ? red : i == 1 ? green : blue;
+        const Color got = b.scene.shapes[i].appearance.material.diffuse;
+        EXPECT_EQ(got.r, want_color.r) << i;
+        EXPECT_EQ(got.g, want_color.g) << i;
+        EXPECT_EQ(got.b, want_color.b) << i;
+    }
+}
+
+TEST(scene_builder, the_outline_puts_each_member_one_level_below_its_group) {
+    Built b;
+    build(b, R"(
+        Point ( 0 0 0 )
+        BeginGroup ( DisplayGroup ( ) )
+          Point ( 1 0 0 )
+          BeginGroup ( DisplayGroup ( ) )
+            Triangle ( 0 0 0  1 0 0  0 1 0 )
+          EndGroup ( )
+          Point ( 2 0 0 )
+        EndGroup ( )
+        Point ( 3 0 0 )
+    )");
+    ASSERT_TRUE(b.result.ok) << b.result.message;
+    std::vector<std::pair<std::uint32_t, std::string>> got;
+    for (const OutlineItem &i : b.scene.outline) got.emplace_back(i.depth, i.type);
+    const std::vector<std::pair<std::uint32_t, std::string>> want{
+        {0, "Point"},    {0, "DisplayGroup"}, {1, "Point"}, {1, "DisplayGroup"},
+        {2, "Triangle"}, {1, "Point"},        {0, "Point"}};
+    EXPECT_EQ(got, want);
 }
 
 TEST(scene_builder, names_come_from_name_elements_and_labels) {

@@ -200,7 +200,7 @@ Scene indexedBindings() {
     a.material.shininess = 0.5f;
     a.material.transparency = 0.125f;
     a.material.ambient_intensity = 0.75f;
-    a.texture_transform = TextureTransform{{0.5f, 0.5f}, 1, {2, 3}, {0.25f, 0}};
+    a.texture_transform = TextureTransform{{0.5f, 0.5f}, 1, {2, 3}, {0, 1}};
     a.texture = 0;
     s.textures.push_back(Texture{1, 1, 4, {0xFF, 0x80, 0x00, 0x40}});
     s.shapes.push_back(Shape{a, f});
@@ -225,7 +225,7 @@ constexpr const char *kIndexedBindingLines[] = {
     "      center 0.5 0.5\n"
     "      rotation 1\n"
     "      scale 2 3\n"
-    "      translation 0.25 0\n"
+    "      translation 0 1\n"
     "    }\n",
     "    coordIndex [\n"
     "      0, 1, 2, 3, -1,\n"

@@ -1,0 +1,209 @@
+// The measure on worlds written by hand, then full mode on hand-made 3DMF files, each held to
+// figures worked out on paper from the file (given in the file's comments and below).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "full/full_conversion.h"
+#include "vrml97/scene_writer.h"
+#include "vrml_measure.h"
+
+namespace tarvex::measure {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+void expectBox(const Measure &m, Vec3 min, Vec3 max, double tolerance) {
+    ASSERT_FALSE(m.box.empty);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(m.box.min[k], min[k], tolerance) << "min " << k;
+        EXPECT_NEAR(m.box.max[k], max[k], tolerance) << "max " << k;
+    }
+}
+
+double areaOf(const Measure &m, Rgb color) {
+    const auto it = m.area_by_color.find(color);
+    return it == m.area_by_color.end() ? 0 : it->second;
+}
+
+// ---- the measure itself
+
+constexpr std::string_view kTriangle =
+    "geometry IndexedFaceSet { coord Coordinate { point [ 0 0 0, 1 0 0, 0 1 0 ] } "
+    "coordIndex [ 0, 1, 2, -1 ] }";
+
+TEST(measure, transform_fields_apply_in_vrml_order) {
+    // p -> T C R S C^-1 p, R a quarter turn about z: (0 0 0) -> (2 -2 0), (1 0 0) -> (2 0 0),
+    // (0 1 0) -> (1 -2 0); the scale doubles the area.
+    const Measure m = measure_vrml(
+        "#VRML V2.0 utf8\nTransform { translation 1 0 0 rotation 0 0 1 1.5707963268 "
+        "scale 2 1 1 center 1 0 0 children [ Shape { " +
+        std::string(kTriangle) + " } ] }\n");
+    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
+    expectBox(m, {1, -2, 0}, {2, 0, 0}, 1e-9);
+    EXPECT_NEAR(m.area, 1, 1e-9);
+    EXPECT_EQ(m.triangles, 1u);
+}
+
+TEST(measure, every_use_draws_again_where_it_stands) {
+    const Measure m = measure_vrml(
+        "#VRML V2.0 utf8\n"
+        "DEF A Transform { translation 0 0 1 children [ DEF S Shape { appearance Appearance { "
+        "material Material { diffuseColor 1 0 0 } } " +
+        std::string(kTriangle) +
+        " } ] }\n"
+        "Transform { translation 5 0 0 children [ USE A USE S ] }\n");
+    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
+    EXPECT_EQ(m.shapes, 3u);
+    expectBox(m, {0, 0, 0}, {6, 1, 1}, 1e-12);
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 1.5, 1e-12);
+    EXPECT_EQ(m.area_by_color.size(), 1u);
+}
+
+TEST(measure, colours_by_face_by_corner_and_by_material) {
+    // A 2x2 square and an arrow of area 1.5 coloured by face; a half-unit triangle whose
+    // corners are red, green and blue; one in the default grey.
+    const Measure m = measure_vrml(R"(#VRML V2.0 utf8
+Shape { geometry IndexedFaceSet {
+  coord Coordinate { point [ 0 0 0, 2 0 0, 2 2 0, 0 2 0, 1 0.5 0 ] }
+  coordIndex [ 0 1 2 3 -1, 0 1 2 4 -1 ]
+  color Color { color [ 1 0 0, 0 1 0 ] } colorPerVertex FALSE } }
+Shape { geometry IndexedFaceSet {
+  coord Coordinate { point [ 0 0 0, 1 0 0, 0 1 0 ] } coordIndex [ 0 1 2 ]
+  color Color { color [ 1 0 0, 0 1 0, 0 0 1 ] } } }
+Shape { appearance Appearance { texture PixelTexture { image 1 1 3 0xFF0000 } } )" +
+                                   std::string(kTriangle) + " }\n");
+    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 4, 1e-12);
+    EXPECT_NEAR(areaOf(m, {0, 1, 0}), 1.5, 1e-12);  // (0 0)(2 0)(2 2), less (0 0)(2 2)(1 .5)
+    EXPECT_NEAR(areaOf(m, {1 / 3.0f, 1 / 3.0f, 1 / 3.0f}), 0.5, 1e-12);
+    EXPECT_NEAR(areaOf(m, {0.8f, 0.8f, 0.8f}), 0.5, 1e-12);
+    EXPECT_EQ(m.faces, 4u);
+    EXPECT_EQ(m.triangles, 6u);
+    EXPECT_EQ(m.concave_faces, 1u);
+}
+
+TEST(measure, lines_points_lights_and_viewpoints) {
+    const Measure m = measure_vrml(R"(#VRML V2.0 utf8
+Viewpoint { position 1 2 3 orientation 0 1 0 0.5 fieldOfView 0.7 description "front" }
+DirectionalLight { intensity 0 ambientIntensity 0.3 }
+DirectionalLight { on FALSE direction 0 0 -1 }
+PointLight { location 0 5 0 }
+Transform { scale 2 2 2 children Shape {
+  geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0, 3 4 0 ] }
+                            coordIndex [ 0 1 2 -1 1 2 ] } } }
+Shape { geometry PointSet { coord Coordinate { point [ -1 0 0, 0 0 9 ] } } }
+)");
+    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
+    EXPECT_NEAR(m.line_length, 2 * (7 + 4), 1e-12);
+    EXPECT_EQ(m.polylines, 2u);
+    EXPECT_EQ(m.points, 2u);
+    expectBox(m, {-1, 0, 0}, {6, 8, 9}, 1e-12);
+    EXPECT_EQ(m.lights.at("DirectionalLight"), 2u);
+    EXPECT_EQ(m.lights.at("PointLight"), 1u);
+    ASSERT_EQ(m.viewpoints.size(), 1u);
+    EXPECT_EQ(m.viewpoints[0].position, (Vec3{1, 2, 3}));
+    EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
+    EXPECT_EQ(m.viewpoints[0].field_of_view, 0.7);
+    EXPECT_EQ(m.viewpoints[0].description, "front");
+}
+
+TEST(measure, broken_worlds_say_so) {
+    EXPECT_FALSE(measure_vrml("Shape { }").errors.empty());  // no header
+    EXPECT_FALSE(measure_vrml("#VRML V2.0 utf8\nGroup { children [ USE X ] }").errors.empty());
+    EXPECT_FALSE(measure_vrml("#VRML V2.0 utf8\nShape { geometry PointSet { coord Coordinate "
+                              "{ point [ 0 0 ] } } }")
+                     .errors.empty());
+    EXPECT_FALSE(measure_vrml("#VRML V2.0 utf8\nShape { geometry IndexedFaceSet { coord "
+                              "Coordinate { point [ 0 0 0 ] } coordIndex [ 0 0 1 ] } }")
+                     .errors.empty());
+    EXPECT_FALSE(measure_vrml("#VRML V2.0 utf8\nGroup { children [ Shape { }").errors.empty());
+}
+
+// ---- full mode on hand-made files
+
+Measure convert(const std::string &name) {
+    full::Conversion conversion;
+    const std::string path = std::string(TARVEX_DATA_DIR) + "/" + name;
+    EXPECT_EQ(conversion.read(path), full::ReadResult::ok) << conversion.error();
+    EXPECT_EQ(conversion.diagnostics().summary(), "") << name;
+    vrml97::WriteProblems problems;
+    const Measure m = measure_vrml(vrml97::write_scene_string(conversion.scene(), &problems));
+    EXPECT_FALSE(problems.any()) << name;
+    EXPECT_TRUE(m.errors.empty()) << name << ": " << m.errors.front();
+    return m;
+}
+
+TEST(measured_conversion, box_and_cylinders_with_explicit_axes) {
+    const Measure m = convert("box_and_cylinder.3dmf");
+    EXPECT_EQ(m.shapes, 3u);
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 6, 1e-5);  // the unit cube
+    // A side of radius 2 and height 3 is 12 pi; each cap 4 pi. Inscribed polygons of n >= 16
+    // sides lose under 1% of the side (1 - sin(pi/n) n/pi) and 2.6% of a cap.
+    const double side = 12 * kPi, caps = 8 * kPi;
+    EXPECT_LE(areaOf(m, {0, 1, 0}), side);
+    EXPECT_GE(areaOf(m, {0, 1, 0}), 0.99 * side);
+    EXPECT_LE(areaOf(m, {0, 0, 1}), side + caps);
+    EXPECT_GE(areaOf(m, {0, 0, 1}), 0.99 * side + 0.974 * caps);
+    EXPECT_EQ(m.area_by_color.size(), 3u);
+    // Cube 0..1; cylinders x 3..7, y 0..3, z -2..2 and 8..12, within 2 (1 - cos(pi/16)).
+    expectBox(m, {0, 0, -2}, {7, 3, 12}, 0.04);
+}
+
+TEST(measured_conversion, subdivision_styles_set_the_cylinder_segments) {
+    const Measure m = convert("subdivided_cylinders.3dmf");
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 96 * std::sin(kPi / 8), 1e-4);
+    EXPECT_LE(areaOf(m, {0, 0, 1}), 12 * kPi);
+    // Edges of at most 0.1 on a radius of 2 subtend at most 2 asin(0.025); such a polygon
+    // keeps 0.025 / asin(0.025) of the circle's length. Less 1e-4 for float rounding.
+    EXPECT_GE(areaOf(m, {0, 0, 1}), 12 * kPi * 0.025 / std::asin(0.025) - 1e-4);
+}
+
+TEST(measured_conversion, trimesh_polygon_polyline_and_point) {
+    const Measure m = convert("mesh_lines_points.3dmf");
+    EXPECT_EQ(m.shapes, 4u);
+    EXPECT_NEAR(areaOf(m, {0, 0, 1}), 6 + 6 + 10, 1e-5);
+    EXPECT_NEAR(areaOf(m, {1, 1, 0}), 3, 1e-5);
+    EXPECT_EQ(m.triangles, 3u + 4u);  // a hexagon in any triangulation makes four
+    EXPECT_NEAR(m.line_length, 7, 1e-5);
+    EXPECT_EQ(m.polylines, 1u);
+    EXPECT_EQ(m.points, 1u);
+    expectBox(m, {-1, 0, -2}, {4, 7, 5}, 1e-5);
+}
+
+TEST(measured_conversion, a_group_drawn_again_by_reference_under_three_transforms) {
+    const Measure m = convert("shared_tile.3dmf");
+    EXPECT_EQ(m.shapes, 4u);
+    EXPECT_NEAR(areaOf(m, {1, 1, 0}), 2 + 2 + 8 + 2, 1e-5);
+    EXPECT_EQ(m.area_by_color.size(), 1u);
+    expectBox(m, {-7, 0, 0}, {12, 14, 0}, 1e-5);
+}
+
+TEST(measured_conversion, the_smallest_grids_and_patch) {
+    const Measure m = convert("grids_and_patch.3dmf");
+    EXPECT_EQ(m.shapes, 3u);
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 6, 1e-5);
+    EXPECT_NEAR(areaOf(m, {0, 1, 0}), 2, 1e-5);
+    EXPECT_NEAR(areaOf(m, {0, 0, 1}), 4, 1e-5);  // bilinear over a flat square: exact
+    expectBox(m, {0, 0, -1}, {3, 2, 5}, 1e-5);
+}
+
+TEST(measured_conversion, lights_and_camera) {
+    const Measure m = convert("lights_and_camera.3dmf");
+    // The ambient light becomes a directional light of intensity 0 beside the real one.
+    ASSERT_EQ(m.lights.size(), 1u);
+    EXPECT_EQ(m.lights.at("DirectionalLight"), 2u);
+    ASSERT_EQ(m.viewpoints.size(), 1u);
+    const Viewpoint &v = m.viewpoints[0];
+    EXPECT_NEAR(v.position[0], 0, 1e-6);
+    EXPECT_NEAR(v.position[1], 0, 1e-6);
+    EXPECT_NEAR(v.position[2], 5, 1e-6);
+    EXPECT_NEAR(v.orientation[3], 0, 1e-6);  // VRML's own view: down -z, y up
+    EXPECT_NEAR(v.field_of_view, 0.8, 1e-6);
+    EXPECT_NEAR(m.area, 0.5, 1e-6);
+}
+
+}  // namespace
+}  // namespace tarvex::measure

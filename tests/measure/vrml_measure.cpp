@@ -1,0 +1,535 @@
+#include "vrml_measure.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+
+namespace tarvex::measure {
+
+void Box::add(const Vec3 &p) {
+    for (int k = 0; k < 3; ++k) {
+        min[k] = empty ? p[k] : std::min(min[k], p[k]);
+        max[k] = empty ? p[k] : std::max(max[k], p[k]);
+    }
+    empty = false;
+}
+
+namespace {
+
+Vec3 operator-(const Vec3 &a, const Vec3 &b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+Vec3 cross(const Vec3 &a, const Vec3 &b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+double dot(const Vec3 &a, const Vec3 &b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+double norm(const Vec3 &a) {
+    return std::sqrt(dot(a, a));
+}
+
+// An affine map: three rows of a 4x4 matrix whose last row is 0 0 0 1.
+struct Affine {
+    double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+
+    Vec3 apply(const Vec3 &p) const {
+        Vec3 r;
+        for (int i = 0; i < 3; ++i)
+            r[i] = m[i][0] * p[0] + m[i][1] * p[1] + m[i][2] * p[2] + m[i][3];
+        return r;
+    }
+    Affine operator*(const Affine &b) const {
+        Affine r;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) {
+                r.m[i][j] = (j == 3 ? m[i][3] : 0);
+                for (int k = 0; k < 3; ++k) r.m[i][j] += m[i][k] * b.m[k][j];
+            }
+        return r;
+    }
+    static Affine translation(const Vec3 &t) {
+        Affine r;
+        for (int i = 0; i < 3; ++i) r.m[i][3] = t[i];
+        return r;
+    }
+    static Affine scale(const Vec3 &s) {
+        Affine r;
+        for (int i = 0; i < 3; ++i) r.m[i][i] = s[i];
+        return r;
+    }
+    // Rodrigues' formula; a zero axis is no rotation.
+    static Affine rotation(const std::array<double, 4> &r) {
+        Affine out;
+        const double len = norm({r[0], r[1], r[2]});
+        if (len == 0) return out;
+        const double x = r[0] / len, y = r[1] / len, z = r[2] / len;
+        const double c = std::cos(r[3]), s = std::sin(r[3]), t = 1 - c;
+        const double rows[3][3] = {{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
+                                   {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
+                                   {t * x * z - s * y, t * y * z + s * x, t * z * z + c}};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) out.m[i][j] = rows[i][j];
+        return out;
+    }
+};
+
+struct Geometry {
+    std::string type;
+    std::vector<double> coords, colors;
+    std::vector<long> coord_index, color_index;
+    bool color_per_vertex = true;
+};
+
+// What a node read as a field value hands to the node around it.
+struct NodeValue {
+    std::string type;
+    std::vector<double> numbers;  // Coordinate.point, Color.color
+    std::optional<Rgb> diffuse;   // Material, and Appearance passing its material on
+    std::optional<Geometry> geometry;
+};
+
+class Reader {
+  public:
+    Reader(std::string_view text, Measure &out) : text_(text), out_(out) {}
+
+    void world() {
+        if (text_.substr(0, 15) != "#VRML V2.0 utf8") error("no VRML 97 header");
+        while (!peek().empty()) {
+            if (peek() == "ROUTE" || peek() == "PROTO" || peek() == "EXTERNPROTO") {
+                error("unexpected " + std::string(peek()));
+                return;
+            }
+            node(Affine{});
+            if (failed_) return;
+        }
+    }
+
+  private:
+    // ---- tokens: VRML counts commas as blanks; # comments run to the end of the line
+    void skipBlanks() {
+        while (pos_ < text_.size()) {
+            const char c = text_[pos_];
+            if (c == '#') {
+                while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
+            } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',') {
+                ++pos_;
+            } else {
+                return;
+            }
+        }
+    }
+    std::string_view peek() {
+        const std::size_t saved = pos_;
+        const std::string_view t = next();
+        pos_ = saved;
+        return t;
+    }
+    std::string_view next() {
+        skipBlanks();
+        if (pos_ >= text_.size()) return {};
+        const std::size_t start = pos_;
+        const char c = text_[pos_];
+        if (c == '{' || c == '}' || c == '[' || c == ']') {
+            ++pos_;
+        } else if (c == '"') {
+            for (++pos_; pos_ < text_.size() && text_[pos_] != '"'; ++pos_)
+                if (text_[pos_] == '\\') ++pos_;
+            ++pos_;
+        } else {
+            while (pos_ < text_.size() &&
+                   std::string_view(" \t\r\n,{}[]\"#").find(text_[pos_]) == std::string_view::npos)
+                ++pos_;
+        }
+        return text_.substr(start, pos_ - start);
+    }
+    void expect(std::string_view want) {
+        const std::string_view got = next();
+        if (got != want)
+            error("expected " + std::string(want) + ", found '" + std::string(got) + "'");
+    }
+    void error(std::string what) {
+        if (!failed_) out_.errors.push_back(what + " at byte " + std::to_string(pos_));
+        failed_ = true;
+        pos_ = text_.size();
+    }
+
+    static bool isNumber(std::string_view t) {
+        return !t.empty() && (std::isdigit(static_cast<unsigned char>(t[0])) || t[0] == '-' ||
+                              t[0] == '+' || t[0] == '.');
+    }
+    double number() {
+        const std::string_view t = next();
+        double v = 0;
+        const char *begin = t.data() + (!t.empty() && t[0] == '+' ? 1 : 0);
+        const auto [end, ec] = std::from_chars(begin, t.data() + t.size(), v);
+        if (ec != std::errc{} || end != t.data() + t.size())
+            error("not a number: '" + std::string(t) + "'");
+        return v;
+    }
+    Vec3 vec3() {
+        const double x = number(), y = number();
+        return {x, y, number()};
+    }
+    bool boolean() {
+        const std::string_view t = next();
+        if (t != "TRUE" && t != "FALSE") error("not a boolean: '" + std::string(t) + "'");
+        return t == "TRUE";
+    }
+    std::string string() {
+        const std::string_view t = next();
+        if (t.size() < 2 || t.front() != '"') error("not a string");
+        std::string s;
+        for (std::size_t i = 1; i + 1 < t.size(); ++i) {
+            if (t[i] == '\\') ++i;
+            s += t[i];
+        }
+        return s;
+    }
+    // An MF field of numbers: one value without brackets, or a bracketed list.
+    std::vector<double> numbers() {
+        std::vector<double> v;
+        if (peek() != "[") {
+            v.push_back(number());
+            return v;
+        }
+        next();
+        while (!failed_ && peek() != "]") v.push_back(number());
+        expect("]");
+        return v;
+    }
+    std::vector<long> integers() {
+        std::vector<long> v;
+        for (const double d : numbers()) v.push_back(static_cast<long>(d));
+        return v;
+    }
+
+    // A value this measure has no use for, skipped by its brackets alone. Nothing drawn is
+    // skipped, so no DEF a drawing needs is missed.
+    void skipValue() {
+        std::string_view t = next();
+        if (t == "USE") {
+            next();
+            return;
+        }
+        if (t == "DEF") {
+            next();
+            t = next();
+        }
+        if (t != "[" && (isNumber(t) || t.empty() || t[0] == '"' || t == "TRUE" || t == "FALSE" ||
+                         t == "NULL")) {
+            while (isNumber(peek())) next();
+            return;
+        }
+        if (t != "[") expect("{");
+        for (int depth = 1; depth > 0 && !failed_;) {
+            t = next();
+            if (t.empty()) return error("a value runs to the end");
+            if (t == "[" || t == "{") ++depth;
+            if (t == "]" || t == "}") --depth;
+        }
+    }
+
+    // ---- nodes
+    NodeValue node(const Affine &m) {
+        std::string_view t = next();
+        if (t == "USE") {
+            const std::string name(next());
+            const auto it = defs_.find(name);
+            if (it == defs_.end()) {
+                error("USE of " + name + " before its DEF");
+                return {};
+            }
+            const std::size_t resume = pos_;
+            pos_ = it->second;
+            NodeValue v = node(m);
+            pos_ = resume;
+            return v;
+        }
+        if (t == "DEF") {
+            const std::string name(next());
+            defs_[name] = pos_;
+            t = next();
+        }
+        if (t == "NULL") return {};
+        NodeValue v;
+        v.type = std::string(t);
+        expect("{");
+        if (v.type == "Transform") {
+            transform(m);
+        } else if (v.type == "Group") {
+            fields([&](std::string_view f) {
+                if (f != "children") return false;
+                children(m);
+                return true;
+            });
+        } else if (v.type == "Shape") {
+            shape(m);
+        } else if (v.type == "DirectionalLight" || v.type == "PointLight" ||
+                   v.type == "SpotLight") {
+            ++out_.lights[v.type];
+            fields([](std::string_view) { return false; });
+        } else if (v.type == "Viewpoint") {
+            viewpoint();
+        } else {
+            fields([&](std::string_view f) { return leafField(v, f, m); });
+        }
+        return v;
+    }
+
+    template <class Known>
+    void fields(Known known) {
+        for (;;) {
+            const std::string_view f = next();
+            if (f == "}" || failed_) return;
+            if (f.empty()) return error("a node runs to the end");
+            if (!known(f)) skipValue();
+        }
+    }
+
+    bool leafField(NodeValue &v, std::string_view f, const Affine &m) {
+        if (v.type == "Material" && f == "diffuseColor") {
+            const Vec3 c = vec3();
+            v.diffuse = Rgb{float(c[0]), float(c[1]), float(c[2])};
+        } else if (v.type == "Appearance" && f == "material") {
+            v.diffuse = node(m).diffuse;
+        } else if ((v.type == "Coordinate" && f == "point") ||
+                   (v.type == "Color" && f == "color")) {
+            v.numbers = numbers();
+        } else if (v.type == "IndexedFaceSet" || v.type == "IndexedLineSet" ||
+                   v.type == "PointSet") {
+            if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, true};
+            Geometry &g = *v.geometry;
+            if (f == "coord")
+                g.coords = node(m).numbers;
+            else if (f == "color")
+                g.colors = node(m).numbers;
+            else if (f == "coordIndex")
+                g.coord_index = integers();
+            else if (f == "colorIndex")
+                g.color_index = integers();
+            else if (f == "colorPerVertex")
+                g.color_per_vertex = boolean();
+            else
+                return false;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    void children(const Affine &m) {
+        if (peek() != "[") {
+            node(m);
+            return;
+        }
+        next();
+        while (!failed_ && peek() != "]") {
+            if (peek().empty()) return error("children run to the end");
+            node(m);
+        }
+        next();
+    }
+
+    // The fields may come in any order, so the children are read once the matrix is known.
+    void transform(const Affine &m) {
+        Vec3 translation{0, 0, 0}, scale{1, 1, 1}, center{0, 0, 0};
+        std::array<double, 4> rotation{0, 0, 1, 0}, scaleOrientation{0, 0, 1, 0};
+        std::optional<std::size_t> childrenAt;
+        fields([&](std::string_view f) {
+            if (f == "translation") {
+                translation = vec3();
+            } else if (f == "scale") {
+                scale = vec3();
+            } else if (f == "center") {
+                center = vec3();
+            } else if (f == "rotation" || f == "scaleOrientation") {
+                const Vec3 axis = vec3();
+                (f == "rotation" ? rotation : scaleOrientation) = {axis[0], axis[1], axis[2],
+                                                                   number()};
+            } else if (f == "children") {
+                childrenAt = pos_;
+                skipValue();
+            } else {
+                return false;
+            }
+            return true;
+        });
+        if (!childrenAt || failed_) return;
+        std::array<double, 4> inverseSo = scaleOrientation;
+        inverseSo[3] = -inverseSo[3];
+        const Affine local = Affine::translation(translation) * Affine::translation(center) *
+                             Affine::rotation(rotation) * Affine::rotation(scaleOrientation) *
+                             Affine::scale(scale) * Affine::rotation(inverseSo) *
+                             Affine::translation({-center[0], -center[1], -center[2]});
+        const std::size_t resume = pos_;
+        pos_ = *childrenAt;
+        children(m * local);
+        pos_ = resume;
+    }
+
+    void viewpoint() {
+        Viewpoint vp;
+        fields([&](std::string_view f) {
+            if (f == "position") {
+                vp.position = vec3();
+            } else if (f == "orientation") {
+                const Vec3 axis = vec3();
+                vp.orientation = {axis[0], axis[1], axis[2], number()};
+            } else if (f == "fieldOfView") {
+                vp.field_of_view = number();
+            } else if (f == "description") {
+                vp.description = string();
+            } else {
+                return false;
+            }
+            return true;
+        });
+        out_.viewpoints.push_back(vp);
+    }
+
+    void shape(const Affine &m) {
+        Rgb diffuse{0.8f, 0.8f, 0.8f};
+        std::optional<Geometry> geometry;
+        fields([&](std::string_view f) {
+            if (f == "appearance") {
+                if (const std::optional<Rgb> d = node(m).diffuse) diffuse = *d;
+            } else if (f == "geometry") {
+                geometry = node(m).geometry;
+            } else {
+                return false;
+            }
+            return true;
+        });
+        ++out_.shapes;
+        if (geometry && !failed_) measure(*geometry, diffuse, m);
+    }
+
+    // ---- what the shape shows
+    std::optional<Vec3> point(const std::vector<double> &coords, long i, const Affine &m) {
+        if (i < 0 || static_cast<std::size_t>(3 * i + 2) >= coords.size()) {
+            error("index " + std::to_string(i) + " beyond the points");
+            return std::nullopt;
+        }
+        const std::size_t k = static_cast<std::size_t>(3 * i);
+        return m.apply({coords[k], coords[k + 1], coords[k + 2]});
+    }
+    Rgb color(const std::vector<double> &colors, long i) {
+        if (i < 0 || static_cast<std::size_t>(3 * i + 2) >= colors.size()) {
+            error("colour " + std::to_string(i) + " beyond the colours");
+            return {};
+        }
+        const std::size_t k = static_cast<std::size_t>(3 * i);
+        return {float(colors[k]), float(colors[k + 1]), float(colors[k + 2])};
+    }
+
+    void measure(const Geometry &g, const Rgb &diffuse, const Affine &m) {
+        if (g.coords.size() % 3 != 0 || g.colors.size() % 3 != 0)
+            return error(g.type + " with numbers not in threes");
+        if (g.type == "PointSet") {
+            for (std::size_t i = 0; i < g.coords.size() / 3; ++i)
+                out_.box.add(*point(g.coords, static_cast<long>(i), m));
+            out_.points += g.coords.size() / 3;
+            return;
+        }
+        std::size_t face = 0, corner = 0;  // corner: position in coordIndex
+        std::vector<long> indices;
+        for (std::size_t k = 0; k <= g.coord_index.size() && !failed_; ++k) {
+            if (k < g.coord_index.size() && g.coord_index[k] != -1) {
+                indices.push_back(g.coord_index[k]);
+                continue;
+            }
+            if (!indices.empty()) {
+                if (g.type == "IndexedLineSet")
+                    polyline(indices, g, m);
+                else
+                    polygon(indices, g, diffuse, m, face, corner);
+                ++face;
+            }
+            corner = k + 1;
+            indices.clear();
+        }
+    }
+
+    void polyline(const std::vector<long> &indices, const Geometry &g, const Affine &m) {
+        ++out_.polylines;
+        std::optional<Vec3> last;
+        for (const long i : indices) {
+            const std::optional<Vec3> p = point(g.coords, i, m);
+            if (!p) return;
+            out_.box.add(*p);
+            if (last) out_.line_length += norm(*p - *last);
+            last = p;
+        }
+    }
+
+    // The area of a flat polygon is half the length of its vector area, whatever its shape;
+    // a corner turning against that vector makes it concave.
+    void polygon(const std::vector<long> &indices, const Geometry &g, const Rgb &diffuse,
+                 const Affine &m, std::size_t face, std::size_t corner) {
+        const std::size_t n = indices.size();
+        if (n < 3) return;
+        std::vector<Vec3> p;
+        for (const long i : indices) {
+            const std::optional<Vec3> q = point(g.coords, i, m);
+            if (!q) return;
+            p.push_back(*q);
+            out_.box.add(*q);
+        }
+        Vec3 vectorArea{0, 0, 0};
+        for (std::size_t i = 0; i < n; ++i) {
+            const Vec3 c = cross(p[i], p[(i + 1) % n]);
+            for (int k = 0; k < 3; ++k) vectorArea[k] += c[k] / 2;
+        }
+        bool concave = false;
+        for (std::size_t i = 0; i < n && n > 3; ++i) {
+            const Vec3 turn = cross(p[i] - p[(i + n - 1) % n], p[(i + 1) % n] - p[i]);
+            concave |= dot(turn, vectorArea) < -1e-12 * dot(vectorArea, vectorArea);
+        }
+        const double area = norm(vectorArea);
+        ++out_.faces;
+        out_.triangles += n - 2;
+        out_.concave_faces += concave;
+        out_.area += area;
+
+        Rgb shown = diffuse;
+        if (!g.colors.empty()) {
+            if (!g.color_per_vertex) {
+                shown = color(g.colors, g.color_index.empty() ? static_cast<long>(face)
+                                                              : at(g.color_index, face));
+            } else {
+                Vec3 sum{0, 0, 0};
+                for (std::size_t i = 0; i < n; ++i) {
+                    const Rgb c =
+                        color(g.colors,
+                              g.color_index.empty() ? indices[i] : at(g.color_index, corner + i));
+                    for (int k = 0; k < 3; ++k) sum[k] += c[k];
+                }
+                shown = {float(sum[0] / n), float(sum[1] / n), float(sum[2] / n)};
+            }
+        }
+        out_.area_by_color[shown] += area;
+    }
+    long at(const std::vector<long> &v, std::size_t i) {
+        if (i < v.size()) return v[i];
+        error("an index list shorter than its faces");
+        return 0;
+    }
+
+    std::string_view text_;
+    Measure &out_;
+    std::size_t pos_ = 0;
+    bool failed_ = false;
+    std::unordered_map<std::string, std::size_t> defs_;  // name -> where its node's type begins
+};
+
+}  // namespace
+
+Measure measure_vrml(std::string_view world) {
+    Measure m;
+    Reader(world, m).world();
+    return m;
+}
+
+}  // namespace tarvex::measure

@@ -1,0 +1,56 @@
+// What a viewer would see in a VRML 97 world the full-mode writer made: where the geometry
+// stands, how much surface, line and how many points there are, in which colours, and the
+// lights and viewpoints. Read straight from the text with its own small parser and matrix
+// arithmetic, so that it checks the converter without sharing any of its geometry code.
+//
+// Only what the writer emits is understood: Group, Transform, Shape, Appearance, Material,
+// IndexedFaceSet, IndexedLineSet, PointSet, Coordinate, Color, the three light nodes and
+// Viewpoint, with DEF and USE anywhere. Other nodes are read past; their contents do not count.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::measure {
+
+using Vec3 = std::array<double, 3>;
+using Rgb = std::array<float, 3>;
+
+struct Box {
+    Vec3 min{0, 0, 0}, max{0, 0, 0};
+    bool empty = true;
+    void add(const Vec3 &p);
+};
+
+struct Viewpoint {
+    Vec3 position{0, 0, 10};
+    std::array<double, 4> orientation{0, 0, 1, 0};
+    double field_of_view = 0.785398;
+    std::string description;
+};
+
+struct Measure {
+    std::size_t shapes = 0;         // Shape nodes drawn, once per DEF and once per USE
+    std::size_t faces = 0;          // faces of three or more corners
+    std::size_t triangles = 0;      // a face of n corners makes n - 2
+    std::size_t concave_faces = 0;  // faces a plain fan would get wrong
+    std::size_t polylines = 0;
+    std::size_t points = 0;  // PointSet points
+    double area = 0;         // surface area in world units
+    double line_length = 0;
+    Box box;  // world box of every corner, line vertex and point drawn
+    // Area by the colour that shows: per-face colours, the mean of a face's corner colours, or
+    // else the material's diffuse colour (VRML's 0.8 grey when there is none).
+    std::map<Rgb, double> area_by_color;
+    std::map<std::string, std::size_t, std::less<>> lights;  // by node name; off ones too
+    std::vector<Viewpoint> viewpoints;
+    std::vector<std::string> errors;  // what could not be read; empty for a sound world
+};
+
+Measure measure_vrml(std::string_view world);
+
+}  // namespace tarvex::measure
