@@ -118,6 +118,13 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
 // of many thousand edges) gets one triangle fan per contour, no new points, and false. `work`,
 // when given, is the most work units the call may spend (it never spends more than its own
 // cap), and is set to what it spent: a caller triangulating many polygons charges one budget.
+// Whether one closed contour of indices into `points` is a simple polygon: no two edges meet
+// but neighbours at their shared corner, so any VRML reader fills it the same way. Contours of
+// more than kMaxSimpleContour corners are not examined (false), nor are those without area or
+// with indices out of range; a triangle always is simple.
+inline constexpr std::size_t kMaxSimpleContour = 64;
+bool contour_is_simple(std::span<const float> points, std::span<const std::uint32_t> contour);
+
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,
                           std::vector<std::uint32_t> &triangles, std::uint64_t *work = nullptr);

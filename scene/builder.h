@@ -119,7 +119,13 @@ class Builder {
     bool is_state_type(format::ObjectType type) const;
     bool charge(std::uint64_t work, std::uint32_t node);  // expansion budget
     // triangulate_contours() on what is left of the file's budget, charging what it spent.
-    bool triangulate(std::uint32_t node, std::vector<float> &points,
+    // `fan`: too large or tangled for the even-odd fill, a fan per contour was made instead.
+    enum class Triangulated { even_odd, fan, none };
+    // Adds one face of `contours` (the first the outline, the rest holes) to `poly`, as it is or
+    // as triangles; warns, naming `what`, when it spans no area (false) or could only be fanned.
+    bool add_face(std::uint32_t node, std::string_view what, Polygons &poly,
+                  std::span<const std::vector<std::uint32_t>> contours, std::uint32_t source);
+    Triangulated triangulate(std::uint32_t node, std::vector<float> &points,
                      std::span<const std::vector<std::uint32_t>> contours,
                      std::vector<std::uint32_t> &triangles);
 

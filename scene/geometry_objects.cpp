@@ -178,6 +178,34 @@ void Builder::draw_polyline(std::uint32_t node) {
     size_text_ = count_text(*n, "point", "points");
 }
 
+bool Builder::add_face(std::uint32_t node, std::string_view what, Polygons &poly,
+                       std::span<const std::vector<std::uint32_t>> contours, std::uint32_t source) {
+    // A simple contour goes as it is; anything a VRML reader could fill otherwise than the
+    // even-odd rule (a hole, a crossing, a corner given twice) goes as triangles.
+    if (contours.size() == 1 && geometry::contour_is_simple(poly.coords, contours[0])) {
+        for (const std::uint32_t v : contours[0]) poly.faces.push_back(std::int32_t(v));
+        poly.faces.push_back(-1);
+        poly.face_source.push_back(source);
+        return true;
+    }
+    std::vector<std::uint32_t> triangles;
+    const Triangulated fill = triangulate(node, poly.coords, contours, triangles);
+    if (fill == Triangulated::none) {
+        warn(node, std::string(what) + " spans no area: skipped");
+        return false;
+    }
+    if (fill == Triangulated::fan)
+        warn(node, std::string(what) +
+                       " is too large or tangled to fill by the even-odd rule: drawn as a fan");
+    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+        poly.faces.insert(poly.faces.end(),
+                          {std::int32_t(triangles[t]), std::int32_t(triangles[t + 1]),
+                           std::int32_t(triangles[t + 2]), -1});
+        poly.face_source.push_back(source);
+    }
+    return true;
+}
+
 void Builder::draw_triangle(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::span<const float> p = read_points(in, 3);
@@ -199,8 +227,9 @@ void Builder::draw_polygon(std::uint32_t node) {
         return warn(node, "Polygon needs a vertex count of at least 3 and its points: skipped");
     Polygons poly;
     poly.coords = copy(p);
-    for (std::uint32_t v = 0; v < *n; ++v) poly.faces.push_back(std::int32_t(v));
-    poly.faces.push_back(-1);
+    std::vector<std::uint32_t> loop(*n);
+    for (std::uint32_t v = 0; v < *n; ++v) loop[v] = v;
+    if (!add_face(node, "Polygon", poly, {&loop, 1}, 0)) return;
     // Writers do not always keep the convexity promise; a concave face drawn as convex breaks.
     poly.convex = false;
     const Attributes a = merged(state().attributes, own_attributes(node));
@@ -229,19 +258,9 @@ void Builder::draw_general_polygon(std::uint32_t node) {
         points.insert(points.end(), p.begin(), p.end());
         total += *n;
     }
-    std::vector<std::uint32_t> triangles;
-    if (!triangulate(node, points, contours, triangles) || triangles.empty()) {
-        warn(node, "GeneralPolygon spans no area: skipped");
-        return;
-    }
     Polygons poly;
     poly.coords = std::move(points);
-    poly.faces.reserve(triangles.size() / 3 * 4);
-    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3)
-        poly.faces.insert(poly.faces.end(),
-                          {std::int32_t(triangles[t]), std::int32_t(triangles[t + 1]),
-                           std::int32_t(triangles[t + 2]), -1});
-    poly.face_source.assign(triangles.size() / 3, 0);
+    if (!add_face(node, "GeneralPolygon", poly, contours, 0)) return;
     const Attributes a = merged(state().attributes, own_attributes(node));
     const PartSets vertices = read_set_list(node, ObjectType::VertexAttributeSetList, total);
     emit_polygons(node, std::move(poly), a, nullptr, &vertices);
@@ -336,22 +355,8 @@ void Builder::draw_mesh(std::uint32_t node) {
         else
             faces.back().push_back(std::move(loop));
     }
-    for (std::uint32_t f = 0; f < faces.size(); ++f) {
-        if (faces[f].size() == 1) {
-            for (const std::uint32_t v : faces[f][0]) poly.faces.push_back(std::int32_t(v));
-            poly.faces.push_back(-1);
-            poly.face_source.push_back(f);
-            continue;
-        }
-        std::vector<std::uint32_t> triangles;
-        if (!triangulate(node, poly.coords, faces[f], triangles)) continue;
-        for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
-            poly.faces.insert(poly.faces.end(),
-                              {std::int32_t(triangles[t]), std::int32_t(triangles[t + 1]),
-                               std::int32_t(triangles[t + 2]), -1});
-            poly.face_source.push_back(f);
-        }
-    }
+    for (std::uint32_t f = 0; f < faces.size(); ++f)
+        add_face(node, "Mesh face " + std::to_string(f), poly, faces[f], f);
     const Attributes a = merged(state().attributes, own_attributes(node));
     const PartSets face_sets = read_set_list(node, ObjectType::FaceAttributeSetList,
                                              static_cast<std::uint32_t>(faces.size()));

@@ -272,13 +272,15 @@ bool Builder::charge(std::uint64_t work, std::uint32_t node) {
     return false;
 }
 
-bool Builder::triangulate(std::uint32_t node, std::vector<float> &points,
-                          std::span<const std::vector<std::uint32_t>> contours,
-                          std::vector<std::uint32_t> &triangles) {
+Builder::Triangulated Builder::triangulate(std::uint32_t node, std::vector<float> &points,
+                                   std::span<const std::vector<std::uint32_t>> contours,
+                                   std::vector<std::uint32_t> &triangles) {
     std::uint64_t steps = budget_ > work_ ? (budget_ - work_) * kTriangulationStepsPerUnit : 0;
+    const std::size_t before = triangles.size();
     const bool filled = geometry::triangulate_contours(points, contours, triangles, &steps);
     charge((steps + kTriangulationStepsPerUnit - 1) / kTriangulationStepsPerUnit, node);
-    return filled;
+    if (filled) return Triangulated::even_odd;
+    return triangles.size() > before ? Triangulated::fan : Triangulated::none;
 }
 
 geometry::Subdivision Builder::subdivision() const {

@@ -248,6 +248,55 @@ TEST(triangulate, random_tangles_are_covered_exactly_once) {
     }
 }
 
+// Contours a VRML reader fills as the even-odd rule does go as one polygon; any that crosses or
+// touches itself, repeats a corner or folds back does not. In any plane: each case is tried in
+// xy, in yz and tilted.
+TEST(triangulate, simple_contours_are_told_from_the_rest) {
+    const struct {
+        const char *name;
+        std::vector<std::pair<double, double>> corners;
+        bool simple;
+    } cases[] = {
+        {"square", {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, true},
+        {"clockwise L", {{0, 0}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 0}}, true},
+        {"triangle with a corner twice", {{0, 0}, {1, 0}, {1, 0}}, true},
+        {"bow tie", {{0, 0}, {1, 1}, {1, 0}, {0, 1}}, false},
+        {"star", {{0, 1}, {-0.59, -0.81}, {0.95, 0.31}, {-0.95, 0.31}, {0.59, -0.81}}, false},
+        {"corner twice in a row", {{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}, false},
+        {"corner met again", {{0, 0}, {2, 0}, {1, 1}, {2, 2}, {0, 2}, {1, 1}}, false},
+        {"corner on a far edge", {{0, 0}, {2, 0}, {2, 2}, {1, 0}, {0, 2}}, false},
+        {"spike back along an edge", {{0, 0}, {2, 0}, {1, 0}, {1, 1}}, false},
+        {"no area", {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, false},
+    };
+    for (const auto &c : cases) {
+        for (int plane = 0; plane < 3; ++plane) {
+            std::vector<float> pts;
+            std::vector<std::uint32_t> contour;
+            for (auto [x, y] : c.corners) {
+                contour.push_back(static_cast<std::uint32_t>(pts.size() / 3));
+                if (plane == 0) pts.insert(pts.end(), {float(x), float(y), 0});
+                if (plane == 1) pts.insert(pts.end(), {5, float(x), float(y)});
+                if (plane == 2)
+                    pts.insert(pts.end(), {float(x), float(y), float(0.5 * x + 0.25 * y)});
+            }
+            EXPECT_EQ(g::contour_is_simple(pts, contour), c.simple) << c.name << " " << plane;
+        }
+    }
+    // Too many corners to look at, or an index past the points: triangulated, not trusted.
+    std::vector<float> circle;
+    std::vector<std::uint32_t> all;
+    for (std::uint32_t i = 0; i <= g::kMaxSimpleContour; ++i) {
+        const double a = 2 * std::numbers::pi * i / (g::kMaxSimpleContour + 1);
+        circle.insert(circle.end(), {float(std::cos(a)), float(std::sin(a)), 0});
+        all.push_back(i);
+    }
+    EXPECT_FALSE(g::contour_is_simple(circle, all));
+    all.pop_back();
+    EXPECT_TRUE(g::contour_is_simple(circle, all));
+    all.back() = g::kMaxSimpleContour + 7;
+    EXPECT_FALSE(g::contour_is_simple(circle, all));
+}
+
 TEST(triangulate, hostile_self_crossing_polygon_ends_quickly) {
     // A {n/k} star polygon: every edge crosses thousands of others.
     const std::uint32_t n = 100001, k = 50000;

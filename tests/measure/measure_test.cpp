@@ -161,6 +161,20 @@ TEST(measured_conversion, subdivision_styles_set_the_cylinder_segments) {
     EXPECT_GE(areaOf(m, {0, 0, 1}), 12 * kPi * 0.025 / std::asin(0.025) - 1e-4);
 }
 
+// A face that crosses itself is filled by the even-odd rule, not handed to the viewer: with the
+// outer corners at radius R = 1, the inner pentagon has circumradius r = R cos 72 / cos 36; the
+// whole star is ten triangles of area R r sin(36) / 2, the pentagon (5/2) r^2 sin(72), and the
+// tips are the star less the pentagon. A viewer filling the middle too would show the star.
+TEST(measured_conversion, a_face_that_crosses_itself_fills_the_tips_alone) {
+    const Measure m = convert("stars.3dmf");
+    const double r = std::cos(2 * kPi / 5) / std::cos(kPi / 5);
+    const double star = 5 * r * std::sin(kPi / 5), pentagon = 2.5 * r * r * std::sin(2 * kPi / 5);
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), star - pentagon, 1e-5);  // the Mesh face
+    EXPECT_NEAR(areaOf(m, {0, 0, 1}), star - pentagon, 1e-5);  // the Polygon
+    EXPECT_EQ(m.concave_faces, 0u);  // only triangles: nothing left for a viewer to misread
+    expectBox(m, {-0.951057, -0.809017, 0}, {3.951057, 1, 1}, 1e-5);
+}
+
 TEST(measured_conversion, trimesh_polygon_polyline_and_point) {
     const Measure m = convert("mesh_lines_points.3dmf");
     EXPECT_EQ(m.shapes, 4u);

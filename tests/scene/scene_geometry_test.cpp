@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <variant>
 
 #include "scene_test_support.h"
@@ -64,6 +65,34 @@ TEST(scene_builder_geometry, faces_with_holes_are_triangulated_even_odd) {
         build(b, file);
         ASSERT_EQ(b.scene.shapes.size(), 1u) << file;
         EXPECT_NEAR(area(face_set(b, 0)), 12.0, 1e-4) << file;  // 4 × 4 minus 2 × 2
+    }
+}
+
+// Faces too tangled for the even-odd fill (a {601/300} star: some 180,000 crossings) are drawn
+// as a fan with a warning, not dropped; faces without area are dropped with one.
+TEST(scene_builder_geometry, faces_are_never_lost_in_silence) {
+    std::string star;
+    for (std::uint32_t i = 0; i < 601; ++i) {
+        const double a = 2 * 3.14159265358979 * ((i * 300u) % 601) / 601;
+        star += std::to_string(std::cos(a)) + " " + std::to_string(std::sin(a)) + " 0 ";
+    }
+    std::string indices;
+    for (std::uint32_t i = 0; i < 601; ++i) indices += std::to_string(i) + " ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"GeneralPolygon ( 1 601 " + star + ")",
+         "GeneralPolygon is too large or tangled to fill by the even-odd rule: drawn as a fan"},
+        {"Mesh ( 601 " + star + " 1 0 601 " + indices + ")",
+         "Mesh face 0 is too large or tangled to fill by the even-odd rule: drawn as a fan"},
+        {"Mesh ( 5  0 0 0  1 0 0  2 0 0  3 0 0  0 1 0  2 0  4 0 1 2 3  3 0 1 4 )",
+         "Mesh face 0 spans no area: skipped"},
+    };
+    for (const auto &[file, warning] : cases) {
+        Built b;
+        build(b, file);
+        ASSERT_EQ(b.diagnostics.entries().size(), 1u) << warning;
+        EXPECT_EQ(b.diagnostics.entries()[0].text, warning);
+        ASSERT_EQ(b.scene.shapes.size(), 1u) << warning;
+        EXPECT_GT(area(face_set(b, 0)), 0) << warning;
     }
 }
 
