@@ -126,8 +126,8 @@ class Builder {
     bool add_face(std::uint32_t node, std::string_view what, Polygons &poly,
                   std::span<const std::vector<std::uint32_t>> contours, std::uint32_t source);
     Triangulated triangulate(std::uint32_t node, std::vector<float> &points,
-                     std::span<const std::vector<std::uint32_t>> contours,
-                     std::vector<std::uint32_t> &triangles);
+                             std::span<const std::vector<std::uint32_t>> contours,
+                             std::vector<std::uint32_t> &triangles);
 
     // ---- output budget (scene_builder.cpp) -------------------------------------------------
     // The subdivision in scope, at the file's detail (count_only once the budget is known to be
@@ -165,6 +165,14 @@ class Builder {
     // An AttributeSet node (or a Reference to one) with its attribute children.
     Attributes read_attribute_set(std::uint32_t node, int depth = 0);
     std::unordered_map<std::uint32_t, Attributes> resolved_sets_;  // by set or Reference node
+    // Faces triangulated, by node and face: an object drawn again (a Reference) is not
+    // triangulated again. The points the triangulation added, and its triangles.
+    struct Triangulation {
+        Triangulated fill;
+        std::vector<float> added_points;
+        std::vector<std::uint32_t> triangles;
+    };
+    std::unordered_map<std::uint64_t, Triangulation> triangulations_;
     // The geometry's own attributes (its AttributeSet child and the flat attributes after it).
     Attributes own_attributes(std::uint32_t geometry);
     // An attribute set list child of `geometry` of type `type`, for `parts` parts.

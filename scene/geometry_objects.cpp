@@ -188,8 +188,21 @@ bool Builder::add_face(std::uint32_t node, std::string_view what, Polygons &poly
         poly.face_source.push_back(source);
         return true;
     }
-    std::vector<std::uint32_t> triangles;
-    const Triangulated fill = triangulate(node, poly.coords, contours, triangles);
+    // The same object gives the same points each time it is drawn, so the same triangles.
+    const std::uint64_t key = (std::uint64_t{node} << 32) | source;
+    auto found = triangulations_.find(key);
+    if (found == triangulations_.end()) {
+        Triangulation made;
+        const std::size_t before = poly.coords.size();
+        made.fill = triangulate(node, poly.coords, contours, made.triangles);
+        made.added_points.assign(poly.coords.begin() + std::ptrdiff_t(before), poly.coords.end());
+        poly.coords.resize(before);
+        found = triangulations_.emplace(key, std::move(made)).first;
+    }
+    const Triangulation &done = found->second;
+    poly.coords.insert(poly.coords.end(), done.added_points.begin(), done.added_points.end());
+    const Triangulated fill = done.fill;
+    const std::vector<std::uint32_t> &triangles = done.triangles;
     if (fill == Triangulated::none) {
         warn(node, std::string(what) + " spans no area: skipped");
         return false;
