@@ -2,7 +2,9 @@
 // figures worked out on paper from the file (given in the file's comments and below).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <string>
 
@@ -108,6 +110,36 @@ Shape { geometry PointSet { coord Coordinate { point [ -1 0 0, 0 0 9 ] } } }
     EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
     EXPECT_EQ(m.viewpoints[0].field_of_view, 0.7);
     EXPECT_EQ(m.viewpoints[0].description, "front");
+}
+
+TEST(measure, line_colours_texels_and_light_reach) {
+    // Segments 3, 4 and 5 long: red-to-blue corners, one polyline coloured green, one in the
+    // material's emissive yellow. The 2 x 1 texture's right texel is blue: a triangle whose
+    // texture coordinates average (0.75 0.5) shows it; 0xFF0000 would be its left, red one.
+    const Measure m = measure_vrml(R"(#VRML V2.0 utf8
+PointLight { location 1 2 3 radius 7 attenuation 0 1 0 }
+SpotLight { on FALSE }
+Shape { geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0, 3 4 0 ] }
+  coordIndex [ 0 1 -1 1 2 -1 ] color Color { color [ 1 0 0, 0 0 1, 0 1 0 ] }
+  colorIndex [ 0 1 -1 2 2 -1 ] } }
+Shape { geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0 ] }
+  coordIndex [ 0 1 -1 ] color Color { color [ 0 1 0 ] } colorPerVertex FALSE } }
+Shape { appearance Appearance { material Material { emissiveColor 1 1 0 } }
+  geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 0 0 5 ] } coordIndex [ 0 1 ] } }
+Shape { appearance Appearance { texture PixelTexture { image 2 1 3 0xFF0000 0x0000FF } }
+  geometry IndexedFaceSet { coord Coordinate { point [ 0 0 0, 2 0 0, 0 2 0 ] }
+    coordIndex [ 0 1 2 -1 ] texCoord TextureCoordinate { point [ 0.75 0.5 ] }
+    texCoordIndex [ 0 0 0 -1 ] } }
+)");
+    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
+    EXPECT_EQ(m.length_by_color,
+              (std::map<Rgb, double>{{{0, 1, 0}, 4 + 3}, {{0.5f, 0, 0.5f}, 3}, {{1, 1, 0}, 5}}));
+    EXPECT_EQ(m.area_by_texel, (std::map<Rgb, double>{{{0, 0, 1}, 2}}));
+    ASSERT_EQ(m.point_lights.size(), 2u);
+    EXPECT_EQ(m.point_lights[0].location, (Vec3{1, 2, 3}));
+    EXPECT_EQ(m.point_lights[0].radius, 7);
+    EXPECT_EQ(m.point_lights[0].attenuation, (Vec3{0, 1, 0}));
+    EXPECT_FALSE(m.point_lights[1].on);
 }
 
 TEST(measure, broken_worlds_say_so) {
