@@ -389,7 +389,8 @@ void Builder::draw_mesh(std::uint32_t node) {
 
 void Builder::draw_ellipse(std::uint32_t node) {
     FieldReader in(tree_, node);
-    Vec3 major{1, 0, 0}, minor{0, 1, 0}, origin{0, 0, 0};
+    // The empty form is the default frame the quadrics share: a unit circle in the y-z plane.
+    Vec3 major{0, 1, 0}, minor{0, 0, 1}, origin{0, 0, 0};
     float u_min = 0, u_max = 1;
     if (!in.at_end()) {
         const auto ma = in.next_vec3(), mi = in.next_vec3(), o = in.next_vec3();

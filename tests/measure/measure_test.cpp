@@ -237,5 +237,36 @@ TEST(measured_conversion, lights_and_camera) {
     EXPECT_NEAR(m.area, 0.5, 1e-6);
 }
 
+TEST(measured_conversion, empty_quadrics_stand_in_the_default_frame) {
+    // Orientation +x, majorRadius +y, minorRadius +z, origin 0, u and v 0..1, at the default
+    // 24 segments around (u = 0, 1/4, 1/2, 3/4 are among them, so the radii are reached).
+    // Cylinder side: 24 strips 2 sin(pi/24) wide, 1 long. Cone: 24 flat facets, each a
+    // triangle of base 2 sin(pi/24) and height sqrt(1 + cos^2(pi/24)) to the apex at x = 1.
+    // Disk: the 24-gon in the y-z plane, 12 sin(pi/12). Torus: a ring of radius 1 in the y-z
+    // plane, its tube 1 across along x and the radius.
+    const double c = std::cos(kPi / 24), s = std::sin(kPi / 24);
+    struct Case {
+        const char *file;
+        Vec3 min, max;
+        double area;
+    };
+    for (const Case &k :
+         {Case{"default_cylinder.3dmf", {0, -1, -1}, {1, 1, 1}, 48 * s},
+          Case{"default_cone.3dmf", {0, -1, -1}, {1, 1, 1}, 24 * s * std::sqrt(1 + c * c)},
+          Case{"default_disk.3dmf", {0, -1, -1}, {0, 1, 1}, 12 * std::sin(kPi / 12)},
+          Case{"default_torus.3dmf", {-1, -2, -2}, {1, 2, 2}, -1}}) {
+        SCOPED_TRACE(k.file);
+        const Measure m = convert(k.file);
+        expectBox(m, k.min, k.max, 1e-5);
+        if (k.area >= 0) {
+            EXPECT_NEAR(m.area, k.area, 1e-4);
+        }
+    }
+    // The Ellipse: the unit circle in the y-z plane as 24 chords of 2 sin(pi/24).
+    const Measure m = convert("default_ellipse.3dmf");
+    expectBox(m, {0, -1, -1}, {0, 1, 1}, 1e-5);
+    EXPECT_NEAR(m.line_length, 48 * s, 1e-4);
+}
+
 }  // namespace
 }  // namespace tarvex::measure
