@@ -268,5 +268,21 @@ TEST(measured_conversion, empty_quadrics_stand_in_the_default_frame) {
     EXPECT_NEAR(m.line_length, 48 * s, 1e-4);
 }
 
+TEST(measured_conversion, polyline_colours_by_vertex_segment_line_and_group) {
+    // From the file's comment: at y = 0 one colour per segment, blue 1, magenta 2 + 4, red 3;
+    // at y = 5 corner colours blue-white (1 long), white-green (2), red-red (3), green-black
+    // (4), each segment showing the mean of its two.
+    const Measure m = convert("polyline_colours.3dmf");
+    EXPECT_NEAR(m.line_length, 20, 1e-5);
+    const std::map<Rgb, double> want{{{0, 0, 1}, 1},       {{1, 0, 1}, 6},       {{1, 0, 0}, 3 + 3},
+                                     {{0.5f, 0.5f, 1}, 1}, {{0.5f, 1, 0.5f}, 2}, {{0, 0.5f, 0}, 4}};
+    EXPECT_EQ(m.length_by_color.size(), want.size());
+    for (const auto &[color, length] : want) {
+        const auto it = m.length_by_color.find(color);
+        ASSERT_NE(it, m.length_by_color.end()) << color[0] << " " << color[1] << " " << color[2];
+        EXPECT_NEAR(it->second, length, 1e-5);
+    }
+}
+
 }  // namespace
 }  // namespace tarvex::measure
