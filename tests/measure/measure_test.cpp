@@ -25,6 +25,20 @@ void expectBox(const Measure &m, Vec3 min, Vec3 max, double tolerance) {
     }
 }
 
+// The farthest corner of the drawn box from `p`.
+double farthestCorner(const Measure &m, const Vec3 &p) {
+    double far = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        double d2 = 0;
+        for (int k = 0; k < 3; ++k) {
+            const double c = (corner >> k) & 1 ? m.box.max[k] : m.box.min[k];
+            d2 += (c - p[k]) * (c - p[k]);
+        }
+        far = std::max(far, std::sqrt(d2));
+    }
+    return far;
+}
+
 double areaOf(const Measure &m, Rgb color) {
     const auto it = m.area_by_color.find(color);
     return it == m.area_by_color.end() ? 0 : it->second;
@@ -282,6 +296,23 @@ TEST(measured_conversion, polyline_colours_by_vertex_segment_line_and_group) {
         ASSERT_NE(it, m.length_by_color.end()) << color[0] << " " << color[1] << " " << color[2];
         EXPECT_NEAR(it->second, length, 1e-5);
     }
+}
+
+TEST(measured_conversion, point_and_spot_lights_reach_the_whole_model) {
+    // The file's comment works out the farthest corners: 176.686 and 10.863 away. The radius
+    // must reach them, and stay within a margin of them.
+    const Measure m = convert("far_lights.3dmf");
+    expectBox(m, {0, 0, 0}, {3, 3, 3}, 1e-6);
+    ASSERT_EQ(m.point_lights.size(), 2u);
+    const PointLight &point = m.point_lights[0], &spot = m.point_lights[1];
+    EXPECT_EQ(point.location, (Vec3{-100, -100, 100}));
+    EXPECT_NEAR(farthestCorner(m, point.location), std::sqrt(31218.0), 1e-9);
+    EXPECT_GE(point.radius, std::sqrt(31218.0));
+    EXPECT_LE(point.radius, 1.5 * std::sqrt(31218.0));
+    EXPECT_EQ(point.attenuation, (Vec3{0, 1, 0}));
+    EXPECT_GE(spot.radius, std::sqrt(118.0));
+    EXPECT_LE(spot.radius, 1.5 * std::sqrt(118.0));
+    EXPECT_EQ(spot.attenuation, (Vec3{0, 0, 1}));
 }
 
 }  // namespace
