@@ -315,5 +315,14 @@ TEST(measured_conversion, point_and_spot_lights_reach_the_whole_model) {
     EXPECT_EQ(spot.attenuation, (Vec3{0, 0, 1}));
 }
 
+TEST(measured_conversion, trimesh_uvs_per_triangle_pick_their_texels) {
+    // From the file's comment: the triangle of area 2 all red, that of area 6 all blue.
+    const Measure m = convert("trimesh_triangle_uvs.3dmf");
+    EXPECT_NEAR(m.area, 8, 1e-5);
+    ASSERT_EQ(m.area_by_texel.size(), 2u);
+    EXPECT_NEAR(m.area_by_texel.at({1, 0, 0}), 2, 1e-5);
+    EXPECT_NEAR(m.area_by_texel.at({0, 0, 1}), 6, 1e-5);
+}
+
 }  // namespace
 }  // namespace tarvex::measure
