@@ -151,26 +151,44 @@ void Builder::draw_polyline(std::uint32_t node) {
     const Attributes a = merged(state().attributes, own_attributes(node));
     const PartSets vertices = read_set_list(node, ObjectType::VertexAttributeSetList, *n);
     const PartSets segments = read_set_list(node, ObjectType::GeometryAttributeSetList, *n - 1);
+    const auto colour_of = [](const PartSets &sets, std::uint32_t part) {
+        const Attributes *s = sets.get(part);
+        return s && s->diffuse ? s->diffuse : std::nullopt;
+    };
+    bool by_vertex = false, by_segment = false;
+    for (std::uint32_t v = 0; v < *n; ++v) by_vertex |= colour_of(vertices, v).has_value();
+    for (std::uint32_t s = 0; s + 1 < *n; ++s) by_segment |= colour_of(segments, s).has_value();
+    const Color line = a.diffuse.value_or(Material{}.diffuse);
     LineSet ls;
     ls.coords = scene_.keep(copy(p));
-    std::vector<float> colors = vertex_colors(vertices, *n, a);
-    bool segment_colors = false;
-    for (std::uint32_t s = 0; s + 1 < *n && colors.empty(); ++s)
-        segment_colors |= segments.get(s) && segments.get(s)->diffuse;
-    std::vector<std::int32_t> index;
-    if (segment_colors) {
-        // Segment colours: one two-point polyline per segment, a colour per polyline.
-        const Color fallback = a.diffuse.value_or(Material{}.diffuse);
+    std::vector<float> colors;
+    std::vector<std::int32_t> index, color_index;
+    if (by_vertex && by_segment) {
+        // A vertex between segments of two colours shows each one's colour at that end: every
+        // segment is a polyline of its own, coloured per corner (vertex, else segment, else line).
+        for (std::uint32_t s = 0; s + 1 < *n; ++s) {
+            for (const std::uint32_t v : {s, s + 1}) {
+                const Color c =
+                    colour_of(vertices, v).value_or(colour_of(segments, s).value_or(line));
+                color_index.push_back(std::int32_t(colors.size() / 3));
+                colors.insert(colors.end(), {c.r, c.g, c.b});
+            }
+            index.insert(index.end(), {std::int32_t(s), std::int32_t(s + 1), -1});
+            color_index.push_back(-1);
+        }
+        ls.color_index = scene_.keep(std::move(color_index));
+    } else if (by_segment) {
+        // One two-point polyline per segment, a colour per polyline.
         for (std::uint32_t s = 0; s + 1 < *n; ++s) {
             index.insert(index.end(), {std::int32_t(s), std::int32_t(s + 1), -1});
-            const Attributes *set = segments.get(s);
-            const Color c = set && set->diffuse ? *set->diffuse : fallback;
+            const Color c = colour_of(segments, s).value_or(line);
             colors.insert(colors.end(), {c.r, c.g, c.b});
         }
         ls.color_per_vertex = false;
     } else {
         for (std::uint32_t v = 0; v < *n; ++v) index.push_back(std::int32_t(v));
         index.push_back(-1);
+        colors = vertex_colors(vertices, *n, a);
     }
     ls.coord_index = scene_.keep(std::move(index));
     if (!colors.empty()) ls.colors = scene_.keep(std::move(colors));
@@ -407,7 +425,8 @@ void Builder::draw_mesh(std::uint32_t node) {
 
 void Builder::draw_ellipse(std::uint32_t node) {
     FieldReader in(tree_, node);
-    Vec3 major{1, 0, 0}, minor{0, 1, 0}, origin{0, 0, 0};
+    // The empty form is the default frame the quadrics share: a unit circle in the y-z plane.
+    Vec3 major{0, 1, 0}, minor{0, 0, 1}, origin{0, 0, 0};
     float u_min = 0, u_max = 1;
     if (!in.at_end()) {
         const auto ma = in.next_vec3(), mi = in.next_vec3(), o = in.next_vec3();

@@ -268,14 +268,22 @@ void Builder::read_view_hints(std::uint32_t node, std::uint32_t) {
 }
 
 void Builder::finish_lights() {
-    float radius = 100;
-    if (have_bounds_) {
-        const double dx = high_.x - low_.x, dy = high_.y - low_.y, dz = high_.z - low_.z;
-        const double diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
-        if (std::isfinite(diagonal) && diagonal > 0) radius = float(std::min(10 * diagonal, 1e30));
+    // A 3DMF point or spot light has no range, only attenuation: the radius must reach all the
+    // scene from where the light stands (a light may be far from the model). The margin keeps
+    // the farthest corner inside once the numbers are rounded to text.
+    constexpr double kMargin = 1.1;
+    for (Light &l : scene_.lights) {
+        if (l.kind != Light::Kind::point && l.kind != Light::Kind::spot) continue;
+        if (!have_bounds_) continue;
+        double far = 0;
+        for (int corner = 0; corner < 8; ++corner) {
+            const double dx = double(corner & 1 ? high_.x : low_.x) - l.location.x,
+                         dy = double(corner & 2 ? high_.y : low_.y) - l.location.y,
+                         dz = double(corner & 4 ? high_.z : low_.z) - l.location.z;
+            far = std::max(far, std::sqrt(dx * dx + dy * dy + dz * dz));
+        }
+        if (std::isfinite(far) && far > 0) l.radius = float(std::min(kMargin * far, 1e30));
     }
-    for (Light &l : scene_.lights)
-        if (l.kind == Light::Kind::point || l.kind == Light::Kind::spot) l.radius = radius;
 }
 
 }  // namespace tarvex::scene

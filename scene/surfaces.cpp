@@ -36,10 +36,12 @@ void Builder::draw_quadric(std::uint32_t node) {
     FieldReader in(tree_, node);
     geometry::Quadric q;
     const bool has_orientation = type != ObjectType::Disk;
-    // Unit shapes for the empty form, with the axis roles real files use.
-    q.orientation = {0, 1, 0};
-    q.major = {0, 0, 1};
-    q.minor = {1, 0, 0};
+    // The empty form (size 0 in binary) is the format's default frame, which files that rely on
+    // it expect: a default Cylinder runs along +x. Torus has no recorded default: the same frame
+    // keeps every quadric's axes alike.
+    q.orientation = {1, 0, 0};
+    q.major = {0, 1, 0};
+    q.minor = {0, 0, 1};
     if (!in.at_end()) {
         std::optional<Vec3> o = has_orientation ? in.next_vec3() : Vec3{0, 1, 0};
         const auto ma = in.next_vec3(), mi = in.next_vec3(), c = in.next_vec3();

@@ -19,7 +19,8 @@ constexpr std::uint32_t kElementSize[12] = {0, 2, 2, 3, 1, 3, 3, 1, 3, 6, 1, 0};
 
 struct Arrays {
     std::span<const float> face_color, face_normal, vertex_color, vertex_normal, surface_uv,
-        shading_uv, face_specular, face_transparency, face_control, face_ambient;
+        shading_uv, face_surface_uv, face_shading_uv, face_specular, face_transparency,
+        face_control, face_ambient;
     std::vector<std::uint32_t> face_shader;  // texture use per triangle (SurfaceShader)
 };
 
@@ -123,10 +124,10 @@ void Builder::draw_trimesh(std::uint32_t node) {
         const bool face = *position == 0;
         switch (*type) {
             case 1:
-                if (!face) arrays.surface_uv = data;
+                (face ? arrays.face_surface_uv : arrays.surface_uv) = data;
                 break;
             case 2:
-                if (!face) arrays.shading_uv = data;
+                (face ? arrays.face_shading_uv : arrays.shading_uv) = data;
                 break;
             case 3:
                 (face ? arrays.face_normal : arrays.vertex_normal) = data;
@@ -150,7 +151,6 @@ void Builder::draw_trimesh(std::uint32_t node) {
                 break;
         }
         if (!face && (*type == 4 || *type >= 6)) warn(c, "per-vertex material values: ignored");
-        if (face && (*type == 1 || *type == 2)) warn(c, "per-triangle uvs: ignored");
     });
     if (edge_data) warn(node, "TriMesh edge attributes: dropped");
 
@@ -161,6 +161,8 @@ void Builder::draw_trimesh(std::uint32_t node) {
         };
         compact_floats(arrays.face_color, 3);
         compact_floats(arrays.face_normal, 3);
+        compact_floats(arrays.face_surface_uv, 2);
+        compact_floats(arrays.face_shading_uv, 2);
         compact_floats(arrays.face_specular, 3);
         compact_floats(arrays.face_transparency, 3);
         compact_floats(arrays.face_control, 1);
@@ -188,6 +190,21 @@ void Builder::draw_trimesh(std::uint32_t node) {
         fs.normal_per_vertex = false;
     }
     fs.tex_coords = !arrays.shading_uv.empty() ? arrays.shading_uv : arrays.surface_uv;
+    if (fs.tex_coords.empty()) {
+        // One uv a triangle: VRML has no per-face texture coordinates, so every corner of
+        // triangle t names uv t (four entries a triangle: three corners and -1).
+        fs.tex_coords =
+            !arrays.face_shading_uv.empty() ? arrays.face_shading_uv : arrays.face_surface_uv;
+        if (!fs.tex_coords.empty()) {
+            std::vector<std::int32_t> index(4 * faces);
+            for (std::size_t f = 0; f < faces; ++f) {
+                const auto t = static_cast<std::int32_t>(f);
+                index[4 * f] = index[4 * f + 1] = index[4 * f + 2] = t;
+                index[4 * f + 3] = -1;
+            }
+            fs.tex_coord_index = scene_.keep(std::move(index));
+        }
+    }
 
     // Per-triangle materials and shaders: one Shape per distinct combination.
     std::vector<Attributes> materials{a};

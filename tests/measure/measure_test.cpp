@@ -2,7 +2,9 @@
 // figures worked out on paper from the file (given in the file's comments and below).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <string>
 
@@ -21,6 +23,20 @@ void expectBox(const Measure &m, Vec3 min, Vec3 max, double tolerance) {
         EXPECT_NEAR(m.box.min[k], min[k], tolerance) << "min " << k;
         EXPECT_NEAR(m.box.max[k], max[k], tolerance) << "max " << k;
     }
+}
+
+// The farthest corner of the drawn box from `p`.
+double farthestCorner(const Measure &m, const Vec3 &p) {
+    double far = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        double d2 = 0;
+        for (int k = 0; k < 3; ++k) {
+            const double c = (corner >> k) & 1 ? m.box.max[k] : m.box.min[k];
+            d2 += (c - p[k]) * (c - p[k]);
+        }
+        far = std::max(far, std::sqrt(d2));
+    }
+    return far;
 }
 
 double areaOf(const Measure &m, Rgb color) {
@@ -108,6 +124,36 @@ Shape { geometry PointSet { coord Coordinate { point [ -1 0 0, 0 0 9 ] } } }
     EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
     EXPECT_EQ(m.viewpoints[0].field_of_view, 0.7);
     EXPECT_EQ(m.viewpoints[0].description, "front");
+}
+
+TEST(measure, line_colours_texels_and_light_reach) {
+    // Segments 3, 4 and 5 long: red-to-blue corners, one polyline coloured green, one in the
+    // material's emissive yellow. The 2 x 1 texture's right texel is blue: a triangle whose
+    // texture coordinates average (0.75 0.5) shows it; 0xFF0000 would be its left, red one.
+    const Measure m = measure_vrml(R"(#VRML V2.0 utf8
+PointLight { location 1 2 3 radius 7 attenuation 0 1 0 }
+SpotLight { on FALSE }
+Shape { geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0, 3 4 0 ] }
+  coordIndex [ 0 1 -1 1 2 -1 ] color Color { color [ 1 0 0, 0 0 1, 0 1 0 ] }
+  colorIndex [ 0 1 -1 2 2 -1 ] } }
+Shape { geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0 ] }
+  coordIndex [ 0 1 -1 ] color Color { color [ 0 1 0 ] } colorPerVertex FALSE } }
+Shape { appearance Appearance { material Material { emissiveColor 1 1 0 } }
+  geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 0 0 5 ] } coordIndex [ 0 1 ] } }
+Shape { appearance Appearance { texture PixelTexture { image 2 1 3 0xFF0000 0x0000FF } }
+  geometry IndexedFaceSet { coord Coordinate { point [ 0 0 0, 2 0 0, 0 2 0 ] }
+    coordIndex [ 0 1 2 -1 ] texCoord TextureCoordinate { point [ 0.75 0.5 ] }
+    texCoordIndex [ 0 0 0 -1 ] } }
+)");
+    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
+    EXPECT_EQ(m.length_by_color,
+              (std::map<Rgb, double>{{{0, 1, 0}, 4 + 3}, {{0.5f, 0, 0.5f}, 3}, {{1, 1, 0}, 5}}));
+    EXPECT_EQ(m.area_by_texel, (std::map<Rgb, double>{{{0, 0, 1}, 2}}));
+    ASSERT_EQ(m.point_lights.size(), 2u);
+    EXPECT_EQ(m.point_lights[0].location, (Vec3{1, 2, 3}));
+    EXPECT_EQ(m.point_lights[0].radius, 7);
+    EXPECT_EQ(m.point_lights[0].attenuation, (Vec3{0, 1, 0}));
+    EXPECT_FALSE(m.point_lights[1].on);
 }
 
 TEST(measure, broken_worlds_say_so) {
@@ -217,6 +263,79 @@ TEST(measured_conversion, lights_and_camera) {
     EXPECT_NEAR(v.orientation[3], 0, 1e-6);  // VRML's own view: down -z, y up
     EXPECT_NEAR(v.field_of_view, 0.8, 1e-6);
     EXPECT_NEAR(m.area, 0.5, 1e-6);
+}
+
+TEST(measured_conversion, empty_quadrics_stand_in_the_default_frame) {
+    // Orientation +x, majorRadius +y, minorRadius +z, origin 0, u and v 0..1, at the default
+    // 24 segments around (u = 0, 1/4, 1/2, 3/4 are among them, so the radii are reached).
+    // Cylinder side: 24 strips 2 sin(pi/24) wide, 1 long. Cone: 24 flat facets, each a
+    // triangle of base 2 sin(pi/24) and height sqrt(1 + cos^2(pi/24)) to the apex at x = 1.
+    // Disk: the 24-gon in the y-z plane, 12 sin(pi/12). Torus: a ring of radius 1 in the y-z
+    // plane, its tube 1 across along x and the radius.
+    const double c = std::cos(kPi / 24), s = std::sin(kPi / 24);
+    struct Case {
+        const char *file;
+        Vec3 min, max;
+        double area;
+    };
+    for (const Case &k :
+         {Case{"default_cylinder.3dmf", {0, -1, -1}, {1, 1, 1}, 48 * s},
+          Case{"default_cone.3dmf", {0, -1, -1}, {1, 1, 1}, 24 * s * std::sqrt(1 + c * c)},
+          Case{"default_disk.3dmf", {0, -1, -1}, {0, 1, 1}, 12 * std::sin(kPi / 12)},
+          Case{"default_torus.3dmf", {-1, -2, -2}, {1, 2, 2}, -1}}) {
+        SCOPED_TRACE(k.file);
+        const Measure m = convert(k.file);
+        expectBox(m, k.min, k.max, 1e-5);
+        if (k.area >= 0) {
+            EXPECT_NEAR(m.area, k.area, 1e-4);
+        }
+    }
+    // The Ellipse: the unit circle in the y-z plane as 24 chords of 2 sin(pi/24).
+    const Measure m = convert("default_ellipse.3dmf");
+    expectBox(m, {0, -1, -1}, {0, 1, 1}, 1e-5);
+    EXPECT_NEAR(m.line_length, 48 * s, 1e-4);
+}
+
+TEST(measured_conversion, polyline_colours_by_vertex_segment_line_and_group) {
+    // From the file's comment: at y = 0 one colour per segment, blue 1, magenta 2 + 4, red 3;
+    // at y = 5 corner colours blue-white (1 long), white-green (2), red-red (3), green-black
+    // (4), each segment showing the mean of its two.
+    const Measure m = convert("polyline_colours.3dmf");
+    EXPECT_NEAR(m.line_length, 20, 1e-5);
+    const std::map<Rgb, double> want{{{0, 0, 1}, 1},       {{1, 0, 1}, 6},       {{1, 0, 0}, 3 + 3},
+                                     {{0.5f, 0.5f, 1}, 1}, {{0.5f, 1, 0.5f}, 2}, {{0, 0.5f, 0}, 4}};
+    EXPECT_EQ(m.length_by_color.size(), want.size());
+    for (const auto &[color, length] : want) {
+        const auto it = m.length_by_color.find(color);
+        ASSERT_NE(it, m.length_by_color.end()) << color[0] << " " << color[1] << " " << color[2];
+        EXPECT_NEAR(it->second, length, 1e-5);
+    }
+}
+
+TEST(measured_conversion, point_and_spot_lights_reach_the_whole_model) {
+    // The file's comment works out the farthest corners: 176.686 and 10.863 away. The radius
+    // must reach them, and stay within a margin of them.
+    const Measure m = convert("far_lights.3dmf");
+    expectBox(m, {0, 0, 0}, {3, 3, 3}, 1e-6);
+    ASSERT_EQ(m.point_lights.size(), 2u);
+    const PointLight &point = m.point_lights[0], &spot = m.point_lights[1];
+    EXPECT_EQ(point.location, (Vec3{-100, -100, 100}));
+    EXPECT_NEAR(farthestCorner(m, point.location), std::sqrt(31218.0), 1e-9);
+    EXPECT_GE(point.radius, std::sqrt(31218.0));
+    EXPECT_LE(point.radius, 1.5 * std::sqrt(31218.0));
+    EXPECT_EQ(point.attenuation, (Vec3{0, 1, 0}));
+    EXPECT_GE(spot.radius, std::sqrt(118.0));
+    EXPECT_LE(spot.radius, 1.5 * std::sqrt(118.0));
+    EXPECT_EQ(spot.attenuation, (Vec3{0, 0, 1}));
+}
+
+TEST(measured_conversion, trimesh_uvs_per_triangle_pick_their_texels) {
+    // From the file's comment: the triangle of area 2 all red, that of area 6 all blue.
+    const Measure m = convert("trimesh_triangle_uvs.3dmf");
+    EXPECT_NEAR(m.area, 8, 1e-5);
+    ASSERT_EQ(m.area_by_texel.size(), 2u);
+    EXPECT_NEAR(m.area_by_texel.at({1, 0, 0}), 2, 1e-5);
+    EXPECT_NEAR(m.area_by_texel.at({0, 0, 1}), 6, 1e-5);
 }
 
 }  // namespace

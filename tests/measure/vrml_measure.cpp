@@ -1,5 +1,6 @@
 #include "vrml_measure.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -77,16 +78,46 @@ struct Affine {
 
 struct Geometry {
     std::string type;
-    std::vector<double> coords, colors;
-    std::vector<long> coord_index, color_index;
+    std::vector<double> coords, colors, tex_coords;
+    std::vector<long> coord_index, color_index, tex_coord_index;
     bool color_per_vertex = true;
+};
+
+struct Image {  // SFImage: rows bottom first, one integer a pixel
+    long width = 0, height = 0, components = 0;
+    std::vector<unsigned long> pixels;
+    bool repeat_s = true, repeat_t = true;
+
+    Rgb texel(double s, double t) const {
+        const auto place = [](double x, long n, bool repeat) {
+            x = repeat ? x - std::floor(x) : std::clamp(x, 0.0, 1.0);
+            return std::clamp(static_cast<long>(std::floor(x * double(n))), 0L, n - 1);
+        };
+        const unsigned long p =
+            pixels[std::size_t(place(t, height, repeat_t) * width + place(s, width, repeat_s))];
+        const auto byte = [&](int from_right) {
+            return float((p >> (8 * from_right)) & 255) / 255;
+        };
+        switch (components) {
+            case 1:
+                return {byte(0), byte(0), byte(0)};
+            case 2:
+                return {byte(1), byte(1), byte(1)};
+            case 3:
+                return {byte(2), byte(1), byte(0)};
+            default:
+                return {byte(3), byte(2), byte(1)};
+        }
+    }
 };
 
 // What a node read as a field value hands to the node around it.
 struct NodeValue {
     std::string type;
-    std::vector<double> numbers;  // Coordinate.point, Color.color
+    std::vector<double> numbers;  // Coordinate.point, Color.color, TextureCoordinate.point
     std::optional<Rgb> diffuse;   // Material, and Appearance passing its material on
+    std::optional<Rgb> emissive;  // the same
+    std::optional<Image> image;   // PixelTexture, and Appearance passing it on
     std::optional<Geometry> geometry;
 };
 
@@ -199,6 +230,29 @@ class Reader {
         expect("]");
         return v;
     }
+    // An SFImage: width, height, components, then one integer a pixel (decimal or 0x hex).
+    Image image() {
+        Image im;
+        const auto integer = [&]() -> unsigned long {
+            const std::string_view t = next();
+            const bool hex = t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
+            unsigned long v = 0;
+            const auto [end, ec] =
+                std::from_chars(t.data() + (hex ? 2 : 0), t.data() + t.size(), v, hex ? 16 : 10);
+            if (ec != std::errc{} || end != t.data() + t.size())
+                error("not an image integer: '" + std::string(t) + "'");
+            return v;
+        };
+        im.width = long(integer());
+        im.height = long(integer());
+        im.components = long(integer());
+        if (im.width < 0 || im.height < 0 || im.width * im.height > (1L << 24)) {
+            error("image too large");
+            return im;
+        }
+        for (long i = 0; i < im.width * im.height && !failed_; ++i) im.pixels.push_back(integer());
+        return im;
+    }
     std::vector<long> integers() {
         std::vector<long> v;
         for (const double d : numbers()) v.push_back(static_cast<long>(d));
@@ -266,10 +320,26 @@ class Reader {
             });
         } else if (v.type == "Shape") {
             shape(m);
-        } else if (v.type == "DirectionalLight" || v.type == "PointLight" ||
-                   v.type == "SpotLight") {
+        } else if (v.type == "DirectionalLight") {
             ++out_.lights[v.type];
             fields([](std::string_view) { return false; });
+        } else if (v.type == "PointLight" || v.type == "SpotLight") {
+            ++out_.lights[v.type];
+            PointLight light;
+            fields([&](std::string_view f) {
+                if (f == "location")
+                    light.location = m.apply(vec3());
+                else if (f == "attenuation")
+                    light.attenuation = vec3();
+                else if (f == "radius")
+                    light.radius = number();
+                else if (f == "on")
+                    light.on = boolean();
+                else
+                    return false;
+                return true;
+            });
+            out_.point_lights.push_back(light);
         } else if (v.type == "Viewpoint") {
             viewpoint();
         } else {
@@ -289,17 +359,31 @@ class Reader {
     }
 
     bool leafField(NodeValue &v, std::string_view f, const Affine &m) {
-        if (v.type == "Material" && f == "diffuseColor") {
+        if (v.type == "Material" && (f == "diffuseColor" || f == "emissiveColor")) {
             const Vec3 c = vec3();
-            v.diffuse = Rgb{float(c[0]), float(c[1]), float(c[2])};
+            (f == "diffuseColor" ? v.diffuse : v.emissive) =
+                Rgb{float(c[0]), float(c[1]), float(c[2])};
         } else if (v.type == "Appearance" && f == "material") {
-            v.diffuse = node(m).diffuse;
+            const NodeValue material = node(m);
+            v.diffuse = material.diffuse;
+            v.emissive = material.emissive;
+        } else if (v.type == "Appearance" && f == "texture") {
+            v.image = node(m).image;
+        } else if (v.type == "PixelTexture" && f == "image") {
+            const Image old = v.image.value_or(Image{});
+            v.image = image();
+            v.image->repeat_s = old.repeat_s;
+            v.image->repeat_t = old.repeat_t;
+        } else if (v.type == "PixelTexture" && (f == "repeatS" || f == "repeatT")) {
+            if (!v.image) v.image = Image{};
+            (f == "repeatS" ? v.image->repeat_s : v.image->repeat_t) = boolean();
         } else if ((v.type == "Coordinate" && f == "point") ||
+                   (v.type == "TextureCoordinate" && f == "point") ||
                    (v.type == "Color" && f == "color")) {
             v.numbers = numbers();
         } else if (v.type == "IndexedFaceSet" || v.type == "IndexedLineSet" ||
                    v.type == "PointSet") {
-            if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, true};
+            if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, {}, {}, true};
             Geometry &g = *v.geometry;
             if (f == "coord")
                 g.coords = node(m).numbers;
@@ -311,6 +395,10 @@ class Reader {
                 g.color_index = integers();
             else if (f == "colorPerVertex")
                 g.color_per_vertex = boolean();
+            else if (f == "texCoord")
+                g.tex_coords = node(m).numbers;
+            else if (f == "texCoordIndex")
+                g.tex_coord_index = integers();
             else
                 return false;
         } else {
@@ -389,12 +477,21 @@ class Reader {
         out_.viewpoints.push_back(vp);
     }
 
-    void shape(const Affine &m) {
+    struct Look {
         Rgb diffuse{0.8f, 0.8f, 0.8f};
+        Rgb emissive{0, 0, 0};
+        std::optional<Image> image;
+    };
+
+    void shape(const Affine &m) {
+        Look look;
         std::optional<Geometry> geometry;
         fields([&](std::string_view f) {
             if (f == "appearance") {
-                if (const std::optional<Rgb> d = node(m).diffuse) diffuse = *d;
+                const NodeValue a = node(m);
+                if (a.diffuse) look.diffuse = *a.diffuse;
+                if (a.emissive) look.emissive = *a.emissive;
+                look.image = a.image;
             } else if (f == "geometry") {
                 geometry = node(m).geometry;
             } else {
@@ -403,7 +500,7 @@ class Reader {
             return true;
         });
         ++out_.shapes;
-        if (geometry && !failed_) measure(*geometry, diffuse, m);
+        if (geometry && !failed_) measure(*geometry, look, m);
     }
 
     // ---- what the shape shows
@@ -424,9 +521,12 @@ class Reader {
         return {float(colors[k]), float(colors[k + 1]), float(colors[k + 2])};
     }
 
-    void measure(const Geometry &g, const Rgb &diffuse, const Affine &m) {
-        if (g.coords.size() % 3 != 0 || g.colors.size() % 3 != 0)
-            return error(g.type + " with numbers not in threes");
+    void measure(const Geometry &g, const Look &look, const Affine &m) {
+        if (g.coords.size() % 3 != 0 || g.colors.size() % 3 != 0 || g.tex_coords.size() % 2 != 0)
+            return error(g.type + " with numbers not in threes (pairs for texture coordinates)");
+        if (look.image && look.image->pixels.size() !=
+                              std::size_t(look.image->width) * std::size_t(look.image->height))
+            return error("PixelTexture with too few pixels");
         if (g.type == "PointSet") {
             for (std::size_t i = 0; i < g.coords.size() / 3; ++i)
                 out_.box.add(*point(g.coords, static_cast<long>(i), m));
@@ -442,9 +542,9 @@ class Reader {
             }
             if (!indices.empty()) {
                 if (g.type == "IndexedLineSet")
-                    polyline(indices, g, m);
+                    polyline(indices, g, look, m, face, corner);
                 else
-                    polygon(indices, g, diffuse, m, face, corner);
+                    polygon(indices, g, look, m, face, corner);
                 ++face;
             }
             corner = k + 1;
@@ -452,21 +552,38 @@ class Reader {
         }
     }
 
-    void polyline(const std::vector<long> &indices, const Geometry &g, const Affine &m) {
+    void polyline(const std::vector<long> &indices, const Geometry &g, const Look &look,
+                  const Affine &m, std::size_t line, std::size_t corner) {
         ++out_.polylines;
         std::optional<Vec3> last;
-        for (const long i : indices) {
-            const std::optional<Vec3> p = point(g.coords, i, m);
+        Rgb lastColor{};
+        const auto cornerColor = [&](std::size_t i) -> Rgb {
+            if (g.colors.empty()) return look.emissive;
+            if (!g.color_per_vertex)
+                return color(g.colors, g.color_index.empty() ? static_cast<long>(line)
+                                                             : at(g.color_index, line));
+            return color(g.colors,
+                         g.color_index.empty() ? indices[i] : at(g.color_index, corner + i));
+        };
+        for (std::size_t i = 0; i < indices.size() && !failed_; ++i) {
+            const std::optional<Vec3> p = point(g.coords, indices[i], m);
             if (!p) return;
+            const Rgb c = cornerColor(i);
             out_.box.add(*p);
-            if (last) out_.line_length += norm(*p - *last);
+            if (last) {
+                const double length = norm(*p - *last);
+                out_.line_length += length;
+                out_.length_by_color[{(c[0] + lastColor[0]) / 2, (c[1] + lastColor[1]) / 2,
+                                      (c[2] + lastColor[2]) / 2}] += length;
+            }
             last = p;
+            lastColor = c;
         }
     }
 
     // The area of a flat polygon is half the length of its vector area, whatever its shape;
     // a corner turning against that vector makes it concave.
-    void polygon(const std::vector<long> &indices, const Geometry &g, const Rgb &diffuse,
+    void polygon(const std::vector<long> &indices, const Geometry &g, const Look &look,
                  const Affine &m, std::size_t face, std::size_t corner) {
         const std::size_t n = indices.size();
         if (n < 3) return;
@@ -493,7 +610,19 @@ class Reader {
         out_.concave_faces += concave;
         out_.area += area;
 
-        Rgb shown = diffuse;
+        if (look.image && !look.image->pixels.empty() && !g.tex_coords.empty()) {
+            double s = 0, t = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                const long k =
+                    g.tex_coord_index.empty() ? indices[i] : at(g.tex_coord_index, corner + i);
+                if (k < 0 || std::size_t(2 * k + 1) >= g.tex_coords.size())
+                    return error("texture coordinate " + std::to_string(k) + " beyond the list");
+                s += g.tex_coords[std::size_t(2 * k)] / double(n);
+                t += g.tex_coords[std::size_t(2 * k + 1)] / double(n);
+            }
+            out_.area_by_texel[look.image->texel(s, t)] += area;
+        }
+        Rgb shown = look.diffuse;
         if (!g.colors.empty()) {
             if (!g.color_per_vertex) {
                 shown = color(g.colors, g.color_index.empty() ? static_cast<long>(face)

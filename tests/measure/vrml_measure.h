@@ -4,8 +4,9 @@
 // arithmetic, so that it checks the converter without sharing any of its geometry code.
 //
 // Only what the writer emits is understood: Group, Transform, Shape, Appearance, Material,
-// IndexedFaceSet, IndexedLineSet, PointSet, Coordinate, Color, the three light nodes and
-// Viewpoint, with DEF and USE anywhere. Other nodes are read past; their contents do not count.
+// IndexedFaceSet, IndexedLineSet, PointSet, Coordinate, Color, PixelTexture,
+// TextureCoordinate, the three light nodes and Viewpoint, with DEF and USE anywhere. Other nodes
+// are read past; their contents do not count.
 #pragma once
 
 #include <array>
@@ -33,6 +34,13 @@ struct Viewpoint {
     std::string description;
 };
 
+struct PointLight {  // PointLight and SpotLight
+    Vec3 location{0, 0, 0};
+    Vec3 attenuation{1, 0, 0};
+    double radius = 100;
+    bool on = true;
+};
+
 struct Measure {
     std::size_t shapes = 0;         // Shape nodes drawn, once per DEF and once per USE
     std::size_t faces = 0;          // faces of three or more corners
@@ -46,6 +54,13 @@ struct Measure {
     // Area by the colour that shows: per-face colours, the mean of a face's corner colours, or
     // else the material's diffuse colour (VRML's 0.8 grey when there is none).
     std::map<Rgb, double> area_by_color;
+    // Area of textured faces by the PixelTexture texel at the mean of their corners' texture
+    // coordinates (TextureTransform not applied); faces without texture coordinates not counted.
+    std::map<Rgb, double> area_by_texel;
+    // Line length by the colour a line shows: a segment's mean of its two corner colours, its
+    // polyline's colour, or else the material's emissive colour (lines are unlit).
+    std::map<Rgb, double> length_by_color;
+    std::vector<PointLight> point_lights;
     std::map<std::string, std::size_t, std::less<>> lights;  // by node name; off ones too
     std::vector<Viewpoint> viewpoints;
     std::vector<std::string> errors;  // what could not be read; empty for a sound world
