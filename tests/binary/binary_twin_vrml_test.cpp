@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -115,12 +116,31 @@ std::string withoutNames(const std::string &vrml) {
     return out;
 }
 
+// A folder of this run's own: suites running side by side (two checkouts) must not share files.
+const fs::path &scratchDir() {
+    struct Scratch {
+        fs::path dir;
+        Scratch() {
+            std::random_device random;
+            do {
+                dir =
+                    fs::temp_directory_path() / ("tarvex_binary_twins_" + std::to_string(random()));
+            } while (!fs::create_directory(dir));
+        }
+        ~Scratch() {
+            std::error_code error;
+            fs::remove_all(dir, error);
+        }
+    };
+    static const Scratch scratch;
+    return scratch.dir;
+}
+
 std::string convert(const fs::path &path) {
     full::Conversion conversion;
     if (conversion.read(path.string()) != full::ReadResult::ok)
         return "failed: " + conversion.error();
-    const fs::path out =
-        fs::temp_directory_path() / ("tarvex_twin_" + path.filename().string() + ".wrl");
+    const fs::path out = scratchDir() / (path.filename().string() + ".wrl");
     if (conversion.write(out.string()) != 0) return "not written";
     std::string text = readText(out);
     fs::remove(out);
@@ -133,8 +153,7 @@ TEST(binary_twins, convert_like_their_text_files_but_for_names) {
     // gets the plain nodes.
     const std::set<std::string> namedStructure = {"q-fill-style.3dmf", "q-logo-text.3dmf",
                                                   "q-references.3dmf", "shared_tile.3dmf"};
-    const fs::path scratch = fs::temp_directory_path() / "tarvex_binary_twins";
-    fs::create_directories(scratch);
+    const fs::path &scratch = scratchDir();
     std::set<std::string> differing;
     for (const fs::path &path : textFiles()) {
         SCOPED_TRACE(path.filename().string());
