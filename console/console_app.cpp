@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <sstream>
 #include <system_error>
+#include <thread>
 
+#include "console/batch.h"
 #include "console/command_line.h"
 #include "console/conversion.h"
 #include "console/input_kind.h"
@@ -148,6 +153,15 @@ int runDefaultMode(const std::string &input, const std::string &output,
     return result == CNV_OK ? 0 : 1;
 }
 
+// --jobs=N: a whole number of files at once.
+std::optional<unsigned> parseJobs(std::string_view text) {
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+    if (error != std::errc() || end != text.data() + text.size() || jobs == 0 || jobs > 1024)
+        return std::nullopt;
+    return jobs;
+}
+
 }  // namespace
 
 int convert_one(const std::string &input, const std::string &output,
@@ -190,10 +204,34 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         return 0;
     }
 
+    const std::string *outDir = line.value("--out-dir");
+    const std::string *jobsText = line.value("--jobs");
+    if (outDir != nullptr || jobsText != nullptr) {
+        if (outDir == nullptr) {
+            err << "--jobs converts many files: give the folder for them with --out-dir=DIR\n";
+            return 1;
+        }
+        BatchSettings batch;
+        batch.outDir = *outDir;
+        batch.conversion = settings;
+        batch.jobs = std::max(1u, std::thread::hardware_concurrency());
+        if (jobsText != nullptr) {
+            const std::optional<unsigned> jobs = parseJobs(*jobsText);
+            if (!jobs) {
+                err << "Bad number for --jobs: \"" << escape_for_terminal(*jobsText)
+                    << "\" (how many files at once, 1 to 1024)\n";
+                return 1;
+            }
+            batch.jobs = *jobs;
+        }
+        return run_batch(line.files, batch, err, errIsTerminal);
+    }
+
     if (line.files.size() > 2) {
         usage(err);
         if (errIsTerminal)
-            err << "  too many file names: tarvex converts one 3DMF file into one VRML file\n";
+            err << "  too many file names: tarvex converts one 3DMF file into one VRML file; "
+                   "--out-dir=DIR converts many\n";
         return 1;
     }
     const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";

@@ -189,8 +189,9 @@ TEST_F(console_messages, options_that_cannot_work_say_so) {
     EXPECT_EQ(run({in, out(), "third"}, false), 1);
     EXPECT_EQ(err_, kUsage);
     EXPECT_EQ(run({in, out(), "third"}, true), 1);
-    EXPECT_EQ(err_,
-              kUsage + "  too many file names: tarvex converts one 3DMF file into one VRML file\n");
+    EXPECT_EQ(err_, kUsage +
+                        "  too many file names: tarvex converts one 3DMF file into one VRML file; "
+                        "--out-dir=DIR converts many\n");
 }
 
 // What decides that bytes are 3DMF, at the edges of what is looked at.
