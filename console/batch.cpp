@@ -149,12 +149,22 @@ class Progress {
     }
 
   private:
+    // A line that wraps can no longer be rewritten in place: long names keep their end, where
+    // the file's own name is, starting at a whole UTF-8 character.
+    static std::string tail(const std::string &name) {
+        constexpr std::size_t kShown = 60;
+        if (name.size() <= kShown) return name;
+        std::size_t from = name.size() - kShown;
+        while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0u) == 0x80u)
+            ++from;
+        return "..." + name.substr(from);
+    }
     void clear() {
         if (shown_) err_ << "\r\x1b[K";
     }
     void draw() {
         if (!shown_) return;
-        err_ << "\r\x1b[K[" << done_ << '/' << total_ << "] " << escape_for_terminal(current_)
+        err_ << "\r\x1b[K[" << done_ << '/' << total_ << "] " << escape_for_terminal(tail(current_))
              << std::flush;
     }
 

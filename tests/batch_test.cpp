@@ -198,6 +198,14 @@ TEST_F(batch, progress_shows_only_on_a_terminal) {
     EXPECT_NE(err_.find("\r\x1b[K[0/2] " + path("in/a.3dmf").string()), std::string::npos);
     EXPECT_NE(err_.find("\r\x1b[K[1/2] " + path("in/b.3dmf").string()), std::string::npos);
     EXPECT_TRUE(err_.ends_with("\r\x1b[K2 converted, 0 with warnings, 0 failed\n")) << err_;
+
+    // A long name keeps its end, cut at a whole character, so that the line fits a terminal.
+    const std::string folder = "in/" + std::string(50, 'x') + "/\xC3\xA9" + std::string(52, 'y');
+    put(folder + "/c.3dmf", kScene);
+    EXPECT_EQ(run(args, true), 0);
+    EXPECT_NE(err_.find("[2/3] ..." + std::string(52, 'y') + "/c.3dmf\r"), std::string::npos)
+        << err_;
+    EXPECT_EQ(err_.find("[2/3] ...\xA9"), std::string::npos) << err_;
 }
 
 // What a batch cannot start with is refused before any file is written.
