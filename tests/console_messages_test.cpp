@@ -3,8 +3,10 @@
 // and bytes from the input that must not reach a terminal raw. Scripts see the classic text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <vector>
 
 #include "console/console_app.h"
 #include "console/input_kind.h"
@@ -13,6 +15,11 @@
 
 #if !defined(_WIN32)
 #include <unistd.h>
+#endif
+#if defined(__linux__)
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
 #endif
 
 namespace {
@@ -74,6 +81,52 @@ TEST_F(console_messages, the_skip_hint_is_for_a_terminal_only) {
                         "hint: the default mode skipped 7 objects (2 Point, 1 Line, 1 Ellipsoid, "
                         "1 Disk, 2 of other kinds); tarvex --full converts them\n");
 }
+
+#if defined(__linux__)
+// The real program with standard error on a pseudo-terminal and standard output thrown away:
+// what the terminal showed, without the carriage returns the terminal adds.
+std::string onTerminal(std::vector<std::string> args, int &status) {
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        args.insert(args.begin(), TARVEX_EXE);
+        std::vector<char *> argv;
+        for (std::string &arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        execv(TARVEX_EXE, argv.data());
+        _exit(127);
+    }
+    std::string seen;
+    if (child < 0) return seen;
+    char buffer[4096];
+    // The read fails (EIO) once the program has ended and the terminal is closed.
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, got);
+    int wait = 0;
+    waitpid(child, &wait, 0);
+    close(terminal);
+    status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+    std::erase(seen, '\r');
+    return seen;
+}
+
+// The program itself finds out that a person reads its standard error.
+TEST_F(console_messages, the_real_program_gives_the_hint_on_a_terminal_only) {
+    const std::string in = file("box.3dmf", kScene + "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n");
+    int status = -1;
+    EXPECT_EQ(onTerminal({in, out()}, status),
+              kProgress +
+                  "hint: the default mode skipped 1 object (1 Box); tarvex --full converts "
+                  "them\n");
+    EXPECT_EQ(status, 0);
+    const std::string piped = path("err.txt").string();
+    const std::string command =
+        std::string(TARVEX_EXE) + " '" + in + "' '" + out() + "' 2> '" + piped + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file(piped), kProgress);
+}
+#endif
 
 // Full mode takes 3DMF by its header, or a headerless fragment by an object it knows at its
 // start; anything else is refused with what it looks like, and no world is written.
