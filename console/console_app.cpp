@@ -96,6 +96,9 @@ int runFullMode(const std::string &input, const std::string &output,
     }
     const std::string summary = diagnostics.summary();
     if (!summary.empty()) say(err, summary);
+    // The summary names neither the file nor where to learn more; a person is told.
+    if (!summary.empty() && settings.errIsTerminal && !settings.verbose)
+        say(err, "hint: tarvex --full --verbose " + input + " lists each one with its place");
     // Whatever was read before a failure is still written, so that nothing read is lost.
     std::vector<std::string> repairs;
     errno = 0;

@@ -128,6 +128,22 @@ TEST_F(console_messages, the_real_program_gives_the_hint_on_a_terminal_only) {
 }
 #endif
 
+// Full mode's summary line names neither the file nor --verbose: a person gets the command.
+TEST_F(console_messages, the_summary_points_to_verbose_on_a_terminal_only) {
+    const std::string in =
+        file("skips.3dmf", "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\n");
+    EXPECT_EQ(run({"--full", in, out()}, false), 0);
+    EXPECT_EQ(err_, "skipped: 1 Frobnicator\n");
+    EXPECT_EQ(run({"--full", in, out()}, true), 0);
+    EXPECT_EQ(err_, "skipped: 1 Frobnicator\nhint: tarvex --full --verbose " + in +
+                        " lists each one with its place\n");
+    EXPECT_EQ(run({"--full", "--verbose", in, out()}, true), 0);
+    EXPECT_EQ(err_, in + ":2: skipped Frobnicator\nskipped: 1 Frobnicator\n");
+    // Nothing to sum up, nothing to point to.
+    EXPECT_EQ(run({"--full", file("clean.3dmf", "Box ( )\n"), out()}, true), 0);
+    EXPECT_EQ(err_, "");
+}
+
 // Full mode takes 3DMF by its header, or a headerless fragment by an object it knows at its
 // start; anything else is refused with what it looks like, and no world is written.
 TEST_F(console_messages, full_mode_refuses_what_is_not_3dmf) {
