@@ -13,8 +13,10 @@
 
 #include "console/input_kind.h"
 #include "console/messages.h"
+#include "console/skip_hint.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
+#include "full/full_conversion.h"
 
 namespace tarvex {
 namespace {
@@ -231,6 +233,7 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
     std::vector<int> status(jobs.size(), 0);
     std::vector<char> warned(jobs.size(), 0);
     std::atomic<std::size_t> next = 0;
+    std::atomic<std::size_t> skippedIn = 0;  // files where the default mode skipped drawables
     const auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             const Job &job = jobs[i];
@@ -252,6 +255,10 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
                 status[i] = 1;
             } else {
                 status[i] = convert_one(job.input, job.output, conversion, said);
+                // A second read of each file, worth it only for a person who can act on it.
+                if (errIsTerminal && !conversion.full && !full::is_binary_input(job.input) &&
+                    !default_mode_skip_hint(job.input).empty())
+                    ++skippedIn;
             }
             warned[i] = status[i] == 0 && !said.str().empty();
             progress.finished(job, said.str());
@@ -271,6 +278,9 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         static_cast<std::size_t>(std::count(warned.begin(), warned.end(), char{1}));
     err << jobs.size() - failed << " converted, " << withWarnings << " with warnings, " << failed
         << " failed\n";
+    if (skippedIn > 0)
+        err << "hint: the default mode skipped drawable objects in " << skippedIn << " of "
+            << jobs.size() << " files; tarvex --full converts them\n";
     for (std::size_t i = 0; i < jobs.size(); ++i)
         if (status[i] != 0) err << "failed: " << escape_for_terminal(jobs[i].input) << '\n';
     return failed == 0 && searched ? 0 : 1;

@@ -199,6 +199,20 @@ TEST_F(batch, progress_shows_only_on_a_terminal) {
     EXPECT_NE(err_.find("\r\x1b[K[1/2] " + path("in/b.3dmf").string()), std::string::npos);
     EXPECT_TRUE(err_.ends_with("\r\x1b[K2 converted, 0 with warnings, 0 failed\n")) << err_;
 
+    // The default mode's hint, summed up over the files, for a person only.
+    put("in/box.3dmf", kWithBox);
+    EXPECT_EQ(run(args, false), 0);
+    EXPECT_EQ(err_, "3 converted, 0 with warnings, 0 failed\n");
+    EXPECT_EQ(run(args, true), 0);
+    EXPECT_TRUE(
+        err_.ends_with("\r\x1b[K3 converted, 0 with warnings, 0 failed\nhint: the default "
+                       "mode skipped drawable objects in 1 of 3 files; tarvex --full "
+                       "converts them\n"))
+        << err_;
+    EXPECT_EQ(run({"--full", "--jobs=1", "--out-dir=" + out(), path("in").string()}, true), 0);
+    EXPECT_EQ(err_.find("hint:"), std::string::npos) << err_;
+    fs::remove(path("in/box.3dmf"));
+
     // A long name keeps its end, cut at a whole character, so that the line fits a terminal.
     const std::string folder = "in/" + std::string(50, 'x') + "/\xC3\xA9" + std::string(52, 'y');
     put(folder + "/c.3dmf", kScene);
