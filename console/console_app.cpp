@@ -130,7 +130,7 @@ int runDefaultMode(const std::string &input, const std::string &output,
     const int result = read_in(input);
     const int readErrno = errno;
     const std::string message = read_result_message(result, input);
-    // The specified messages keep their exact text; the reason is a line of its own.
+    // The classic messages keep their exact text for scripts; the reason is a line of its own.
     if (!message.empty()) err << message << '\n';
     if (reasons && result == CNV_CANT_OPEN) sayReason(err, open_failure_reason(input, readErrno));
     if (reasons && result == CNV_READ_ERROR) sayReason(err, system_reason(readErrno));
