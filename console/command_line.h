@@ -28,6 +28,9 @@ inline constexpr OptionInfo kConsoleOptions[] = {
     {"--verbose", "in full mode, list every warning and skipped object with its place"},
     {"--max-output", "in full mode, let surfaces write up to SIZE (300M, 2G) before coarsening",
      "SIZE"},
+    {"--out-dir", "convert every file named, and every 3DMF file in the folders named, into DIR",
+     "DIR"},
+    {"--jobs", "with --out-dir, convert N files at once (default: one per processor)", "N"},
 };
 
 struct CommandLine {

@@ -106,7 +106,8 @@ TEST_F(full_console, a_failure_names_the_line_and_keeps_what_was_read) {
     EXPECT_NE(read_file(out()).find("IndexedFaceSet"), std::string::npos);
 
     EXPECT_EQ(run({"--full", path("missing.3dmf").string(), out()}), 1);
-    EXPECT_EQ(err_, "Can't open " + path("missing.3dmf").string() + "!\n");
+    EXPECT_EQ(err_,
+              "Can't open " + path("missing.3dmf").string() + "!\n  No such file or directory\n");
     EXPECT_EQ(run({"--full", file("empty.3dmf", ""), out()}), 1);
     EXPECT_EQ(err_, path("empty.3dmf").string() + " empty!\n");
 }

@@ -1,0 +1,289 @@
+#include "console/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "console/input_kind.h"
+#include "console/messages.h"
+#include "console/skip_hint.h"
+#include "core/file_names.h"
+#include "core/output_guard.h"
+#include "full/full_conversion.h"
+
+namespace tarvex {
+namespace {
+namespace fs = std::filesystem;
+
+std::string utf8(const fs::path &path) {
+    const std::u8string text = path.u8string();
+    return {reinterpret_cast<const char *>(text.data()), text.size()};
+}
+
+struct Job {
+    std::string input;
+    fs::path relativeOutput;  // below outDir, before the clash check
+    std::string output;
+    std::string problem;  // a reason it fails before converting
+};
+
+bool looks3dmf(const std::string &name) {
+    std::string head;
+    return read_input_head(name, head) && input_kind(head).is_3dmf;
+}
+
+// Names compared as a case-insensitive file system would, so that a batch writes the same files
+// on every system.
+std::string clashKey(const fs::path &path) {
+    std::string key = utf8(path.lexically_normal());
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
+}
+
+// Folders first in the order given, their files sorted, so that which file keeps a name in a
+// clash does not depend on the order the system lists them.
+bool collect(const std::string &input, std::vector<Job> &jobs, std::ostream &err) {
+    const fs::path path = path_from_utf8(input);
+    std::error_code error;
+    if (!fs::is_directory(path, error)) {
+        Job job{input, path.filename(), {}, {}};
+        std::string head;
+        errno = 0;
+        // Alone, an input that cannot be opened still gives the empty world; in a batch that
+        // world would only hide the failure among the others.
+        if (!read_input_head(input, head)) {
+            job.problem = "Can't open " + input + "!";
+            const std::string reason = open_failure_reason(input, errno);
+            if (!reason.empty()) job.problem += "\n  " + reason;
+        } else if (!head.empty()) {
+            const InputKind kind = input_kind(head);
+            if (!kind.is_3dmf) {
+                job.problem = input + " is not a 3DMF file";
+                if (!kind.looks_like.empty())
+                    job.problem.append(" (it looks like ").append(kind.looks_like).append(")");
+            }
+        }
+        jobs.push_back(std::move(job));
+        return true;
+    }
+    std::vector<fs::path> found;
+    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && looks3dmf(utf8(it->path())))
+            found.push_back(it->path());
+    }
+    if (error) {
+        err << escape_for_terminal("Can't search the folder " + input) << '\n'
+            << "  " << escape_for_terminal(system_reason(error.value())) << '\n';
+        return false;
+    }
+    std::sort(found.begin(), found.end());
+    for (const fs::path &file : found)
+        jobs.push_back(Job{utf8(file), file.lexically_relative(path), {}, {}});
+    return true;
+}
+
+// Gives each job its output name; a later job whose name is taken gets a numbered one.
+void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::ostream &err) {
+    // Inputs count as taken: an output never lands on one.
+    std::set<std::string> taken;
+    for (const Job &job : jobs) {
+        std::error_code error;
+        taken.insert(clashKey(fs::weakly_canonical(path_from_utf8(job.input), error)));
+    }
+    for (Job &job : jobs) {
+        fs::path wanted = outDir / job.relativeOutput;
+        wanted.replace_extension(".wrl");
+        fs::path chosen = wanted;
+        std::error_code error;
+        for (int number = 2; taken.contains(clashKey(fs::weakly_canonical(chosen, error)));
+             ++number) {
+            fs::path name = wanted.stem();
+            name += "-";
+            name += std::to_string(number);
+            name += wanted.extension();
+            chosen = wanted.parent_path() / name;
+        }
+        taken.insert(clashKey(fs::weakly_canonical(chosen, error)));
+        job.output = utf8(chosen);
+        if (chosen != wanted)
+            err << escape_for_terminal(job.input + ": written as " + job.output + ", since " +
+                                       utf8(wanted) + " is taken by another file of this run")
+                << '\n';
+    }
+}
+
+class Progress {
+  public:
+    Progress(std::ostream &err, bool shown, std::size_t total)
+        : err_(err), shown_(shown), total_(total) {}
+
+    void started(const std::string &input) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        current_ = input;
+        draw();
+    }
+    // Prints what a file said, each line naming the file, then the progress again.
+    void finished(const Job &job, const std::string &said) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+        std::istringstream lines(said);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find(job.input) == std::string::npos && !line.starts_with("  "))
+                line = job.input + ": " + line;
+            err_ << escape_for_terminal(line) << '\n';
+        }
+        ++done_;
+        draw();
+    }
+    void close() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+    }
+
+  private:
+    // A line that wraps can no longer be rewritten in place: long names keep their end, where
+    // the file's own name is, starting at a whole UTF-8 character.
+    static std::string tail(const std::string &name) {
+        constexpr std::size_t kShown = 60;
+        if (name.size() <= kShown) return name;
+        std::size_t from = name.size() - kShown;
+        while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0u) == 0x80u)
+            ++from;
+        return "..." + name.substr(from);
+    }
+    void clear() {
+        if (shown_) err_ << "\r\x1b[K";
+    }
+    void draw() {
+        if (!shown_) return;
+        err_ << "\r\x1b[K[" << done_ << '/' << total_ << "] " << escape_for_terminal(tail(current_))
+             << std::flush;
+    }
+
+    std::ostream &err_;
+    const bool shown_;
+    const std::size_t total_;
+    std::size_t done_ = 0;
+    std::string current_;
+    std::mutex mutex_;
+};
+
+}  // namespace
+
+int run_batch(const std::vector<std::string> &inputs, const BatchSettings &settings,
+              std::ostream &err, bool errIsTerminal) {
+    if (inputs.empty()) {
+        err << "--out-dir needs the files or folders to convert\n";
+        return 1;
+    }
+    // The parser already turned "-" into the name of a standard stream.
+    if (std::find_if(inputs.begin(), inputs.end(), [](const std::string &input) {
+            return input == "stdin" || input == "stdout";
+        }) != inputs.end()) {
+        err << "the standard streams cannot be among many inputs: name the files\n";
+        return 1;
+    }
+    if (settings.conversion.verbose && !settings.conversion.full) {
+        err << "--verbose lists full mode's warnings: add --full\n";
+        return 1;
+    }
+    const fs::path outDir = path_from_utf8(settings.outDir);
+    std::error_code error;
+    fs::create_directories(outDir, error);
+    if (error || !fs::is_directory(outDir, error)) {
+        err << escape_for_terminal("Can't make the folder " + settings.outDir) << '\n'
+            << "  "
+            << escape_for_terminal(error ? system_reason(error.value())
+                                         : std::string("a file of that name is in the way"))
+            << '\n';
+        return 1;
+    }
+
+    std::vector<Job> jobs;
+    bool searched = true;
+    for (const std::string &input : inputs) searched = collect(input, jobs, err) && searched;
+    // The same file named twice, or named and found in a folder, is converted once.
+    std::set<std::string> seen;
+    std::erase_if(jobs, [&](const Job &job) {
+        std::error_code ignored;
+        return !seen.insert(utf8(fs::weakly_canonical(path_from_utf8(job.input), ignored))).second;
+    });
+    if (jobs.empty()) {
+        err << "no 3DMF file found\n";
+        return 1;
+    }
+    nameOutputs(jobs, outDir, err);
+
+    ConversionSettings conversion = settings.conversion;
+    conversion.meshLines = false;  // hundreds of them would hide the messages that matter
+    conversion.reasons = true;
+    conversion.errIsTerminal = false;
+
+    Progress progress(err, errIsTerminal, jobs.size());
+    std::vector<int> status(jobs.size(), 0);
+    std::vector<char> warned(jobs.size(), 0);
+    std::atomic<std::size_t> next = 0;
+    std::atomic<std::size_t> skippedIn = 0;  // files where the default mode skipped drawables
+    const auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
+            const Job &job = jobs[i];
+            progress.started(job.input);
+            std::ostringstream said;
+            std::error_code dirError;
+            fs::create_directories(path_from_utf8(job.output).parent_path(), dirError);
+            const OutputHazard hazard = output_hazard(job.input, job.output);
+            if (!job.problem.empty()) {
+                said << job.problem << '\n';
+                status[i] = 1;
+            } else if (dirError) {
+                said << "Error writing to " << job.output << "\n  "
+                     << system_reason(dirError.value()) << '\n';
+                status[i] = 1;
+            } else if (hazard != OutputHazard::none) {
+                said << "Error writing to " << job.output << "\n  " << output_hazard_reason(hazard)
+                     << '\n';
+                status[i] = 1;
+            } else {
+                status[i] = convert_one(job.input, job.output, conversion, said);
+                // A second read of each file, worth it only for a person who can act on it.
+                if (errIsTerminal && !conversion.full && !full::is_binary_input(job.input) &&
+                    !default_mode_skip_hint(job.input).empty())
+                    ++skippedIn;
+            }
+            warned[i] = status[i] == 0 && !said.str().empty();
+            progress.finished(job, said.str());
+        }
+    };
+    const unsigned threads =
+        static_cast<unsigned>(std::min<std::size_t>(std::max(1u, settings.jobs), jobs.size()));
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
+    work();
+    for (std::thread &worker : workers) worker.join();
+    progress.close();
+
+    const auto failed = static_cast<std::size_t>(
+        std::count_if(status.begin(), status.end(), [](int s) { return s != 0; }));
+    const auto withWarnings =
+        static_cast<std::size_t>(std::count(warned.begin(), warned.end(), char{1}));
+    err << jobs.size() - failed << " converted, " << withWarnings << " with warnings, " << failed
+        << " failed\n";
+    if (skippedIn > 0)
+        err << "hint: the default mode skipped drawable objects in " << skippedIn << " of "
+            << jobs.size() << " files; tarvex --full converts them\n";
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (status[i] != 0) err << "failed: " << escape_for_terminal(jobs[i].input) << '\n';
+    return failed == 0 && searched ? 0 : 1;
+}
+
+}  // namespace tarvex

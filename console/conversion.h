@@ -1,0 +1,26 @@
+// One file's conversion as the console program does it, for a single run and for each file of
+// a batch alike, so that a batch writes exactly what converting the file alone writes.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace tarvex {
+
+struct ConversionSettings {
+    bool full = false;            // --full (binary input is read in full mode anyway)
+    bool verbose = false;         // --verbose
+    std::uint64_t maxOutput = 0;  // --max-output, 0: the default budget
+    bool errIsTerminal = false;   // a person reads: reasons and hints for the default mode too
+    bool meshLines = true;        // the default mode's line per mesh
+    bool reasons = false;         // give the system's reasons in the default mode even so
+};
+
+// Converts `input` into `output` ("stdin", "stdout": the standard streams), every message on
+// `err`. Returns the exit status the program gives for it. The default mode keeps its messages
+// exactly; it works on the one global scene store, so calls that run it are serialised.
+int convert_one(const std::string &input, const std::string &output,
+                const ConversionSettings &settings, std::ostream &err);
+
+}  // namespace tarvex
