@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <string>
 #include <variant>
@@ -93,8 +94,12 @@ void compareWithFile(const std::string &name, const tarvex::measure::Measure &wo
 TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
     const std::vector<fs::path> files = corpusFiles();
     if (files.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
-    const fs::path scratch = fs::temp_directory_path() / "tarvex_full_corpus";
-    fs::create_directories(scratch);
+    // A folder of this run's own: suites running side by side must not share files.
+    std::random_device random;
+    fs::path scratch;
+    do {
+        scratch = fs::temp_directory_path() / ("tarvex_full_corpus_" + std::to_string(random()));
+    } while (!fs::create_directory(scratch));
     std::vector<fs::path> worlds;
     int compared = 0, colored = 0;
     for (const fs::path &file : files) {
