@@ -39,9 +39,10 @@ bool contour_is_simple(std::span<const float> points, std::span<const std::uint3
     const std::size_t n = contour.size();
     if (n > kMaxSimpleContour) return false;
     const std::size_t count = points.size() / 3;
+    for (const std::uint32_t i : contour)
+        if (i >= count) return false;
     std::array<double, 3> normal{0, 0, 0};
     for (std::size_t k = 0; k < n; ++k) {
-        if (contour[k] >= count) return false;
         const float *a = &points[3 * std::size_t{contour[k]}];
         const float *b = &points[3 * std::size_t{contour[(k + 1) % n]}];
         normal[0] += (double(a[1]) - b[1]) * (double(a[2]) + b[2]);
