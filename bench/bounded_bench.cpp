@@ -24,11 +24,13 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/hostile_inputs.h"
 #include "full/full_conversion.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace tarvex::hostile;
 
 struct Run {
     double seconds = 0, cpu = 0, peak_mib = 0;  // wall-clock and CPU (user + system) time
@@ -84,17 +86,6 @@ Run convert(const fs::path &dir, const std::string &name, std::string bytes) {
     r.output = fs::file_size(out, ec);
     if (r.result.size() > 90) r.result = r.result.substr(0, 87) + "...";
     return r;
-}
-
-const char *kHead = "3DMetafile ( 1 6 Normal toc> )\n";
-
-// A table of contents naming labels s1 ... s<count> as references 1 ... count.
-std::string toc(int count, const char *prefix = "s") {
-    std::ostringstream t;
-    t << "toc: TableOfContents ( toc2> " << count + 1 << " -1 0 12 " << count << "\n";
-    for (int i = 1; i <= count; ++i) t << i << " " << prefix << i << ">\n";
-    t << ")\n";
-    return t.str();
 }
 
 // n References to one shared group, each in a colour of its own (no drawing can be reused).
@@ -233,23 +224,6 @@ void kinds(const fs::path &dir, int rounds) {
 
 // ---- hostile inputs ------------------------------------------------------------------------
 
-std::string fanned_sets(int width, int depth) {
-    std::ostringstream t;
-    t << kHead;
-    const auto id = [&](int level, int i) { return level * width + i + 1; };
-    for (int level = 0; level < depth; ++level)
-        for (int i = 0; i < width; ++i) {
-            t << "s" << id(level, i) << ": Container ( AttributeSet ( ) ";
-            if (level == 0) t << "DiffuseColor ( " << i / double(width) << " 0 0 ) ";
-            for (int j = 0; level > 0 && j < width; ++j)
-                t << "Reference ( " << id(level - 1, j) << " ) ";
-            t << ")\n";
-        }
-    for (int i = 0; i < width; ++i)
-        t << "Container ( Point ( " << i << " 0 0 ) Reference ( " << id(depth - 1, i) << " ) )\n";
-    return t.str() + toc(width * depth);
-}
-
 std::string long_label(std::size_t label_bytes, int uses) {
     const std::string label(label_bytes, 'n');
     std::ostringstream t;
@@ -325,23 +299,6 @@ std::string exponential_references(int levels) {
         t << "EndGroup ( )\n";
     }
     return t.str() + toc(levels);
-}
-
-std::string spheres(int count, const std::string &subdivision) {
-    std::ostringstream t;
-    t << kHead << subdivision << "\n";
-    for (int i = 0; i < count; ++i)
-        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << (i % 100) / 100.0
-          << " 0.5 0.2 ) Translate ( " << i << " 0 0 )\n"
-          << "Ellipsoid ( 0 1 0 0 0 1 1 0 0 0 0 0 ) EndGroup ( )\n";
-    return t.str();
-}
-
-std::string greedy_tori(int count) {
-    std::ostringstream t;
-    t << kHead << "SubdivisionStyle ( Constant 1024 1024 )\n";
-    for (int i = 0; i < count; ++i) t << "Torus ( 0 1 0 0 0 1 1 0 0 " << 3 * i << " 0 0 0.3 )\n";
-    return t.str();
 }
 
 void hostile(const fs::path &dir) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <variant>
 
+#include "bench/hostile_inputs.h"
 #include "console/command_line.h"
 #include "console/console_app.h"
 #include "full/full_conversion.h"
@@ -18,26 +19,9 @@ namespace {
 
 using tarvex::full::Conversion;
 using tarvex::full::ReadResult;
-
-// `count` spheres, each in a group of its own colour and place, under `subdivision` (none: the
-// default) — the scene the output budget must carry whole.
-std::string spheres(int count, const std::string &subdivision) {
-    std::ostringstream t;
-    t << "3DMetafile ( 1 6 Normal toc> )\n" << subdivision << "\n";
-    for (int i = 0; i < count; ++i)
-        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << (i % 100) / 100.0
-          << " 0.5 0.2 ) Translate ( " << i << " 0 0 )\n"
-          << "Ellipsoid ( 0 1 0 0 0 1 1 0 0 0 0 0 ) EndGroup ( )\n";
-    return t.str();
-}
-
-// Tori at the per-surface cap: each alone writes about 9.5 MB.
-std::string greedy_tori(int count) {
-    std::ostringstream t;
-    t << "3DMetafile ( 1 6 Normal toc> )\nSubdivisionStyle ( Constant 1024 1024 )\n";
-    for (int i = 0; i < count; ++i) t << "Torus ( 0 1 0 0 0 1 1 0 0 " << 3 * i << " 0 0 0.3 )\n";
-    return t.str();
-}
+using tarvex::hostile::fanned_sets;
+using tarvex::hostile::greedy_tori;
+using tarvex::hostile::spheres;
 
 std::size_t count_of(const std::string &text, const std::string &what) {
     std::size_t n = 0;
@@ -177,30 +161,6 @@ TEST(output_budget, grows_with_the_input_up_to_its_ceiling) {
 }
 
 // ---- the work budget ----------------------------------------------------------------------
-
-// Attribute sets built from sets: `width` at each of `depth` levels, each set referring to every
-// set of the level below. Resolved per path this is width^depth work.
-std::string fanned_sets(int width, int depth) {
-    std::ostringstream t;
-    t << "3DMetafile ( 1 6 Normal toc> )\n";
-    const auto id = [&](int level, int i) { return level * width + i + 1; };
-    for (int level = 0; level < depth; ++level)
-        for (int i = 0; i < width; ++i) {
-            t << "s" << id(level, i) << ": Container ( AttributeSet ( ) ";
-            if (level == 0) t << "DiffuseColor ( " << i / double(width) << " 0 0 ) ";
-            for (int j = 0; level > 0 && j < width; ++j)
-                t << "Reference ( " << id(level - 1, j) << " ) ";
-            t << ")\n";
-        }
-    for (int i = 0; i < width; ++i)
-        t << "Container ( Point ( " << i << " 0 0 ) Reference ( " << id(depth - 1, i) << " ) )\n";
-    t << "toc: TableOfContents ( toc2> " << width * depth + 1 << " -1 0 12 " << width * depth
-      << "\n";
-    for (int level = 0; level < depth; ++level)
-        for (int i = 0; i < width; ++i) t << id(level, i) << " s" << id(level, i) << ">\n";
-    t << ")\n";
-    return t.str();
-}
 
 TEST_F(bounded_work, attribute_sets_are_resolved_once_per_set) {
     // 30 wide and 5 deep: 30^5 = 24 million paths, 3,630 References in the file.

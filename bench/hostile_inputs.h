@@ -1,0 +1,60 @@
+// 3DMF text that makes a converter's work grow: the benchmark of bounded work times these, and
+// its regression tests hold the conversion of the same inputs to their bounds.
+#pragma once
+
+#include <sstream>
+#include <string>
+
+namespace tarvex::hostile {
+
+inline constexpr const char *kHead = "3DMetafile ( 1 6 Normal toc> )\n";
+
+// A table of contents naming labels s1 ... s<count> as references 1 ... count.
+inline std::string toc(int count, const char *prefix = "s") {
+    std::ostringstream t;
+    t << "toc: TableOfContents ( toc2> " << count + 1 << " -1 0 12 " << count << "\n";
+    for (int i = 1; i <= count; ++i) t << i << " " << prefix << i << ">\n";
+    t << ")\n";
+    return t.str();
+}
+
+// Attribute sets built from sets: `width` at each of `depth` levels, each set referring to every
+// set of the level below. Resolved per path this is width^depth work.
+inline std::string fanned_sets(int width, int depth) {
+    std::ostringstream t;
+    t << kHead;
+    const auto id = [&](int level, int i) { return level * width + i + 1; };
+    for (int level = 0; level < depth; ++level)
+        for (int i = 0; i < width; ++i) {
+            t << "s" << id(level, i) << ": Container ( AttributeSet ( ) ";
+            if (level == 0) t << "DiffuseColor ( " << i / double(width) << " 0 0 ) ";
+            for (int j = 0; level > 0 && j < width; ++j)
+                t << "Reference ( " << id(level - 1, j) << " ) ";
+            t << ")\n";
+        }
+    for (int i = 0; i < width; ++i)
+        t << "Container ( Point ( " << i << " 0 0 ) Reference ( " << id(depth - 1, i) << " ) )\n";
+    return t.str() + toc(width * depth);
+}
+
+// `count` spheres, each in a group of its own colour and place, under `subdivision` (none: the
+// default) — the scene the output budget must carry whole.
+inline std::string spheres(int count, const std::string &subdivision) {
+    std::ostringstream t;
+    t << kHead << subdivision << "\n";
+    for (int i = 0; i < count; ++i)
+        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << (i % 100) / 100.0
+          << " 0.5 0.2 ) Translate ( " << i << " 0 0 )\n"
+          << "Ellipsoid ( 0 1 0 0 0 1 1 0 0 0 0 0 ) EndGroup ( )\n";
+    return t.str();
+}
+
+// Tori at the per-surface cap: each alone writes about 9.5 MB.
+inline std::string greedy_tori(int count) {
+    std::ostringstream t;
+    t << kHead << "SubdivisionStyle ( Constant 1024 1024 )\n";
+    for (int i = 0; i < count; ++i) t << "Torus ( 0 1 0 0 0 1 1 0 0 " << 3 * i << " 0 0 0.3 )\n";
+    return t.str();
+}
+
+}  // namespace tarvex::hostile
