@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bench/hostile_inputs.h"
-#include "full/full_conversion.h"
+#include "conversion/full_conversion.h"
 
 namespace {
 
@@ -74,10 +74,10 @@ Run convert(const fs::path &dir, const std::string &name, std::string bytes) {
             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     {
-        tarvex::full::Conversion c;
-        const tarvex::full::ReadResult result = c.read(in.string());
+        tarvex::conversion::Conversion c;
+        const tarvex::conversion::ReadResult result = c.read(in.string());
         r.work = c.build().work;
-        r.result = result == tarvex::full::ReadResult::ok ? "ok" : "exit 1: " + c.error();
+        r.result = result == tarvex::conversion::ReadResult::ok ? "ok" : "exit 1: " + c.error();
         if (c.build().detail < 1) r.result += " (coarsened)";
     }
     if ((code == 0) != (r.result.rfind("ok", 0) == 0))

@@ -24,9 +24,9 @@
 
 #include "bench/reference_converter.h"
 #include "bench/scene_generator.h"
+#include "conversion/full_conversion.h"
 #include "core/convert.h"
-#include "core/vrml.h"
-#include "full/full_conversion.h"
+#include "core/scene_store.h"
 
 namespace tarvex {
 void update_display(int, std::string_view) {}
@@ -188,8 +188,8 @@ bool convertDefault(const fs::path &input, const fs::path &output) {
 }
 
 bool convertFull(const fs::path &input, const fs::path &output) {
-    full::Conversion conversion;
-    return conversion.read(input.string()) == full::ReadResult::ok &&
+    conversion::Conversion conversion;
+    return conversion.read(input.string()) == conversion::ReadResult::ok &&
            conversion.write(output.string(), OutputMode::binary) == 0;
 }
 

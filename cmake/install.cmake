@@ -15,7 +15,7 @@ install(FILES ${tarvex_share}/mime/packages/tarvex.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 
 set(tarvex_man_pages tarvex.1)
-if(TARGET tarvexw)
+if(TARVEX_DESKTOP)
   list(APPEND tarvex_man_pages tarvexw.1)
   install(TARGETS tarvexw RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
           BUNDLE DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -14,9 +14,9 @@
 #include "console/input_kind.h"
 #include "console/messages.h"
 #include "console/skip_hint.h"
+#include "conversion/full_conversion.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
-#include "full/full_conversion.h"
 
 namespace tarvex {
 namespace {
@@ -256,7 +256,7 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
             } else {
                 status[i] = convert_one(job.input, job.output, conversion, said);
                 // A second read of each file, worth it only for a person who can act on it.
-                if (errIsTerminal && !conversion.full && !full::is_binary_input(job.input) &&
+                if (errIsTerminal && !conversion.full && !conversion::is_binary_input(job.input) &&
                     !default_mode_skip_hint(job.input).empty())
                     ++skippedIn;
             }

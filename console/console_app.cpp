@@ -17,10 +17,10 @@
 #include "console/input_kind.h"
 #include "console/messages.h"
 #include "console/skip_hint.h"
+#include "conversion/full_conversion.h"
 #include "core/convert.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
-#include "full/full_conversion.h"
 
 namespace tarvex {
 namespace {
@@ -60,29 +60,29 @@ int runFullMode(const std::string &input, const std::string &output,
             return 1;
         }
     }
-    full::Conversion conversion;
+    conversion::Conversion conversion;
     conversion.set_max_output(settings.maxOutput);
     errno = 0;
-    const full::ReadResult result = conversion.read(input);
+    const conversion::ReadResult result = conversion.read(input);
     const int readErrno = errno;
     const std::string readReason =
-        result == full::ReadResult::cant_open    ? open_failure_reason(input, readErrno)
-        : result == full::ReadResult::read_error ? system_reason(readErrno)
-                                                 : std::string();
-    if (result == full::ReadResult::cant_open && !mayWriteEmptyWorld(output)) {
+        result == conversion::ReadResult::cant_open    ? open_failure_reason(input, readErrno)
+        : result == conversion::ReadResult::read_error ? system_reason(readErrno)
+                                                       : std::string();
+    if (result == conversion::ReadResult::cant_open && !mayWriteEmptyWorld(output)) {
         say(err, conversion.error());
         sayReason(err, readReason);
         return 1;
     }
-    const format::Diagnostics &diagnostics = conversion.diagnostics();
+    const tree::Diagnostics &diagnostics = conversion.diagnostics();
     // Nothing is dropped or mended in silence: each kind of warning once with its first place
     // and a count, or with --verbose every one.
-    const char *at = diagnostics.position_kind == format::PositionKind::byte ? ": byte " : ":";
+    const char *at = diagnostics.position_kind == tree::PositionKind::byte ? ": byte " : ":";
     if (settings.verbose) {
-        for (const format::Diagnostics::Entry &entry : diagnostics.entries())
+        for (const tree::Diagnostics::Entry &entry : diagnostics.entries())
             say(err, input + at + std::to_string(entry.position) + ": " + entry.text);
     } else {
-        for (const format::Diagnostics::Kind &kind : diagnostics.kinds()) {
+        for (const tree::Diagnostics::Kind &kind : diagnostics.kinds()) {
             std::string line = input + at + std::to_string(kind.position) + ": ";
             line.append(kind.text);
             if (kind.count > 1)
@@ -90,7 +90,7 @@ int runFullMode(const std::string &input, const std::string &output,
             say(err, line);
         }
     }
-    if (result != full::ReadResult::ok) {
+    if (result != conversion::ReadResult::ok) {
         say(err, conversion.error());
         sayReason(err, readReason);
     }
@@ -109,7 +109,7 @@ int runFullMode(const std::string &input, const std::string &output,
         return 1;
     }
     for (const std::string &repair : repairs) say(err, output + ": " + repair);
-    return result == full::ReadResult::ok ? 0 : 1;
+    return result == conversion::ReadResult::ok ? 0 : 1;
 }
 
 // The default mode reads into the one scene store and reports through the one progress hook.
@@ -169,7 +169,7 @@ std::optional<unsigned> parseJobs(std::string_view text) {
 
 int convert_one(const std::string &input, const std::string &output,
                 const ConversionSettings &settings, std::ostream &err) {
-    if (settings.full || full::is_binary_input(input))
+    if (settings.full || conversion::is_binary_input(input))
         return runFullMode(input, output, settings, err);
     return runDefaultMode(input, output, settings, err);
 }
@@ -247,7 +247,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         if (errIsTerminal) err << "  " << output_hazard_reason(hazard) << '\n';
         return 1;
     }
-    settings.full = settings.full || full::is_binary_input(mffilename);
+    settings.full = settings.full || conversion::is_binary_input(mffilename);
     if (settings.verbose && !settings.full) {
         err << "--verbose lists full mode's warnings, and " << escape_for_terminal(mffilename)
             << " would be read in the default mode: add --full\n";

@@ -7,10 +7,10 @@
 #include <span>
 #include <system_error>
 
-#include "binary/binary_reader.h"
 #include "core/file_names.h"
 #include "core/stdin_prefix.h"
-#include "format/object_type.h"
+#include "readers/binary/binary_reader.h"
+#include "tree/object_type.h"
 
 namespace tarvex {
 namespace {
@@ -89,7 +89,7 @@ InputKind input_kind(std::string_view head) {
         // "3DMetafile" is the header's own type name, so the header is found here too.
         // A label may be glued to its object: "cube:TriMesh".
         const std::string_view name = token.substr(token.rfind(':') + 1);
-        if (following == "(" && format::type_from_text_name(name) != format::ObjectType::Unknown)
+        if (following == "(" && tree::type_from_text_name(name) != tree::ObjectType::Unknown)
             return {true, {}};
         token = following;
     }

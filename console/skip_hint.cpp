@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "core/file_names.h"
-#include "format/diagnostics.h"
-#include "format/object_tree.h"
-#include "format/object_type.h"
-#include "text/text_parser.h"
+#include "readers/text/text_parser.h"
+#include "tree/diagnostics.h"
+#include "tree/object_tree.h"
+#include "tree/object_type.h"
 
 namespace tarvex {
 namespace {
@@ -34,22 +34,22 @@ std::string default_mode_skip_hint(const std::string &fileName) {
     if (!std::filesystem::is_regular_file(path, error)) return {};
     const std::unique_ptr<std::FILE, FileCloser> file(open_file(path, "rb"));
     if (!file) return {};
-    format::ObjectTree tree;
-    format::Diagnostics diagnostics;
+    tree::ObjectTree tree;
+    tree::Diagnostics diagnostics;
     text::parse_text(file.get(), std::filesystem::file_size(path, error), tree, diagnostics);
 
     // Only what draws counts: the default mode reads triangle meshes and nothing else that does.
-    std::map<format::ObjectType, std::size_t> skipped;
+    std::map<tree::ObjectType, std::size_t> skipped;
     std::size_t total = 0;
     for (std::uint32_t i = 0; i < tree.node_count(); ++i) {
-        const format::ObjectType type = tree.node(i).type;
-        if (format::is_geometry(type) && type != format::ObjectType::TriMesh) {
+        const tree::ObjectType type = tree.node(i).type;
+        if (tree::is_geometry(type) && type != tree::ObjectType::TriMesh) {
             ++skipped[type];
             ++total;
         }
     }
     if (total == 0) return {};
-    std::vector<std::pair<format::ObjectType, std::size_t>> kinds(skipped.begin(), skipped.end());
+    std::vector<std::pair<tree::ObjectType, std::size_t>> kinds(skipped.begin(), skipped.end());
     std::stable_sort(kinds.begin(), kinds.end(),
                      [](const auto &a, const auto &b) { return a.second > b.second; });
     std::string line = "hint: the default mode skipped " + std::to_string(total) +
@@ -62,7 +62,7 @@ std::string default_mode_skip_hint(const std::string &fileName) {
             break;
         }
         if (kindsShown > 0) line += ", ";
-        line += std::to_string(count) + " " + std::string(format::type_name(type));
+        line += std::to_string(count) + " " + std::string(tree::type_name(type));
         ++kindsShown;
         objectsShown += count;
     }

@@ -20,9 +20,9 @@
 #include "core/number_parse.h"
 #include "core/orient.h"
 #include "core/progress.h"
+#include "core/scene_store.h"
 #include "core/stdin_prefix.h"
 #include "core/tokenizer.h"
-#include "core/vrml.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>

@@ -8,7 +8,7 @@
 #include "core/output_buffer.h"
 #include "core/output_file.h"
 #include "core/progress.h"
-#include "core/vrml.h"
+#include "core/scene_store.h"
 #include "core/vrml_names.h"
 
 namespace tarvex {

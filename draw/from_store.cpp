@@ -1,5 +1,5 @@
 // The default mode's store as a draw list: every shape is a triangle mesh in world coordinates.
-#include "core/vrml.h"
+#include "core/scene_store.h"
 #include "draw/draw_list.h"
 
 namespace tarvex::draw {

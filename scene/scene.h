@@ -22,9 +22,11 @@ inline constexpr std::uint32_t kNone = UINT32_MAX;
 
 struct Vec3 {
     float x = 0, y = 0, z = 0;
+    bool operator==(const Vec3 &) const = default;
 };
 struct Color {
     float r = 0, g = 0, b = 0;
+    bool operator==(const Color &) const = default;
 };
 struct Rotation {  // VRML SFRotation: a unit axis and an angle in radians
     float x = 0, y = 0, z = 1, angle = 0;

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "core/vrml.h"
+#include "core/scene_store.h"
 #include "scene/scene.h"
 
 namespace tarvex {

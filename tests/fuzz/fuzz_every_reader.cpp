@@ -1,7 +1,7 @@
 // The same bytes through every reader: the default mode's reader, full mode's text parser (with
 // the labels kept, which the text target sets aside for the binary twin) and, when they begin
 // like binary 3DMF, its binary reader.
-#include "binary/binary_reader.h"
+#include "readers/binary/binary_reader.h"
 #include "run_readers.h"
 #include "world_check.h"
 

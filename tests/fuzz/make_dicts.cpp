@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "binary/enum_words.h"
-#include "format/object_type.h"
+#include "readers/binary/enum_words.h"
+#include "tree/object_type.h"
 
 namespace {
 
@@ -37,10 +37,10 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::set<std::string> words, codes;
-    for (int t = 1; t < static_cast<int>(format::ObjectType::Count); ++t) {
-        const auto type = static_cast<format::ObjectType>(t);
-        if (!format::type_name(type).empty()) words.emplace(format::type_name(type));
-        if (const std::uint32_t code = format::binary_code(type)) {
+    for (int t = 1; t < static_cast<int>(tree::ObjectType::Count); ++t) {
+        const auto type = static_cast<tree::ObjectType>(t);
+        if (!tree::type_name(type).empty()) words.emplace(tree::type_name(type));
+        if (const std::uint32_t code = tree::binary_code(type)) {
             const char bytes[4] = {static_cast<char>(code >> 24), static_cast<char>(code >> 16),
                                    static_cast<char>(code >> 8), static_cast<char>(code)};
             codes.emplace(bytes, 4);

@@ -8,10 +8,10 @@
 #include <iterator>
 #include <string>
 
-#include "binary/binary_reader.h"
 #include "binary_writer.h"
-#include "format/diagnostics.h"
-#include "text/text_parser.h"
+#include "readers/binary/binary_reader.h"
+#include "readers/text/text_parser.h"
+#include "tree/diagnostics.h"
 
 int main(int argc, char **argv) {
     if (argc < 3) {
@@ -28,8 +28,8 @@ int main(int argc, char **argv) {
         if (tarvex::binary::looks_binary(
                 {reinterpret_cast<const std::uint8_t *>(text.data()), text.size()}))
             continue;
-        tarvex::format::ObjectTree tree;
-        tarvex::format::Diagnostics diagnostics;
+        tarvex::tree::ObjectTree tree;
+        tarvex::tree::Diagnostics diagnostics;
         tarvex::text::parse_text(text, tree, diagnostics);
         const auto twin = tarvex::binary::testing::write_binary(tree);
         std::ofstream out(outDir / (fs::path(argv[i]).filename().string() + ".twin"),

@@ -6,19 +6,19 @@
 #include <string_view>
 #include <variant>
 
-#include "binary/binary_reader.h"
 #include "binary_writer.h"
+#include "builder/scene_builder.h"
 #include "core/convert.h"
 #include "core/output_buffer.h"
 #include "core/progress.h"
+#include "core/scene_store.h"
 #include "core/tokenizer.h"
-#include "core/vrml.h"
-#include "format/diagnostics.h"
-#include "format/object_tree.h"
-#include "scene/scene_builder.h"
-#include "text/text_parser.h"
-#include "vrml97/scene_writer.h"
+#include "readers/binary/binary_reader.h"
+#include "readers/text/text_parser.h"
+#include "tree/diagnostics.h"
+#include "tree/object_tree.h"
 #include "world_check.h"
+#include "writers/vrml97/scene_writer.h"
 
 namespace {
 std::string progressLog;
@@ -64,10 +64,10 @@ std::size_t valuesIn(const scene::Scene &scene) {
 // Builds the scene of `tree` and writes its world into `world`, where it is checked; a scene too
 // big to write leaves `world` empty. Returns the scene's number of values. Callers keep `world`
 // from run to run, so that its room is not allocated and faulted in again every time.
-std::size_t convertFullMode(format::ObjectTree &tree, format::Diagnostics &diagnostics,
+std::size_t convertFullMode(tree::ObjectTree &tree, tree::Diagnostics &diagnostics,
                             std::string &world) {
     scene::Scene scene;
-    scene::build_scene(tree, scene, diagnostics);
+    builder::build_scene(tree, scene, diagnostics);
     const std::size_t values = valuesIn(scene);
     world.clear();
     if (values > maxWrittenValues) return values;
@@ -117,8 +117,8 @@ void run_default_mode(Bytes bytes) {
 }
 
 void run_text_reader(Bytes bytes, bool twin) {
-    format::ObjectTree tree;
-    format::Diagnostics diagnostics;
+    tree::ObjectTree tree;
+    tree::Diagnostics diagnostics;
     text::parse_text(asText(bytes), tree, diagnostics);
     // Building converts values in place: the twin is made first.
     binary::testing::Twin made;
@@ -130,17 +130,17 @@ void run_text_reader(Bytes bytes, bool twin) {
     for (std::uint32_t n = 0; n < tree.node_count(); ++n)
         if (!tree.label_of(n).empty()) tree.set_label(n, "");
     const std::size_t values = convertFullMode(tree, diagnostics, world);
-    format::ObjectTree fromTwin;
-    format::Diagnostics ignored;
+    tree::ObjectTree fromTwin;
+    tree::Diagnostics ignored;
     if (!binary::read_binary(made.bytes, fromTwin, ignored).ok) fail("a binary twin is not read");
     if (convertFullMode(fromTwin, ignored, twinWorld) != values || twinWorld != world)
         fail("a binary twin makes another world than its text");
 }
 
 void run_binary_reader(Bytes bytes) {
-    format::ObjectTree tree;
-    format::Diagnostics diagnostics;
-    diagnostics.position_kind = format::PositionKind::byte;
+    tree::ObjectTree tree;
+    tree::Diagnostics diagnostics;
+    diagnostics.position_kind = tree::PositionKind::byte;
     binary::read_binary(bytes, tree, diagnostics);
     convertFullMode(tree, diagnostics, world);
 }

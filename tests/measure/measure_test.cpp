@@ -8,9 +8,9 @@
 #include <numbers>
 #include <string>
 
-#include "full/full_conversion.h"
-#include "vrml97/scene_writer.h"
+#include "conversion/full_conversion.h"
 #include "vrml_measure.h"
+#include "writers/vrml97/scene_writer.h"
 
 namespace tarvex::measure {
 namespace {
@@ -171,9 +171,9 @@ TEST(measure, broken_worlds_say_so) {
 // ---- full mode on hand-made files
 
 Measure convert(const std::string &name) {
-    full::Conversion conversion;
+    conversion::Conversion conversion;
     const std::string path = std::string(TARVEX_DATA_DIR) + "/" + name;
-    EXPECT_EQ(conversion.read(path), full::ReadResult::ok) << conversion.error();
+    EXPECT_EQ(conversion.read(path), conversion::ReadResult::ok) << conversion.error();
     EXPECT_EQ(conversion.diagnostics().summary(), "") << name;
     vrml97::WriteProblems problems;
     const Measure m = measure_vrml(vrml97::write_scene_string(conversion.scene(), &problems));

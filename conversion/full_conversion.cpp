@@ -1,0 +1,210 @@
+#include "conversion/full_conversion.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <system_error>
+#include <vector>
+
+#include "core/file_names.h"
+#include "core/result_codes.h"
+#include "core/stdin_prefix.h"
+#include "readers/binary/binary_reader.h"
+#include "readers/text/text_parser.h"
+#include "writers/vrml97/scene_writer.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace tarvex::conversion {
+namespace {
+
+struct Input {
+    std::FILE *file = nullptr;
+    bool owned = false;
+    std::uint64_t size = 0;  // 0 when unknown (standard input, FIFOs)
+
+    ~Input() {
+        if (owned && file != nullptr) std::fclose(file);
+    }
+};
+
+bool openInput(const std::string &fileName, Input &input) {
+    if (fileName == "stdin") {
+#if defined(_WIN32)
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        input.file = stdin;
+        return true;
+    }
+    const std::filesystem::path path = path_from_utf8(fileName);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return false;
+    input.file = open_file(path, "rb");
+    if (input.file == nullptr) return false;
+    input.owned = true;
+    if (std::filesystem::is_regular_file(path, ec)) {
+        const auto size = std::filesystem::file_size(path, ec);
+        if (!ec) input.size = size;
+    }
+    return true;
+}
+
+// Whatever cannot be rewound (standard input, a FIFO) is read whole, so that its first bytes
+// can decide the encoding; its size then bounds the memory, as for a binary file. Bytes a
+// program took from standard input to look at come first.
+bool readAll(std::FILE *file, std::vector<std::uint8_t> &bytes) {
+    if (file == stdin) {
+        const std::string prefix = take_stdin_prefix();
+        bytes.assign(prefix.begin(), prefix.end());
+    }
+    std::array<std::uint8_t, 65536> block;
+    for (;;) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+        bytes.insert(bytes.end(), block.begin(), block.begin() + got);
+        if (got < block.size()) return std::ferror(file) == 0;
+    }
+}
+
+}  // namespace
+
+bool is_binary_input(const std::string &fileName) {
+    std::array<std::uint8_t, 4> head{};
+    std::size_t got = 0;
+    if (fileName == "stdin") {
+#if defined(_WIN32)
+        // Before the first read: text mode would translate line ends and stop at a Ctrl-Z, and
+        // what it buffered would stay translated.
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        got = std::fread(head.data(), 1, head.size(), stdin);
+        push_back_stdin(std::string_view(reinterpret_cast<const char *>(head.data()), got));
+    } else if (std::FILE *file = open_file(path_from_utf8(fileName), "rb")) {
+        got = std::fread(head.data(), 1, head.size(), file);
+        std::fclose(file);
+    }
+    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
+}
+
+Conversion::Conversion()
+    : tree_(std::make_unique<tree::ObjectTree>()), scene_(std::make_unique<scene::Scene>()) {}
+
+Conversion::~Conversion() = default;
+
+ReadResult Conversion::read(const std::string &fileName, const std::function<void(int)> &progress) {
+    // The scene borrows from the tree: drop the scene first.
+    scene_ = std::make_unique<scene::Scene>();
+    tree_ = std::make_unique<tree::ObjectTree>();
+    diagnostics_ = tree::Diagnostics{};
+    error_.clear();
+    binary_ = false;
+    built_ = builder::BuildResult{};
+
+    Input input;
+    if (!openInput(fileName, input)) {
+        error_ = read_result_message(CNV_CANT_OPEN, fileName);
+        return ReadResult::cant_open;
+    }
+
+    // Peek at the header where the input can be rewound; otherwise take it all in.
+    std::array<std::uint8_t, 4> head{};
+    std::size_t headBytes = 0;
+    std::vector<std::uint8_t> whole;
+    bool inMemory = input.size == 0;
+    if (!inMemory) {
+        headBytes = std::fread(head.data(), 1, head.size(), input.file);
+        if (std::fseek(input.file, 0, SEEK_SET) != 0) inMemory = true;  // cannot happen often
+    }
+    // A read that fails part-way is no end of input: what came before is still converted, and
+    // the failure reported.
+    bool readFailed = false;
+    if (inMemory) {
+        readFailed = !readAll(input.file, whole);
+        if (readFailed && whole.empty()) {
+            error_ = read_result_message(CNV_READ_ERROR, fileName);
+            return ReadResult::read_error;
+        }
+        headBytes = std::min(whole.size(), head.size());
+        std::copy_n(whole.begin(), headBytes, head.begin());
+    }
+    if (headBytes == 0) {
+        if (std::ferror(input.file) != 0) {
+            error_ = read_result_message(CNV_READ_ERROR, fileName);
+            return ReadResult::read_error;
+        }
+        error_ = read_result_message(CNV_EMPTY_FILE, fileName);
+        return ReadResult::empty;
+    }
+
+    binary_ = binary::looks_binary(std::span<const std::uint8_t>(head.data(), headBytes));
+    diagnostics_.position_kind = binary_ ? tree::PositionKind::byte : tree::PositionKind::line;
+    bool readOk = true;
+    std::uint64_t failedAt = 0;
+    std::string failure;
+    if (binary_) {
+        const binary::ReadResult r =
+            inMemory ? binary::read_binary(whole, *tree_, diagnostics_)
+                     : binary::read_binary(input.file, input.size, *tree_, diagnostics_);
+        readOk = r.ok;
+        failedAt = r.offset;
+        failure = r.message;
+    } else {
+        const text::ParseResult r =
+            inMemory
+                ? text::parse_text(
+                      std::string_view(reinterpret_cast<const char *>(whole.data()), whole.size()),
+                      *tree_, diagnostics_)
+                : text::parse_text(input.file, input.size, *tree_, diagnostics_, progress);
+        readOk = r.ok;
+        failedAt = r.line;
+        failure = r.message;
+    }
+    const bool ioError = readFailed || (!inMemory && std::ferror(input.file) != 0);
+
+    // What was read before a failure is still built, so that nothing read is lost.
+    builder::Limits limits;
+    limits.input_bytes = inMemory ? whole.size() : input.size;
+    limits.max_output = maxOutput_;
+    built_ = builder::build_scene(*tree_, *scene_, diagnostics_, limits);
+    const builder::BuildResult &built = built_;
+    if (progress) progress(100);
+
+    if (ioError) {
+        error_ = read_result_message(CNV_READ_ERROR, fileName);
+        return ReadResult::read_error;
+    }
+    if (!readOk || !built.ok) {
+        const std::uint64_t at = readOk ? built.position : failedAt;
+        const std::string &what = readOk ? built.message : failure;
+        error_ = binary_ ? fileName + ": byte " + std::to_string(at) + ": " + what
+                         : fileName + ":" + std::to_string(at) + ": " + what;
+        return ReadResult::failed;
+    }
+    return ReadResult::ok;
+}
+
+int Conversion::write(const std::string &fileName, OutputMode mode,
+                      std::vector<std::string> *repairs) const {
+    vrml97::WriteProblems problems;
+    const int result =
+        vrml97::write_scene_file(*scene_, fileName, mode == OutputMode::binary, &problems);
+    if (repairs) {
+        const auto add = [&](std::uint64_t count, const char *one, const char *many) {
+            if (count > 0) repairs->push_back(std::to_string(count) + (count == 1 ? one : many));
+        };
+        add(problems.non_finite_numbers, " number that is not finite written as 0",
+            " numbers that are not finite written as 0");
+        add(problems.bad_indices, " index out of range written as 0",
+            " indices out of range written as 0");
+        add(problems.dropped, " node or array that VRML cannot hold left out",
+            " nodes or arrays that VRML cannot hold left out");
+    }
+    return result;
+}
+
+}  // namespace tarvex::conversion

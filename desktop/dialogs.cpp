@@ -1,0 +1,110 @@
+#include "desktop/dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtGlobal>
+
+#include "desktop/winfuncs.h"
+
+namespace tarvex {
+
+namespace {
+
+// The "all files" pattern differs: on POSIX systems "*.*" would hide names without a dot.
+#ifdef Q_OS_WIN
+constexpr char allFiles[] = "All Files (*.*)";
+#else
+constexpr char allFiles[] = "All Files (*)";
+#endif
+
+std::optional<QString> runFileDialog(QWidget *owner, QFileDialog::AcceptMode mode,
+                                     const QString &filter, const QString &suffix,
+                                     const QString &fileName) {
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(mode);
+    // A file that does not exist could only fail to open.
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilters({filter, QString::fromLatin1(allFiles)});
+    dialog.setDefaultSuffix(suffix);
+    if (!fileName.isEmpty()) dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen.constFirst();
+}
+
+QLabel *centredLabel(const QString &text, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+}  // namespace
+
+std::optional<QString> QtDialogs::openFileName(QWidget *owner, const QString &fileName) {
+    return runFileDialog(owner, QFileDialog::AcceptOpen,
+                         QStringLiteral("QuickDraw 3D Files (*.3dmf *.3dm *.q3d)"),
+                         QStringLiteral("3dmf"), fileName);
+}
+
+std::optional<QString> QtDialogs::saveFileName(QWidget *owner, const QString &fileName) {
+    return runFileDialog(owner, QFileDialog::AcceptSave, QStringLiteral("VRML Files (*.wrl)"),
+                         QStringLiteral("wrl"), fileName);
+}
+
+void QtDialogs::warning(QWidget *owner, const QString &text) {
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(szAppName), text, QMessageBox::Ok,
+                    owner);
+    box.exec();
+}
+
+QMessageBox::StandardButton QtDialogs::question(QWidget *owner, const QString &text) {
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(szAppName), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    const QMessageBox::StandardButton answer = box.standardButton(box.clickedButton());
+    return answer == QMessageBox::NoButton ? QMessageBox::Cancel : answer;
+}
+
+void QtDialogs::about(QWidget *owner) {
+    // Like the classic box: no caption bar, a frame, the icon beside the program's name.
+    QDialog box(owner, Qt::Dialog | Qt::FramelessWindowHint);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    auto *frame = new QFrame(&box);
+    frame->setFrameStyle(QFrame::Box | QFrame::Raised);
+    auto *outer = new QVBoxLayout(&box);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(frame);
+
+    auto *icon = new QLabel(frame);
+    icon->setObjectName(QStringLiteral("aboutIcon"));
+    icon->setPixmap(QIcon(QStringLiteral(":/tarvexw/tarvex.xpm")).pixmap(32, 32));
+    auto *head = new QHBoxLayout;
+    head->addWidget(icon);
+    head->addWidget(centredLabel(QString::fromLatin1(szAppName), frame), 1);
+    head->addSpacing(32);
+
+    auto *ok = new QPushButton(QStringLiteral("OK"), frame);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
+
+    auto *lines = new QVBoxLayout(frame);
+    lines->addLayout(head);
+    lines->addWidget(centredLabel(QStringLiteral("Version " TARVEX_VERSION), frame));
+    lines->addWidget(centredLabel(QStringLiteral("converts 3D Metafile ASCII to VRML 97"), frame));
+    lines->addWidget(
+        centredLabel(QStringLiteral("Qt edition, built with Qt " QT_VERSION_STR), frame));
+    lines->addWidget(ok, 0, Qt::AlignHCenter);
+    box.exec();
+}
+
+}  // namespace tarvex

@@ -1,0 +1,55 @@
+#include "scene_test_support.h"
+
+#include <utility>
+#include <variant>
+
+namespace tarvex::builder::test {
+
+std::vector<PlacedShape> placed_shapes(const Scene &scene) {
+    std::vector<PlacedShape> out;
+    // Explicit stack: scenes in these tests may nest deeply.
+    std::vector<std::pair<std::uint32_t, geometry::Matrix4>> stack{{0, geometry::Matrix4{}}};
+    while (!stack.empty()) {
+        auto [index, world] = stack.back();
+        stack.pop_back();
+        const Node &node = scene.nodes[index];
+        if (node.kind == Node::Kind::shape) {
+            out.push_back({node.shape, world});
+            continue;
+        }
+        if (node.kind == Node::Kind::use) {
+            stack.push_back({node.used, world});
+            continue;
+        }
+        if (node.kind == Node::Kind::transform) {
+            geometry::Matrix4 local;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c) local.m[r][c] = node.transform.matrix[r][c];
+            world = geometry::multiply(local, world);
+        }
+        for (auto it = node.children.rbegin(); it != node.children.rend(); ++it)
+            stack.push_back({*it, world});
+    }
+    return out;
+}
+
+Vec3 world_point(const Scene &scene, const PlacedShape &placed, std::size_t i) {
+    const Geometry &g = scene.shapes[placed.shape].geometry;
+    std::span<const float> coords = std::visit([](const auto &x) { return x.coords; }, g);
+    return geometry::apply_point(placed.world,
+                                 {coords[3 * i], coords[3 * i + 1], coords[3 * i + 2]});
+}
+
+std::size_t count_nodes(const Scene &scene, Node::Kind kind) {
+    std::size_t n = 0;
+    for (const Node &node : scene.nodes) n += node.kind == kind;
+    return n;
+}
+
+bool has_warning(const tree::Diagnostics &d, std::string_view text) {
+    for (const auto &e : d.entries())
+        if (e.text.find(text) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace tarvex::builder::test

@@ -1,0 +1,39 @@
+// Helpers for the scene builder tests: a scene's shapes with their world transforms, and
+// building a scene from a tree or from 3DMF text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "builder/scene_builder.h"
+#include "geometry/matrix.h"
+#include "scene/scene.h"
+#include "tree/diagnostics.h"
+#include "tree/object_tree.h"
+
+namespace tarvex::builder::test {
+
+struct Built {
+    tree::ObjectTree tree;
+    tree::Diagnostics diagnostics;
+    Scene scene;
+    BuildResult result;
+};
+
+// Shape nodes in drawing order with the product of the Transform nodes above them (USE nodes
+// followed, so a repeated shape appears once per drawing).
+struct PlacedShape {
+    std::uint32_t shape;
+    geometry::Matrix4 world;
+};
+std::vector<PlacedShape> placed_shapes(const Scene &scene);
+
+// The i-th point of a shape's geometry, in world coordinates.
+Vec3 world_point(const Scene &scene, const PlacedShape &placed, std::size_t i);
+
+std::size_t count_nodes(const Scene &scene, Node::Kind kind);
+bool has_warning(const tree::Diagnostics &d, std::string_view text);
+
+}  // namespace tarvex::builder::test

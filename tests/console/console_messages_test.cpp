@@ -1,0 +1,277 @@
+// What the console program tells a person beyond the classic messages: the hint where the
+// default mode skipped objects, the refusal of input that is not 3DMF, the reasons for failures,
+// and bytes from the input that must not reach a terminal raw. Scripts see the classic text.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "console/console_app.h"
+#include "console/input_kind.h"
+#include "console/messages.h"
+#include "tests/core/core_test_support.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+#if defined(__linux__)
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarvex_test::data_file;
+using tarvex_test::read_file;
+
+const std::string kScene = data_file("three_objects.3dmf");
+const std::string kProgress = "cube:  1 triangles 3 points 0 edges\n";
+const std::string kUsage = "usage: tarvex [3dmffile] [wrlfile]\n";
+
+class console_messages : public tarvex_test::TempDirTest {
+  protected:
+    int run(const std::vector<std::string> &args, bool terminal) {
+        tarvex::clean_up();
+        std::ostringstream out, err;
+        const int status = tarvex::run_tarvex(args, out, err, terminal);
+        err_ = err.str();
+        return status;
+    }
+    std::string out() const { return path("out.wrl").string(); }
+    std::string err_;
+};
+
+// The default mode reads triangle meshes only; a person is told what else the file held and how
+// to get it, a script sees exactly the classic output, and the world is the same either way.
+TEST_F(console_messages, the_skip_hint_is_for_a_terminal_only) {
+    const std::string in = file("mixed.3dmf", kScene +
+                                                  "Polygon ( 3 0 0 0 1 0 0 0 1 0 )\n"
+                                                  "Container ( Polygon ( 3 0 0 0 1 0 0 0 1 1 ) )\n"
+                                                  "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
+                                                  "DiffuseColor ( 1 0 0 )\n");
+    EXPECT_EQ(run({in, out()}, false), 0);
+    EXPECT_EQ(err_, kProgress);
+    const std::string world = read_file(out());
+    EXPECT_EQ(run({in, out()}, true), 0);
+    EXPECT_EQ(err_, kProgress +
+                        "hint: the default mode skipped 3 objects (2 Polygon, 1 Box); tarvex "
+                        "--full converts them\n");
+    EXPECT_EQ(read_file(out()), world);
+
+    // Nothing skipped that draws: no hint. After a failure the hint still follows the message.
+    EXPECT_EQ(run({file("meshes.3dmf", kScene), out()}, true), 0);
+    EXPECT_EQ(err_, kProgress);
+    const std::string cut = file("cut.3dmf", "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\nTriMesh ( x");
+    EXPECT_EQ(run({cut, out()}, true), 1);
+    EXPECT_EQ(err_, "Bad triangle mesh spec in " + cut +
+                        "!\nhint: the default mode skipped 1 object (1 Box); tarvex --full "
+                        "converts them\n");
+
+    // Many kinds: the first few by count, the rest together, still one line.
+    std::string many = kScene;
+    for (const char *object : {"Point ( 0 0 0 )", "Point ( 1 0 0 )", "Line ( 0 0 0 1 1 1 )",
+                               "Ellipsoid ( )", "Torus ( )", "Cone ( )", "Disk ( )"})
+        many += std::string(object) + "\n";
+    EXPECT_EQ(run({file("many.3dmf", many), out()}, true), 0);
+    EXPECT_EQ(err_, kProgress +
+                        "hint: the default mode skipped 7 objects (2 Point, 1 Line, 1 Ellipsoid, "
+                        "1 Disk, 2 of other kinds); tarvex --full converts them\n");
+}
+
+#if defined(__linux__)
+// The real program with standard error on a pseudo-terminal and standard output thrown away:
+// what the terminal showed, without the carriage returns the terminal adds.
+std::string onTerminal(std::vector<std::string> args, int &status) {
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        args.insert(args.begin(), TARVEX_EXE);
+        std::vector<char *> argv;
+        for (std::string &arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        execv(TARVEX_EXE, argv.data());
+        _exit(127);
+    }
+    std::string seen;
+    if (child < 0) return seen;
+    char buffer[4096];
+    // The read fails (EIO) once the program has ended and the terminal is closed.
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, got);
+    int wait = 0;
+    waitpid(child, &wait, 0);
+    close(terminal);
+    status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+    std::erase(seen, '\r');
+    return seen;
+}
+
+// The program itself finds out that a person reads its standard error.
+TEST_F(console_messages, the_real_program_gives_the_hint_on_a_terminal_only) {
+    const std::string in = file("box.3dmf", kScene + "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n");
+    int status = -1;
+    EXPECT_EQ(onTerminal({in, out()}, status),
+              kProgress +
+                  "hint: the default mode skipped 1 object (1 Box); tarvex --full converts "
+                  "them\n");
+    EXPECT_EQ(status, 0);
+    const std::string piped = path("err.txt").string();
+    const std::string command =
+        std::string(TARVEX_EXE) + " '" + in + "' '" + out() + "' 2> '" + piped + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file(piped), kProgress);
+}
+#endif
+
+// Full mode's summary line names neither the file nor --verbose: a person gets the command.
+TEST_F(console_messages, the_summary_points_to_verbose_on_a_terminal_only) {
+    const std::string in =
+        file("skips.3dmf", "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\n");
+    EXPECT_EQ(run({"--full", in, out()}, false), 0);
+    EXPECT_EQ(err_, "skipped: 1 Frobnicator\n");
+    EXPECT_EQ(run({"--full", in, out()}, true), 0);
+    EXPECT_EQ(err_, "skipped: 1 Frobnicator\nhint: tarvex --full --verbose " + in +
+                        " lists each one with its place\n");
+    EXPECT_EQ(run({"--full", "--verbose", in, out()}, true), 0);
+    EXPECT_EQ(err_, in + ":2: skipped Frobnicator\nskipped: 1 Frobnicator\n");
+    // Nothing to sum up, nothing to point to.
+    EXPECT_EQ(run({"--full", file("clean.3dmf", "Box ( )\n"), out()}, true), 0);
+    EXPECT_EQ(err_, "");
+}
+
+// Full mode takes 3DMF by its header, or a headerless fragment by an object it knows at its
+// start; anything else is refused with what it looks like, and no world is written.
+TEST_F(console_messages, full_mode_refuses_what_is_not_3dmf) {
+    const std::pair<std::string, std::string> refused[] = {
+        {"#VRML V2.0 utf8\nGroup { children [] }\n", " (it looks like a VRML world)"},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), " (it looks like a PNG image)"},
+        {"Point of view: a mesh is read by default.\n", ""},
+        {"1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 TriMesh ( )\n", ""},
+        {"hello (world)\n", ""},
+    };
+    for (const auto &[bytes, looks] : refused) {
+        const std::string in = file("in.dat", bytes);
+        EXPECT_EQ(run({"--full", in, out()}, false), 1) << bytes;
+        EXPECT_EQ(err_, in + " is not a 3DMF file" + looks + "\n");
+        EXPECT_FALSE(fs::exists(out()));
+    }
+    const std::string accepted[] = {
+        kScene,
+        "# made by hand\n\n  3DMetafile ( 1 6 Normal toc> )\n",
+        "cam:CameraPlacement ( 0 0 5  0 0 0  0 1 0 )\n",
+        "# a snippet\nlight: DirectionalLight ( 0 0 -1 True )\n",
+        std::string("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24),
+    };
+    for (const std::string &bytes : accepted) {
+        EXPECT_EQ(run({"--full", file("in.dat", bytes), out()}, false), 0) << bytes << err_;
+        EXPECT_TRUE(fs::exists(out()));
+        fs::remove(out());
+    }
+    // The classic empty-file message stays; the default mode still reads anything as before.
+    const std::string empty = file("empty.3dmf", "");
+    EXPECT_EQ(run({"--full", empty, out()}, false), 1);
+    EXPECT_EQ(err_, empty + " empty!\n");
+    EXPECT_EQ(run({file("in.dat", "#VRML V2.0 utf8\n"), out()}, false), 0);
+    EXPECT_EQ(err_, "");
+}
+
+// Control bytes and bytes that are not UTF-8 are shown as \xNN; valid UTF-8 passes unchanged.
+TEST_F(console_messages, messages_escape_what_a_terminal_would_act_on) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.3dmf\twith tab", "plain name.3dmf\twith tab"},
+        {"Größe 日本 \xF0\x9F\x98\x80", "Größe 日本 \xF0\x9F\x98\x80"},
+        {"\x89PNG\r\n\x1a", "\\x89PNG\\x0d\\x0a\\x1a"},
+        {"\x1b[31mred\x7f", "\\x1b[31mred\\x7f"},
+        {"overlong \xC0\xAF, surrogate \xED\xA0\x80, cut \xE6\x97",
+         "overlong \\xc0\\xaf, surrogate \\xed\\xa0\\x80, cut \\xe6\\x97"},
+        {"beyond \xF4\x90\x80\x80, lone \x80", "beyond \\xf4\\x90\\x80\\x80, lone \\x80"},
+        {std::string("nul\0end", 7), "nul\\x00end"},
+    };
+    for (const auto &[raw, shown] : cases) EXPECT_EQ(tarvex::escape_for_terminal(raw), shown);
+
+#if !defined(_WIN32)
+    // A name and a token from the input, as full mode prints them.
+    const std::string name = path("bell\x07name.3dmf").string();
+    tarvex_test::write_file(name, "3DMetafile ( 1 6 Normal toc> )\nFrob\x1b]0;x\x07 ( 1 )\n");
+    EXPECT_EQ(run({"--full", "--verbose", name, out()}, false), 0);
+    EXPECT_EQ(err_.find('\x1b'), std::string::npos) << err_;
+    EXPECT_EQ(err_.find('\x07'), std::string::npos) << err_;
+    EXPECT_NE(err_.find("bell\\x07name.3dmf:2: "), std::string::npos) << err_;
+#endif
+}
+
+// Full mode and every new message say why; the default mode's classic lines stay exact and
+// get their reason on a line of its own only on a terminal.
+TEST_F(console_messages, failures_give_the_systems_reason) {
+    const std::string missing = path("missing.3dmf").string();
+    const std::string folder = path("folder.3dmf").string();
+    fs::create_directory(folder);
+    const std::string in = file("in.3dmf", kScene);
+    const std::string clean = file("clean.3dmf", "3DMetafile ( 1 6 Normal toc> )\nBox ( )\n");
+    for (const bool terminal : {false, true}) {
+        EXPECT_EQ(run({"--full", missing, out()}, terminal), 1);
+        EXPECT_EQ(err_, "Can't open " + missing + "!\n  No such file or directory\n");
+        EXPECT_EQ(run({"--full", folder, out()}, terminal), 1);
+        EXPECT_EQ(err_, "Can't open " + folder + "!\n  it is a directory\n");
+        const std::string reasonMissing = terminal ? "  No such file or directory\n" : "";
+        EXPECT_EQ(run({missing, out()}, terminal), 1);
+        EXPECT_EQ(err_, "Can't open " + missing + "!\n" + reasonMissing);
+        EXPECT_EQ(run({folder, out()}, terminal), 1);
+        EXPECT_EQ(err_, "Can't open " + folder + "!\n" + (terminal ? "  it is a directory\n" : ""));
+        const std::string noFolder = path("no/such/out.wrl").string();
+        EXPECT_EQ(run({"--full", clean, noFolder}, terminal), 1);
+        EXPECT_EQ(err_, "Error writing to " + noFolder + "\n  No such file or directory\n");
+        EXPECT_EQ(run({in, noFolder}, terminal), 1);
+        EXPECT_EQ(err_, kProgress + "Error writing to " + noFolder + "\n" + reasonMissing);
+#if !defined(_WIN32)
+        EXPECT_EQ(run({in, "/dev/full"}, terminal), 1);
+        EXPECT_EQ(err_, kProgress + "Error writing to /dev/full\n" +
+                            (terminal ? "  No space left on device\n" : ""));
+        if (geteuid() != 0) {  // root reads whatever it likes
+            const std::string locked = file("locked.3dmf", kScene);
+            fs::permissions(locked, fs::perms::none);
+            EXPECT_EQ(run({"--full", locked, out()}, terminal), 1);
+            EXPECT_EQ(err_, "Can't open " + locked + "!\n  Permission denied\n");
+        }
+#endif
+    }
+}
+
+// --verbose says nothing in the default mode, so it is refused there rather than ignored; too
+// many names get the classic usage line, and a person is told what was wrong.
+TEST_F(console_messages, options_that_cannot_work_say_so) {
+    const std::string in = file("in.3dmf", kScene);
+    EXPECT_EQ(run({"--verbose", in, out()}, false), 1);
+    EXPECT_EQ(err_, "--verbose lists full mode's warnings, and " + in +
+                        " would be read in the default mode: add --full\n");
+    EXPECT_FALSE(fs::exists(out()));
+    const std::string binary =
+        file("b.3dmf", std::string("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24));
+    EXPECT_EQ(run({"--verbose", binary, out()}, false), 0) << err_;
+    EXPECT_EQ(run({"--verbose", "--full", in, out()}, false), 0) << err_;
+
+    EXPECT_EQ(run({in, out(), "third"}, false), 1);
+    EXPECT_EQ(err_, kUsage);
+    EXPECT_EQ(run({in, out(), "third"}, true), 1);
+    EXPECT_EQ(err_, kUsage +
+                        "  too many file names: tarvex converts one 3DMF file into one VRML file; "
+                        "--out-dir=DIR converts many\n");
+}
+
+// What decides that bytes are 3DMF, at the edges of what is looked at.
+TEST_F(console_messages, input_kind_looks_only_at_the_start) {
+    EXPECT_TRUE(tarvex::input_kind("TriMesh(").is_3dmf);
+    EXPECT_TRUE(tarvex::input_kind("# c\r# d\rtrimesh (").is_3dmf);
+    EXPECT_FALSE(tarvex::input_kind("TriMesh").is_3dmf);
+    EXPECT_FALSE(tarvex::input_kind("# TriMesh (").is_3dmf);
+    EXPECT_FALSE(tarvex::input_kind("3DM").is_3dmf);
+    EXPECT_FALSE(tarvex::input_kind("").is_3dmf);
+    EXPECT_EQ(tarvex::input_kind("#VRML V2.0 utf8\nTriMesh ( )").looks_like, "a VRML world");
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+// Bounded work on any file: inputs that used to grow faster than their size (fanned-out attribute
+// sets, a long label or type name used many times, greedy surfaces, knot-heavy patches) convert
+// within the work and output budgets, coarsening surfaces rather than stopping, and say so.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <variant>
+
+#include "bench/hostile_inputs.h"
+#include "console/command_line.h"
+#include "console/console_app.h"
+#include "conversion/full_conversion.h"
+#include "tests/core/core_test_support.h"
+
+namespace {
+
+using tarvex::conversion::Conversion;
+using tarvex::conversion::ReadResult;
+using tarvex::hostile::fanned_sets;
+using tarvex::hostile::greedy_tori;
+using tarvex::hostile::spheres;
+
+std::size_t count_of(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+std::size_t coarsening_warnings(const tarvex::tree::Diagnostics &d) {
+    std::size_t n = 0;
+    for (const auto &e : d.entries())
+        n += e.text.find("subdivided more coarsely") != std::string::npos;
+    return n;
+}
+
+class bounded_work : public tarvex_test::TempDirTest {
+  protected:
+    std::string file(const std::string &name, const std::string &bytes) {
+        tarvex_test::write_file(path(name), bytes);
+        return path(name).string();
+    }
+    int run(const std::vector<std::string> &args) {
+        std::ostringstream out, err;
+        const int status = tarvex::run_tarvex(args, out, err);
+        err_ = err.str();
+        return status;
+    }
+    std::string err_;
+};
+
+// ---- the output budget --------------------------------------------------------------------
+
+TEST_F(bounded_work, greedy_tori_are_all_coarsened_into_the_budget_with_one_warning) {
+    const std::string text = greedy_tori(10);
+    const std::string in = file("tori.3dmf", text);
+    Conversion c;
+    ASSERT_EQ(c.read(in), ReadResult::ok) << c.error();
+    const std::uint64_t budget = tarvex::builder::default_max_output(text.size());
+    EXPECT_GT(c.build().output_asked, 5 * budget);  // what made the old allowance fail
+    EXPECT_LE(c.build().output_made, budget);
+    EXPECT_LT(c.build().detail, 0.25);
+    EXPECT_EQ(c.scene().shapes.size(), 10u);  // every torus kept, none dropped
+    EXPECT_EQ(c.diagnostics().warning_count(), 1u);
+    EXPECT_EQ(coarsening_warnings(c.diagnostics()), 1u);
+    // All ten in proportion: the same grid each.
+    const auto points = [](const tarvex::scene::Shape &shape) {
+        return std::get<tarvex::scene::FaceSet>(shape.geometry).coords.size();
+    };
+    for (const auto &shape : c.scene().shapes)
+        EXPECT_EQ(points(shape), points(c.scene().shapes[0]));
+
+    // The estimate holds for the bytes written, and the console exits 0.
+    EXPECT_EQ(run({"--full", in, path("out.wrl").string()}), 0) << err_;
+    const std::uint64_t written = std::filesystem::file_size(path("out.wrl"));
+    EXPECT_LE(written, budget);
+    EXPECT_GT(written, budget / 2);  // coarsened in proportion, not to nothing
+    EXPECT_EQ(count_of(err_, "subdivided more coarsely"), 1u);  // told once, not per torus
+    EXPECT_NE(err_.find("1 warning"), std::string::npos) << err_;
+}
+
+TEST_F(bounded_work, max_output_raises_the_budget_and_bad_sizes_are_refused) {
+    const std::string in = file("tori.3dmf", greedy_tori(10));
+    Conversion c;
+    c.set_max_output(std::uint64_t{200} << 20);
+    ASSERT_EQ(c.read(in), ReadResult::ok);
+    EXPECT_EQ(c.build().detail, 1);
+    EXPECT_EQ(c.diagnostics().warning_count(), 0u);
+    EXPECT_EQ(c.build().output_made, c.build().output_asked);
+
+    // A limit below the default coarsens more.
+    Conversion small;
+    small.set_max_output(std::uint64_t{4} << 20);
+    ASSERT_EQ(small.read(in), ReadResult::ok);
+    EXPECT_LE(small.build().output_made, std::uint64_t{4} << 20);
+    EXPECT_EQ(small.scene().shapes.size(), 10u);
+
+    EXPECT_EQ(run({"--full", "--max-output=2M", in, path("o.wrl").string()}), 0) << err_;
+    EXPECT_LE(std::filesystem::file_size(path("o.wrl")), std::uint64_t{2} << 20);
+    for (const std::string bad :
+         {"--max-output=", "--max-output=0", "--max-output=1.5G", "--max-output=12T",
+          "--max-output=-3", "--max-output=99999999999G"}) {
+        EXPECT_EQ(run({"--full", bad, in, path("bad.wrl").string()}), 1) << bad;
+        EXPECT_NE(err_.find("Bad size for --max-output"), std::string::npos) << bad << ": " << err_;
+        EXPECT_FALSE(std::filesystem::exists(path("bad.wrl"))) << bad;
+    }
+    // Without its value it is no option this program knows, and a flag takes no value.
+    EXPECT_EQ(run({"--max-output", in}), 1);
+    EXPECT_NE(err_.find("Unknown option --max-output!"), std::string::npos) << err_;
+    EXPECT_EQ(run({"--full=yes", in}), 1);
+    EXPECT_NE(err_.find("Unknown option --full=yes!"), std::string::npos) << err_;
+}
+
+TEST(command_line, sizes_take_binary_multiples) {
+    using tarvex::parse_size;
+    EXPECT_EQ(parse_size("300M"), std::uint64_t{300} << 20);
+    EXPECT_EQ(parse_size("2G"), std::uint64_t{2} << 30);
+    EXPECT_EQ(parse_size("2g"), std::uint64_t{2} << 30);
+    EXPECT_EQ(parse_size("64k"), std::uint64_t{64} << 10);
+    EXPECT_EQ(parse_size("123456789"), 123456789u);
+    EXPECT_EQ(parse_size("18446744073709551615"), std::nullopt);  // 20 digits
+    EXPECT_EQ(parse_size("17179869184G"), std::nullopt);          // 2^64 bytes
+    EXPECT_EQ(parse_size("17179869183G"), std::uint64_t{17179869183} << 30);
+    for (const char *bad : {"", "G", "0", "0M", "1.5G", " 3M", "3M ", "3MB", "+3", "0x10"})
+        EXPECT_EQ(parse_size(bad), std::nullopt) << bad;
+}
+
+TEST_F(bounded_work, sphere_scenes_convert_whole) {
+    // 1,000 at Constant 30 30 fit the budget as they are: nothing coarsened.
+    const std::string fine = spheres(1000, "SubdivisionStyle ( Constant 30 30 )");
+    Conversion c;
+    ASSERT_EQ(c.read(file("fine.3dmf", fine)), ReadResult::ok) << c.error();
+    EXPECT_EQ(c.scene().shapes.size(), 1000u);
+    EXPECT_EQ(c.build().detail, 1);
+    EXPECT_EQ(c.diagnostics().warning_count(), 0u);
+    EXPECT_LE(c.build().output_made, tarvex::builder::default_max_output(fine.size()));
+
+    // 10,000 at the default ask for more than the ceiling: all coarsened, all kept.
+    const std::string many = spheres(10000, "");
+    Conversion m;
+    ASSERT_EQ(m.read(file("many.3dmf", many)), ReadResult::ok) << m.error();
+    EXPECT_EQ(m.scene().shapes.size(), 10000u);
+    EXPECT_GT(m.build().output_asked, std::uint64_t{256} << 20);
+    EXPECT_LE(m.build().output_made, std::uint64_t{256} << 20);
+    EXPECT_LT(m.build().detail, 1);
+    EXPECT_EQ(coarsening_warnings(m.diagnostics()), 1u);
+    EXPECT_EQ(m.diagnostics().warning_count(), 1u);
+    // The budget bounds the work done for it too.
+    EXPECT_LE(m.build().work, m.build().work_budget);
+}
+
+TEST(output_budget, grows_with_the_input_up_to_its_ceiling) {
+    using tarvex::builder::default_max_output;
+    EXPECT_EQ(default_max_output(0), std::uint64_t{16} << 20);
+    EXPECT_EQ(default_max_output(1000), (std::uint64_t{16} << 20) + 1000000);
+    EXPECT_EQ(default_max_output(1u << 20), std::uint64_t{256} << 20);
+    EXPECT_EQ(default_max_output(~std::uint64_t{0}), std::uint64_t{256} << 20);
+}
+
+// ---- the work budget ----------------------------------------------------------------------
+
+TEST_F(bounded_work, attribute_sets_are_resolved_once_per_set) {
+    // 30 wide and 5 deep: 30^5 = 24 million paths, 3,630 References in the file.
+    const std::string text = fanned_sets(30, 5);
+    Conversion c;
+    ASSERT_EQ(c.read(file("sets.3dmf", text)), ReadResult::ok) << c.error();
+    EXPECT_EQ(c.scene().shapes.size(), 30u);
+    // The last level's colour reaches every point: each set took its last child's.
+    ASSERT_TRUE(c.scene().shapes[0].appearance.material.diffuse.r > 0.9f);
+    // Linear in the file: a few units a value, not per path.
+    EXPECT_LT(c.build().work, 20 * text.size());
+    EXPECT_EQ(c.diagnostics().warning_count(), 0u);
+}
+
+TEST_F(bounded_work, a_long_label_on_a_shared_group_is_not_copied_whole_per_use) {
+    // A 1 MB label on a group drawn 2,000 times in different colours (no drawing can be reused).
+    const std::string label(1 << 20, 'n');
+    std::ostringstream t;
+    t << "3DMetafile ( 1 6 Normal toc> )\n"
+      << label << ": BeginGroup ( DisplayGroup ( ) ) Point ( 0 0 0 ) EndGroup ( )\n";
+    for (int i = 0; i < 2000; ++i)
+        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << i / 2000.0
+          << " 0 0 ) Reference ( 1 ) EndGroup ( )\n";
+    t << "toc: TableOfContents ( toc2> 2 -1 0 12 1 1 " << label << "> )\n";
+    Conversion c;
+    ASSERT_EQ(c.read(file("label.3dmf", t.str())), ReadResult::ok) << c.error();
+    EXPECT_EQ(c.scene().shapes.size(), 2001u);
+    std::size_t name_bytes = 0, label_bytes = 0;
+    for (const auto &node : c.scene().nodes) name_bytes += node.name.size();
+    for (const auto &item : c.scene().outline) label_bytes += item.label.size();
+    EXPECT_GT(name_bytes, 2000u * 100);  // the name is there, cut short
+    EXPECT_LT(name_bytes, 2002u * 128);
+    EXPECT_LT(label_bytes, 2002u * 128);
+    // Written with one DEF name a node: the output stays small.
+    ASSERT_EQ(c.write(path("label.wrl").string()), 0);
+    EXPECT_LT(std::filesystem::file_size(path("label.wrl")), 2002u * 1000);
+}
+
+// A binary file declaring a custom type with a `name_bytes` long name, then `uses` objects of it.
+std::string binary_custom_type(std::size_t name_bytes, int uses) {
+    std::string b;
+    const auto u32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) b += char((v >> shift) & 0xFF);
+    };
+    b += "3DMF";
+    u32(16);
+    u32(0x00010006);
+    u32(1);
+    u32(0);
+    u32(0);
+    const std::size_t padded = (name_bytes + 1 + 3) / 4 * 4;
+    b += "type";
+    u32(static_cast<std::uint32_t>(4 + padded));
+    u32(0xFFFFFFFF);  // code -1
+    b += std::string(name_bytes, 'T');
+    b += std::string(padded - name_bytes, '\0');
+    for (int i = 0; i < uses; ++i) {
+        u32(0xFFFFFFFF);
+        u32(0);
+    }
+    return b;
+}
+
+TEST_F(bounded_work, a_long_custom_type_name_is_kept_once_and_quoted_short) {
+    const std::string bytes = binary_custom_type(1 << 20, 100000);
+    Conversion c;
+    ASSERT_EQ(c.read(file("type.3dmf", bytes)), ReadResult::ok) << c.error();
+    // Every object names its type through the one copy the tree keeps.
+    const auto &tree = c.tree();
+    std::uint32_t first = 0, last = 0, unknown = 0;
+    for (std::uint32_t n = 1; n < tree.node_count(); ++n)
+        if (tree.node(n).type == tarvex::tree::ObjectType::Unknown) {
+            if (unknown++ == 0) first = n;
+            last = n;
+        }
+    ASSERT_EQ(unknown, 100000u);
+    EXPECT_EQ(tree.name_of(first).size(), std::size_t{1} << 20);
+    EXPECT_EQ(tree.name_of(first).data(), tree.name_of(last).data());
+    // Skipped, counted under a name cut short; entries are as short.
+    const auto &skipped = c.diagnostics().skipped_counts();
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_LE(skipped.begin()->first.size(), tarvex::tree::Diagnostics::kMaxNameBytes);
+    EXPECT_EQ(skipped.begin()->second, 100000u);
+    std::size_t entry_bytes = 0;
+    for (const auto &e : c.diagnostics().entries()) entry_bytes += e.text.size();
+    EXPECT_LE(entry_bytes,
+              tarvex::tree::Diagnostics::kMaxEntries * tarvex::tree::Diagnostics::kMaxEntryBytes);
+    EXPECT_LT(c.diagnostics().summary().size(), 200u);
+}
+
+// One self-crossing polygon of `vertices` points drawn `uses` times in different colours: each
+// drawing triangulates it again.
+std::string tangled_polygon_used(int vertices, int uses) {
+    std::ostringstream t;
+    t << "3DMetafile ( 1 6 Normal toc> )\nstar: GeneralPolygon ( 1 " << vertices << "\n";
+    for (int i = 0; i < vertices; ++i) {
+        // A star polygon {n/k}: every edge crosses many others.
+        const double a = 2 * 3.14159265358979 * ((i * (vertices / 2 - 1)) % vertices) / vertices;
+        t << std::cos(a) << " " << std::sin(a) << " 0\n";
+    }
+    t << "0 )\n";
+    for (int i = 0; i < uses; ++i)
+        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << i / double(uses)
+          << " 1 0 ) Reference ( 1 ) EndGroup ( )\n";
+    t << "toc: TableOfContents ( toc2> 2 -1 0 12 1 1 star> )\n";
+    return t.str();
+}
+
+// An object drawn again through References is not triangulated again: each further use costs
+// the same small amount (its shape and output), and 150 uses of a polygon that takes most of a
+// triangulation's cap convert, where each used to be triangulated anew.
+TEST_F(bounded_work, a_polygon_used_again_is_triangulated_once) {
+    std::uint64_t work[3] = {};
+    const int uses[3] = {1, 2, 150};
+    for (int i = 0; i < 3; ++i) {
+        Conversion c;
+        ASSERT_EQ(c.read(file("star.3dmf", tangled_polygon_used(3001, uses[i]))), ReadResult::ok)
+            << c.error();
+        EXPECT_EQ(c.scene().shapes.size() > 0, true);
+        work[i] = c.build().work;
+    }
+    const std::uint64_t first = work[0], more = work[1] - work[0];
+    EXPECT_LT(more * 10, first);  // a use costs a small part of the triangulation
+    EXPECT_LE(work[2], first + 149 * more + 149 * 64);  // up to the colour's bytes
+    EXPECT_EQ(run({"--full", path("star.3dmf").string(), path("star.wrl").string()}), 0) << err_;
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// The console program in full mode: --full and --verbose, failures that name the file and the
+// line, and binary input, which is read in full mode whether or not --full was given.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "console/console_app.h"
+#include "tests/core/core_test_support.h"
+
+using tarvex_test::read_file;
+
+namespace {
+
+// A one-triangle scene in binary 3DMF: the file header, then a Triangle of three points.
+std::string binaryTriangle() {
+    std::string bytes;
+    const auto uns32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) bytes += char((v >> shift) & 0xFF);
+    };
+    const auto float32 = [&](float f) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        uns32(bits);
+    };
+    bytes += "3DMF";
+    uns32(16);
+    uns32(0x00010006);  // version 1.6
+    uns32(1);           // Stream
+    uns32(0);           // no table of contents
+    uns32(0);
+    bytes += "trng";
+    uns32(36);
+    for (const float f : {-1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) float32(f);
+    return bytes;
+}
+
+class full_console : public tarvex_test::TempDirTest {
+  protected:
+    int run(const std::vector<std::string> &args) {
+        std::ostringstream out, err;
+        const int status = tarvex::run_tarvex(args, out, err);
+        err_ = err.str();
+        return status;
+    }
+    std::string out() const { return path("out.wrl").string(); }
+    std::string err_;
+};
+
+TEST_F(full_console, full_mode_writes_every_object_and_sums_up_what_it_could_not) {
+    const std::string in = file("in.3dmf",
+                                "3DMetafile ( 1 6 Normal toc> )\n"
+                                "block: Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
+                                "Frobnicator ( 1 2 3 )\n"
+                                "Container ( Point ( 0 1 0 ) Container ( AttributeSet ( )\n"
+                                "  DiffuseColor ( 1 0 0 ) ) )\n");
+    // The default mode keeps only triangle meshes: nothing of this.
+    EXPECT_EQ(run({in, out()}), 0);
+    EXPECT_EQ(read_file(out()).find("geometry"), std::string::npos);
+
+    EXPECT_EQ(run({"--full", in, out()}), 0);
+    EXPECT_EQ(err_, "skipped: 1 Frobnicator\n");
+    const std::string world = read_file(out());
+    EXPECT_NE(world.find("DEF block"), std::string::npos) << world;
+    EXPECT_NE(world.find("IndexedFaceSet"), std::string::npos);
+    EXPECT_NE(world.find("PointSet"), std::string::npos);
+
+    EXPECT_EQ(run({"--verbose", "--full", in, out()}), 0);
+    EXPECT_EQ(err_, in + ":3: skipped Frobnicator\nskipped: 1 Frobnicator\n");
+}
+
+// Without --verbose each kind of warning is told once, with its first place and how many more
+// there were; --verbose lists every one.
+TEST_F(full_console, each_kind_of_warning_is_told_once_with_a_count) {
+    const std::string in = file("warned.3dmf",
+                                "3DMetafile ( 1 6 Normal toc> )\n"
+                                "Point ( 0 nan 0 )\n"
+                                "Point ( inf 1 0 )\n"
+                                "Point ( 0 2 nan )\n"
+                                "EndGroup ( )\n");
+    EXPECT_EQ(run({"--full", in, out()}), 0);
+    std::istringstream lines(err_);
+    std::vector<std::string> said;
+    for (std::string line; std::getline(lines, line);) said.push_back(line);
+    ASSERT_GE(said.size(), 3u) << err_;
+    EXPECT_EQ(said[0], in + ":2: 'nan' is not a finite number: dropped (and 2 more like it)");
+    EXPECT_TRUE(said.back().ends_with(" warnings")) << err_;
+    EXPECT_EQ(run({"--verbose", "--full", in, out()}), 0);
+    EXPECT_NE(err_.find(in + ":3: 'inf' is not a finite number: dropped\n"), std::string::npos)
+        << err_;
+}
+
+// A file cut off in an object cannot be read on from: the message names the file, the line and
+// what was missing; what came before is still written, and the exit status says it failed.
+TEST_F(full_console, a_failure_names_the_line_and_keeps_what_was_read) {
+    const std::string in = file("cut.3dmf",
+                                "3DMetafile ( 1 6 Normal toc> )\n"
+                                "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
+                                "TriMesh ( 1 0 0 0 3 0\n"
+                                "  0 1 2\n");
+    EXPECT_EQ(run({"--full", in, out()}), 1);
+    EXPECT_TRUE(err_.starts_with(in + ":")) << err_;
+    EXPECT_NE(err_.find("TriMesh"), std::string::npos) << err_;
+    EXPECT_NE(read_file(out()).find("IndexedFaceSet"), std::string::npos);
+
+    EXPECT_EQ(run({"--full", path("missing.3dmf").string(), out()}), 1);
+    EXPECT_EQ(err_,
+              "Can't open " + path("missing.3dmf").string() + "!\n  No such file or directory\n");
+    EXPECT_EQ(run({"--full", file("empty.3dmf", ""), out()}), 1);
+    EXPECT_EQ(err_, path("empty.3dmf").string() + " empty!\n");
+}
+
+// Binary files used to give an empty world and exit status 0 in the default mode.
+TEST_F(full_console, binary_input_is_read_in_full_mode_in_either_mode) {
+    const std::string in = file("triangle.3dmf", binaryTriangle());
+    for (const bool full : {false, true}) {
+        std::vector<std::string> args = {in, out()};
+        if (full) args.insert(args.begin(), "--full");
+        EXPECT_EQ(run(args), 0) << err_;
+        EXPECT_EQ(err_, "");
+        const std::string world = read_file(out());
+        EXPECT_NE(world.find("IndexedFaceSet"), std::string::npos) << world;
+        EXPECT_NE(world.find("-1 0 0"), std::string::npos) << world;
+    }
+}
+
+// A value that is not a finite number costs that value, not the rest of the file.
+TEST_F(full_console, a_binary_value_that_is_not_finite_loses_nothing_after_it) {
+    std::string bytes = binaryTriangle();
+    std::string bad = bytes.substr(24);
+    bad.replace(8, 4, std::string("\x7F\xC0\0\0", 4));  // its first coordinate: a NaN
+    const std::string in = file("nan.3dmf", bytes.insert(24, bad));
+    EXPECT_EQ(run({"--verbose", in, out()}), 0) << err_;
+    EXPECT_NE(err_.find(in + ": byte 24: the value at byte 32 is not a finite number: dropped\n"),
+              std::string::npos)
+        << err_;
+    const std::string world = read_file(out());
+    EXPECT_NE(world.find("-1 0 0"), std::string::npos) << world;
+}
+
+// A mend the writer makes so that the world stays readable is told, never silent: points of a
+// cylinder near the float range overflow to infinity.
+TEST_F(full_console, what_the_writer_mends_is_reported) {
+    const std::string in = file("huge.3dmf",
+                                "3DMetafile ( 1 6 Normal toc> )\n"
+                                "Cylinder ( 3e38 0 0  0 3e38 0  0 0 3e38  3e38 0 0 )\n");
+    EXPECT_EQ(run({"--full", in, out()}), 0);
+    EXPECT_TRUE(err_.starts_with(out() + ": ")) << err_;
+    EXPECT_TRUE(err_.ends_with(" numbers that are not finite written as 0\n")) << err_;
+    EXPECT_EQ(read_file(out()).find("nan"), std::string::npos);
+}
+
+#if !defined(_WIN32)
+// Standard input is looked at before it is read: binary goes to full mode, text still to the
+// default reader with every byte.
+TEST_F(full_console, standard_input_is_told_apart_by_its_first_bytes) {
+    const std::string binary = file("triangle.3dmf", binaryTriangle());
+    const std::string command = std::string("'") + TARVEX_EXE + "' < '" + binary + "' > '" + out() +
+                                "' 2> '" + path("err.txt").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_NE(read_file(out()).find("IndexedFaceSet"), std::string::npos);
+    EXPECT_EQ(read_file(path("err.txt")), "");
+}
+#endif
+
+}  // namespace

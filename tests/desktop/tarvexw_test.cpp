@@ -1,0 +1,295 @@
+// The real main window, driven headlessly; its modal dialogs are answered from queues.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "core/result_codes.h"
+#include "desktop/dialogs.h"
+#include "desktop/main_window.h"
+
+using tarvex::MainWindow;
+using Button = QMessageBox::StandardButton;
+
+const QByteArray mesh = "TriMesh ( 1 0 0 0 3 0 0 1 2 0 0 0 1 0 0 0 1 0 0 0 0 1 1 0 False )\n";
+const QByteArray twoMeshes = "cube:\n" + mesh + "pyramid:\n" + mesh;
+
+// Answers the window's dialogs from queues; a dialog nobody queued an answer for is a failure
+// (and is cancelled, so that no test can hang on it).
+struct FakeDialogs final : tarvex::Dialogs {
+    QList<std::optional<QString>> opens, saves;
+    QList<Button> answers;
+    QStringList warnings, questions;
+    bool unexpected = false;
+
+    template <class T>
+    T take(QList<T> &q) {
+        return q.isEmpty() ? (unexpected = true, T()) : q.takeFirst();
+    }
+    std::optional<QString> openFileName(QWidget *, const QString &) override { return take(opens); }
+    std::optional<QString> saveFileName(QWidget *, const QString &) override { return take(saves); }
+    void warning(QWidget *, const QString &text) override { warnings << text; }
+    Button question(QWidget *, const QString &t) override { return questions << t, take(answers); }
+    void about(QWidget *) override { unexpected = true; }
+};
+
+class TarvexwTest : public QObject {
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> dir;  // also the working directory of each test
+    FakeDialogs dialogs;
+
+    static QString write(const QString &name, const QByteArray &content) {
+        QFile file(name);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? name : "";
+    }
+    static QByteArray readAll(const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    // What the console program writes for `input`, and the progress lines it prints.
+    static std::pair<QByteArray, QStringList> console(const QString &input) {
+        QProcess tarvex;
+        tarvex.start(QStringLiteral(TARVEX_EXE), {input, QStringLiteral("console.wrl")});
+        tarvex.waitForFinished();
+        const QString err = QString::fromUtf8(tarvex.readAllStandardError());
+        return {readAll(QStringLiteral("console.wrl")), err.split(u'\n', Qt::SkipEmptyParts)};
+    }
+    static QString status(MainWindow &w) { return w.findChild<QLabel *>("statusText")->text(); }
+    static QAction *action(MainWindow &w, const QString &n) { return w.findChild<QAction *>(n); }
+    static void click(MainWindow &w, const char *n) {
+        QTest::mouseClick(w.findChild<QToolBar *>()->widgetForAction(action(w, n)), Qt::LeftButton);
+    }
+    static auto *top(MainWindow &w) { return w.findChild<QTreeWidget *>()->topLevelItem(0); }
+    // A shown window's caption, status text and Save button, and whether its work is unsaved.
+    static QString state(MainWindow &w) {
+        const bool save = action(w, "actionToolBarSave")->isEnabled();
+        return w.windowHandle()->title() + " | " + status(w) +
+               (save ? " | Save on" : " | Save off") + (w.needsSave() ? " | unsaved" : " | saved");
+    }
+
+  private slots:
+    void initTestCase() {
+        // The remembered options go to a scratch place, never to the user's settings.
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void init() {
+        QSettings(QStringLiteral("tarvex"), QStringLiteral("tarvexw")).clear();
+        dialogs = {};
+        QDir::setCurrent(dir.emplace().path());
+    }
+    void cleanup() {
+        QDir::setCurrent(QDir::tempPath());
+        QVERIFY2(!dialogs.unexpected, "a dialog appeared that the test did not expect");
+        QVERIFY(dialogs.opens.isEmpty() && dialogs.saves.isEmpty() && dialogs.answers.isEmpty());
+    }
+
+    void badCommandLine() {
+        MainWindow w(dialogs, std::nullopt);
+        QCOMPARE(dialogs.warnings, QStringList("Bad command line!"));
+    }
+
+    // The row's name is the file named on the command line; the column, the proposed output.
+    void startsWithFile_data() {
+        QTest::addColumn<QString>("output");
+        QTest::newRow("two.3dmf") << "two.wrl";
+        QTest::newRow("my.dir/my scene.3dmf") << "my.dir/my scene.wrl";
+        QTest::newRow("my.dir/a[*]b") << "my.dir/a[*]b.wrl";
+        QTest::newRow("stdin") << "stdin.wrl";  // a file, never the standard input
+    }
+    void startsWithFile() {
+        QFETCH(QString, output);
+        QDir().mkpath(QStringLiteral("my.dir"));
+        const QString input = write(QTest::currentDataTag(), twoMeshes);
+        MainWindow w(dialogs, input);
+        w.show();
+        const QString title = QFileInfo(input).fileName();
+        QCOMPARE(state(w), "tarvex - " + title + " | " + title + " read OK | Save on | unsaved");
+        QCOMPARE(w.outputFileName(), output);
+        QStringList tree(top(w)->text(0));
+        for (int i = 0; i < top(w)->childCount(); ++i) tree << top(w)->child(i)->text(0);
+        QCOMPARE(tree, QStringList("Top") + console(QFileInfo(input).absoluteFilePath()).second);
+        QVERIFY(dialogs.warnings.isEmpty() && tree.size() == 3);
+        // The parent: a folder with a globe, an open folder when expanded; the meshes: a globe.
+        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
+        QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/closed.xpm")));
+        QCOMPARE(picture(top(w)->child(1)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
+        top(w)->setExpanded(false);
+        QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/closed.xpm")));
+        top(w)->setExpanded(true);
+        QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/open.xpm")));
+    }
+
+    // Every read failure is reported with the core's text; the window stays without a file.
+    void readFailures_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("1 missing") << 1 << QByteArray();
+        QTest::newRow("2 mesh header") << 2 << QByteArray("TriMesh ( x )");
+        QTest::newRow("3 allocation") << 3 << QByteArray("TriMesh ( -1 0 0 0 3 0 )");
+        QTest::newRow("4 triangle") << 4 << QByteArray("TriMesh ( 1 0 0 0 3 0 x )");
+        QTest::newRow("5 points") << 5 << QByteArray("TriMesh ( 1 0 0 0 3 0 0 1 2 x )");
+        QTest::newRow("6 empty") << 6 << QByteArray();
+        QTest::newRow("7 color") << 7 << mesh + "DiffuseColor ( x 0 0 )";
+        QTest::newRow("8 direction") << 8 << QByteArray("ForwardDirection ( x )");
+        QTest::newRow("9 viewpoint") << 9 << QByteArray("CameraPlacement ( x )");
+        QTest::newRow("10 light") << 10 << QByteArray("DirectionalLight ( x )");
+    }
+    void readFailures() {
+        QFETCH(int, code);
+        QFETCH(QByteArray, content);
+        if (code != 1) write("bad.3dmf", content);
+        MainWindow w(dialogs, QString());
+        w.show();
+        dialogs.opens = {"bad.3dmf"};
+        click(w, "actionOpen");
+        QCOMPARE(dialogs.warnings.join(u'\n'),
+                 tarvex::read_result_message(code, "bad.3dmf").c_str());
+        QCOMPARE(state(w), "tarvex - (no file) | Reading bad.3dmf | Save off | saved");
+    }
+
+    // The file written is the console program's; once a file was read, Save stays enabled.
+    void openAndSave() {
+        const QString input = QStringLiteral(TARVEX_SOURCE_DIR "/examples/scene.3dmf");
+        MainWindow w(dialogs, QString());
+        w.show();
+        QCOMPARE(state(w), "tarvex - (no file) | Ready | Save off | saved");
+        dialogs.opens = {input};
+        action(w, "actionOpen")->trigger();
+        dialogs.saves = {"no/such/dir/x.wrl"};
+        action(w, "actionSaveAs")->trigger();
+        QCOMPARE(dialogs.warnings, QStringList("Could not write file x.wrl"));
+        QCOMPARE(state(w), "tarvex - scene.3dmf | Saving to x.wrl | Save on | unsaved");
+        dialogs.saves = {"c.wrl"};
+        click(w, "actionToolBarSave");
+        QCOMPARE(readAll("c.wrl"), console(input).first);
+        QCOMPARE(state(w), "tarvex - scene.3dmf | VRML world saved in c.wrl | Save on | saved");
+        dialogs.opens = {"gone.3dmf"};
+        action(w, "actionOpen")->trigger();
+        QCOMPARE(state(w), "tarvex - scene.3dmf | Reading gone.3dmf | Save on | saved");
+    }
+
+    // The question about unsaved work, answered on Open, on a drop and on Ctrl+Q.
+    void unsavedWork_data() {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<Button>("answer");
+        for (const char *trigger : {"Open", "drop", "Ctrl+Q"}) {
+            QTest::addRow("%s, Yes", trigger) << trigger << QMessageBox::Yes;
+            QTest::addRow("%s, No", trigger) << trigger << QMessageBox::No;
+            QTest::addRow("%s, Cancel", trigger) << trigger << QMessageBox::Cancel;
+        }
+    }
+    void unsavedWork() {
+        QFETCH(QString, trigger);
+        QFETCH(Button, answer);
+        const QString other = QDir::current().absoluteFilePath(write("o.3dmf", "o:\n" + mesh));
+        MainWindow w(dialogs, write("two.3dmf", twoMeshes));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const bool yes = answer == Button::Yes, no = answer == Button::No,
+                   close = trigger == u"Ctrl+Q";
+        dialogs.answers = {answer};
+        if (yes) dialogs.saves = {w.outputFileName()};
+        if (no && trigger == u"Open") dialogs.opens = {other};
+        if (close) QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+        if (trigger == u"Open") action(w, "actionOpen")->trigger();
+        QMimeData file;
+        file.setUrls({QUrl::fromLocalFile(other)});
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &file, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &file, Qt::LeftButton, Qt::NoModifier);
+        if (trigger == u"drop") QVERIFY(QApplication::sendEvent(&w, &enter) && enter.isAccepted());
+        if (trigger == u"drop") QVERIFY(QApplication::sendEvent(&w, &drop) && drop.isAccepted());
+        QCoreApplication::processEvents();  // a drop is handled once it has been answered
+        // Yes saves and abandons what asked; No goes on; Cancel changes nothing.
+        QCOMPARE(dialogs.questions, QStringList("Save file in two.wrl?"));
+        QCOMPARE(w.windowTitle(), no && !close ? "tarvex - o.3dmf" : "tarvex - two.3dmf");
+        QCOMPARE(QFile::exists("two.wrl"), yes);
+        QCOMPARE(w.needsSave(), !yes);
+        QCOMPARE(w.isVisible(), !(close && no));
+    }
+
+    // A menu item shows its help; opening and closing a menu shows none. The row names the item.
+    void menuHelp_data() {
+        QTest::addColumn<QString>("help");
+        QTest::newRow("actionOpen") << "Open .3dmf";
+        QTest::newRow("actionSaveAs") << "Save .wrl";
+        QTest::newRow("actionExit") << "Quits this application";
+        QTest::newRow("actionAbout") << "Displays information about this application";
+    }
+    void menuHelp() {
+        QFETCH(QString, help);
+        MainWindow w(dialogs, QString());
+        w.show();
+        QAction *item = action(w, QTest::currentDataTag());
+        auto *menu = w.findChild<QMenu *>(item->text() == u"&About" ? "menuHelp" : "menuFile");
+        menu->popup(w.geometry().center());
+        QStringList seen(status(w));
+        menu->setActiveAction(item);
+        seen << status(w);
+        menu->hide();
+        QCOMPARE(seen << status(w), QStringList({"", help, ""}));
+    }
+
+    // Options > Read all objects is off at first and remembered for the next window. With it on,
+    // the tree shows what was read (groups as folders) and Save As writes what tarvex --full
+    // writes.
+    void readAllObjects() {
+        const QString input =
+            write("objects.3dmf",
+                  "3DMetafile ( 1 6 Normal toc> )\n"
+                  "block: Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
+                  "BeginGroup ( DisplayGroup ( ) )\nTranslate ( 1 0 0 )\ncube:\n" +
+                      mesh + "EndGroup ( )\n");
+        {
+            MainWindow w(dialogs, input);
+            QVERIFY(!w.readsAllObjects());
+            QCOMPARE(top(w)->childCount(), 1);  // the default mode: the mesh alone
+            action(w, "actionReadAllObjects")->trigger();
+        }
+        MainWindow w(dialogs, input);
+        w.show();
+        QVERIFY(w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 2);
+        QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
+                 qPrintable(top(w)->child(0)->text(0)));
+        QTreeWidgetItem *group = top(w)->child(1);
+        QVERIFY2(group->text(0).startsWith("DisplayGroup"), qPrintable(group->text(0)));
+        QCOMPARE(group->childCount(), 2);
+        QVERIFY2(group->child(1)->text(0).startsWith("cube: TriMesh"),
+                 qPrintable(group->child(1)->text(0)));
+        // Objects show the document picture, the open group the open folder.
+        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
+        QCOMPARE(picture(top(w)->child(0)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
+        QCOMPARE(picture(group->icon(0)), picture(QIcon(":/tarvexw/open.xpm")));
+        QCOMPARE(state(w), "tarvex - objects.3dmf | objects.3dmf read OK | Save on | unsaved");
+
+        dialogs.saves << QStringLiteral("full.wrl");
+        action(w, "actionSaveAs")->trigger();
+        QProcess tarvex;
+        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
+        tarvex.waitForFinished();
+        QCOMPARE(readAll("full.wrl"), readAll("console.wrl"));
+        QVERIFY(readAll("full.wrl").contains("DEF block"));
+    }
+
+    // A binary file goes to full mode whatever the option says; a failure there names the line.
+    void binaryFilesAndFullModeFailures() {
+        QByteArray triangle("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\x01", 16);
+        triangle += QByteArray(8, '\0') + QByteArray("trng\0\0\0\x24", 8) + QByteArray(36, '\0');
+        MainWindow w(dialogs, write("triangle.3dmf", triangle));
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 1);
+        QVERIFY2(top(w)->child(0)->text(0).startsWith("Triangle"),
+                 qPrintable(top(w)->child(0)->text(0)));
+        QVERIFY(w.needsSave());
+
+        action(w, "actionReadAllObjects")->trigger();
+        const QString cut = write("cut.3dmf", "Box ( )\nTriMesh ( 1 0 0 0 3 0\n");
+        dialogs.answers << Button::No;  // the triangle is not saved
+        w.openDroppedFile(cut);
+        QCOMPARE(dialogs.warnings.size(), 1);
+        QVERIFY2(dialogs.warnings[0].startsWith(cut + ":"), qPrintable(dialogs.warnings[0]));
+        QVERIFY(!w.needsSave());
+    }
+};
+
+QTEST_MAIN(TarvexwTest)
+#include "tarvexw_test.moc"

@@ -1,0 +1,110 @@
+// Hostile input: every prefix and many one-byte changes of real binary files (and of binary
+// twins of text files) must each give a result, within memory proportional to the input. Run under
+// AddressSanitizer in the sanitizer build, each input in its own buffer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "binary_writer.h"
+#include "readers/binary/binary_reader.h"
+#include "readers/text/text_parser.h"
+
+namespace tarvex::binary {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> readFile(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Input {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+};
+
+std::vector<Input> inputs() {
+    std::vector<Input> list;
+    const fs::path corpus(TARVEX_CORPUS_DIR);
+    for (const char *name :
+         {"qb-target.3dm", "qb-triangle.3dmf", "qb-quesa-logo.3dmf", "qb-podracer.3dmf"}) {
+        std::vector<std::uint8_t> bytes = readFile(corpus / "3dmf-binary" / name);
+        if (!bytes.empty()) list.push_back(Input{name, std::move(bytes)});
+    }
+    // Twins carry what the real files lack: groups, tables of contents, references, strings,
+    // custom types, raw pixel data, meshes.
+    for (const char *name :
+         {"q-references.3dmf", "q-flip-shadow.3dmf", "q-mesh.3dmf", "q-tx24-big.3dmf",
+          "q-trimesh-fancy.3dmf", "q-logo-text.3dmf", "q-genpoly-star0.3dmf", "q-nurbpatch.3dmf"}) {
+        const std::vector<std::uint8_t> text = readFile(corpus / "3dmf" / name);
+        if (text.empty()) continue;
+        tree::ObjectTree tree;
+        tree::Diagnostics diagnostics;
+        text::parse_text(std::string_view(reinterpret_cast<const char *>(text.data()), text.size()),
+                         tree, diagnostics);
+        list.push_back(Input{std::string("twin of ") + name, testing::write_binary(tree).bytes});
+    }
+    return list;
+}
+
+// One reading of `bytes` in a buffer of exactly its size (so that ASan sees any overread).
+void readChecked(const std::vector<std::uint8_t> &bytes, const std::string &what) {
+    const std::vector<std::uint8_t> copy(bytes);
+    tree::ObjectTree tree;
+    tree::Diagnostics diagnostics;
+    const ReadResult result = read_binary(copy, tree, diagnostics);
+    if (!result.ok) {
+        ASSERT_FALSE(result.message.empty()) << what;
+        ASSERT_LE(result.offset, copy.size()) << what;
+    }
+    // Nodes need 8 bytes of input each, values at least one; allocations at most double.
+    ASSERT_LE(tree.memory_bytes(), 48 * copy.size() + 65536) << what;
+    ASSERT_LE(diagnostics.entries().size(), copy.size() / 8 + 1) << what;
+}
+
+TEST(binary_fuzz, every_prefix_gives_a_result) {
+    const std::vector<Input> list = inputs();
+    if (list.empty()) GTEST_SKIP() << "corpus not found";
+    for (const Input &input : list) {
+        std::vector<std::uint8_t> prefix;
+        prefix.reserve(input.bytes.size());
+        for (std::size_t length = 0; length <= input.bytes.size(); ++length) {
+            readChecked(prefix, input.name + " cut at " + std::to_string(length));
+            if (length < input.bytes.size()) prefix.push_back(input.bytes[length]);
+        }
+        // The whole input reads without complaint.
+        tree::ObjectTree tree;
+        tree::Diagnostics diagnostics;
+        const ReadResult result = read_binary(input.bytes, tree, diagnostics);
+        EXPECT_TRUE(result.ok) << input.name << ": byte " << result.offset << ": "
+                               << result.message;
+    }
+}
+
+TEST(binary_fuzz, one_byte_changes_give_a_result) {
+    const std::vector<Input> list = inputs();
+    if (list.empty()) GTEST_SKIP() << "corpus not found";
+    for (const Input &input : list) {
+        std::vector<std::uint8_t> changed = input.bytes;
+        // Every byte of small inputs; big ones every fourth byte past their first 4 KiB.
+        const std::size_t stride = input.bytes.size() > 8192 ? 4 : 1;
+        for (std::size_t at = 0; at < changed.size(); at += at < 4096 ? 1 : stride) {
+            const std::uint8_t original = changed[at];
+            for (const std::uint8_t value :
+                 {std::uint8_t(original ^ 0xFF), std::uint8_t(original ^ 0x01), std::uint8_t(0)}) {
+                changed[at] = value;
+                readChecked(changed, input.name + " with byte " + std::to_string(at) + " = " +
+                                         std::to_string(value));
+            }
+            changed[at] = original;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvex::binary

@@ -1,0 +1,199 @@
+// A text file and its binary twin must make the same VRML world: byte for byte once the text's
+// labels (which binary cannot carry) are set aside, and through the whole conversion of both
+// files with only the names made from labels differing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binary_writer.h"
+#include "builder/scene_builder.h"
+#include "conversion/full_conversion.h"
+#include "readers/binary/binary_reader.h"
+#include "readers/text/text_parser.h"
+#include "writers/vrml97/scene_writer.h"
+
+namespace tarvex::binary {
+namespace {
+
+namespace fs = std::filesystem;
+using tree::ObjectTree;
+
+std::string readText(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const fs::path kCorpusText = fs::path(TARVEX_CORPUS_DIR) / "3dmf";
+
+bool isCorpusFile(const fs::path &path) {
+    return path.parent_path() == kCorpusText;
+}
+
+// The corpus's text files when it is beside the project, and the project's own always.
+std::vector<fs::path> textFiles() {
+    std::vector<fs::path> files;
+    const fs::path &corpus = kCorpusText;
+    if (fs::is_directory(corpus))
+        for (const auto &entry : fs::directory_iterator(corpus))
+            if (entry.path().extension() == ".3dmf") files.push_back(entry.path());
+    files.push_back(fs::path(TARVEX_SOURCE_DIR) / "tests" / "data" / "three_objects.3dmf");
+    // The hand-made files the measured tests hold to worked figures: their binary twins too.
+    for (const auto &entry :
+         fs::directory_iterator(fs::path(TARVEX_SOURCE_DIR) / "tests" / "data" / "shapes"))
+        if (entry.path().extension() == ".3dmf") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string world(ObjectTree &tree) {
+    scene::Scene scene;
+    tree::Diagnostics diagnostics;
+    builder::build_scene(tree, scene, diagnostics);
+    return vrml97::write_scene_string(scene);
+}
+
+std::string firstDifference(const std::string &a, const std::string &b) {
+    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    const auto at = static_cast<std::size_t>(ia - a.begin());
+    const std::size_t line = static_cast<std::size_t>(std::count(a.begin(), ia, '\n')) + 1;
+    return "line " + std::to_string(line) + ":\n  text: " + a.substr(at, 80) +
+           "\n  twin: " + b.substr(static_cast<std::size_t>(ib - b.begin()), 80);
+}
+
+TEST(binary_twins, make_the_same_world_as_the_text_without_its_labels) {
+    std::size_t compared = 0;
+    std::set<std::string> twinned;
+    for (const fs::path &path : textFiles()) {
+        SCOPED_TRACE(path.filename().string());
+        ObjectTree a;
+        tree::Diagnostics textDiagnostics;
+        text::parse_text(readText(path), a, textDiagnostics);
+        const testing::Twin twin = testing::write_binary(a);
+        if (!twin.lossy.empty() || !twin.dropped.empty()) continue;  // no exact twin exists
+        twinned.insert(path.filename().string());
+        ObjectTree b;
+        tree::Diagnostics diagnostics;
+        ASSERT_TRUE(read_binary(twin.bytes, b, diagnostics).ok);
+        for (std::uint32_t n = 0; n < a.node_count(); ++n)
+            if (!a.label_of(n).empty()) a.set_label(n, "");
+        const std::string textWorld = world(a), twinWorld = world(b);
+        EXPECT_EQ(textWorld == twinWorld, true) << firstDifference(textWorld, twinWorld);
+        if (isCorpusFile(path)) ++compared;
+    }
+    // The corpus's 43 text files but the five whose point lights no binary field holds.
+    if (fs::is_directory(kCorpusText)) {
+        EXPECT_GE(compared, 38u);
+    }
+    // Empty quadrics are size 0 in binary: their twins must take the same default frame.
+    for (const char *name :
+         {"default_cylinder.3dmf", "default_cone.3dmf", "default_disk.3dmf", "default_ellipse.3dmf",
+          "default_torus.3dmf", "polyline_colours.3dmf", "trimesh_triangle_uvs.3dmf"})
+        EXPECT_EQ(twinned.count(name), 1u) << name;
+}
+
+// The names DEF/USE and viewpoint descriptions made from labels are the only difference allowed:
+// "DEF name " goes, "USE name" and a description's text become "_".
+std::string withoutNames(const std::string &vrml) {
+    std::string out;
+    out.reserve(vrml.size());
+    auto wordEnd = [&](std::size_t from, char stop) {
+        std::size_t end = from;
+        while (end < vrml.size() && vrml[end] != stop && vrml[end] != '\n') ++end;
+        return end;
+    };
+    for (std::size_t i = 0; i < vrml.size();) {
+        if (vrml.compare(i, 4, "DEF ") == 0) {
+            i = wordEnd(i + 4, ' ') + 1;
+        } else if (vrml.compare(i, 4, "USE ") == 0) {
+            out += "USE _";
+            i = wordEnd(i + 4, ' ');
+        } else if (vrml.compare(i, 13, "description \"") == 0) {
+            out += "description _";
+            i = wordEnd(i + 13, '"') + 1;
+        } else {
+            out += vrml[i++];
+        }
+    }
+    return out;
+}
+
+// A folder of this run's own: suites running side by side (two checkouts) must not share files.
+const fs::path &scratchDir() {
+    struct Scratch {
+        fs::path dir;
+        Scratch() {
+            std::random_device random;
+            do {
+                dir =
+                    fs::temp_directory_path() / ("tarvex_binary_twins_" + std::to_string(random()));
+            } while (!fs::create_directory(dir));
+        }
+        ~Scratch() {
+            std::error_code error;
+            fs::remove_all(dir, error);
+        }
+    };
+    static const Scratch scratch;
+    return scratch.dir;
+}
+
+std::string convert(const fs::path &path) {
+    conversion::Conversion conversion;
+    if (conversion.read(path.string()) != conversion::ReadResult::ok)
+        return "failed: " + conversion.error();
+    const fs::path out = scratchDir() / (path.filename().string() + ".wrl");
+    if (conversion.write(out.string()) != 0) return "not written";
+    std::string text = readText(out);
+    fs::remove(out);
+    return text;
+}
+
+TEST(binary_twins, convert_like_their_text_files_but_for_names) {
+    // Shared or named objects the scene builder writes with DEF only when a label names them: a
+    // labelled group becomes a DEF'd Group, a referenced group a USE, where the unlabelled twin
+    // gets the plain nodes.
+    const std::set<std::string> namedStructure = {"q-fill-style.3dmf", "q-logo-text.3dmf",
+                                                  "q-references.3dmf", "shared_tile.3dmf"};
+    const fs::path &scratch = scratchDir();
+    std::set<std::string> differing, read;
+    for (const fs::path &path : textFiles()) {
+        SCOPED_TRACE(path.filename().string());
+        ObjectTree a;
+        tree::Diagnostics diagnostics;
+        text::parse_text(readText(path), a, diagnostics);
+        const testing::Twin twin = testing::write_binary(a);
+        if (!twin.lossy.empty() || !twin.dropped.empty()) continue;
+        read.insert(path.filename().string());
+        const fs::path twinPath = scratch / (path.stem().string() + ".b3dmf");
+        {
+            std::ofstream out(twinPath, std::ios::binary);
+            out.write(reinterpret_cast<const char *>(twin.bytes.data()),
+                      static_cast<std::streamsize>(twin.bytes.size()));
+        }
+        const std::string textWorld = withoutNames(convert(path));
+        const std::string twinWorld = withoutNames(convert(twinPath));
+        fs::remove(twinPath);
+        ASSERT_EQ(textWorld.rfind("failed", 0), std::string::npos) << textWorld;
+        ASSERT_EQ(twinWorld.rfind("failed", 0), std::string::npos) << twinWorld;
+        if (textWorld != twinWorld) differing.insert(path.filename().string());
+        if (namedStructure.count(path.filename().string()) == 0) {
+            EXPECT_EQ(textWorld == twinWorld, true) << firstDifference(textWorld, twinWorld);
+        }
+    }
+    // Without the corpus beside the project, those of the project's own files.
+    std::set<std::string> expected;
+    for (const std::string &name : namedStructure)
+        if (fs::is_directory(kCorpusText) || read.count(name) != 0) expected.insert(name);
+    EXPECT_EQ(differing, expected);
+}
+
+}  // namespace
+}  // namespace tarvex::binary

@@ -1,0 +1,66 @@
+#include "writers/vrml97/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace tarvex::vrml97 {
+namespace {
+
+std::string text(float value, std::uint64_t &nonFinite) {
+    char buffer[kMaxFloatChars];
+    return std::string(buffer, format_float(buffer, value, nonFinite));
+}
+
+TEST(number_text, WritesShortestTextAndNeverNanOrInfinity) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        float value;
+        const char *expected;
+        std::uint64_t counted;
+    } cases[] = {
+        {0.0f, "0", 0},
+        {-0.0f, "0", 0},
+        {1.0f, "1", 0},
+        {-2.5f, "-2.5", 0},
+        {0.1f, "0.1", 0},
+        {0.8f, "0.8", 0},
+        {1e10f, "1e+10", 0},
+        {-std::numeric_limits<float>::min(), "-1.1754944e-38", 0},
+        {std::numeric_limits<float>::denorm_min(), "1e-45", 0},
+        {std::numeric_limits<float>::max(), "3.4028235e+38", 0},
+        {std::nanf(""), "0", 1},
+        {-inf, "0", 1},
+        {inf, "0", 1},
+    };
+    for (const auto &c : cases) {
+        std::uint64_t nonFinite = 0;
+        EXPECT_EQ(text(c.value, nonFinite), c.expected) << c.value;
+        EXPECT_EQ(nonFinite, c.counted) << c.value;
+    }
+}
+
+TEST(number_text, EveryFiniteFloatReadsBackToTheSameBits) {
+    std::mt19937 random(12345);
+    std::uint64_t nonFinite = 0;
+    for (int i = 0; i < 400000; ++i) {
+        const float value = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        if (!std::isfinite(value) || value == 0) continue;
+        const std::string written = text(value, nonFinite);
+        ASSERT_LE(written.size(), kMaxFloatChars);
+        char *end = nullptr;
+        const float back = std::strtof(written.c_str(), &end);
+        ASSERT_EQ(*end, '\0') << written;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(value))
+            << written;
+    }
+    EXPECT_EQ(nonFinite, 0u);
+}
+
+}  // namespace
+}  // namespace tarvex::vrml97

@@ -1,0 +1,424 @@
+#include "writers/vrml97/scene_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "builder/texture_decode.h"
+#include "vrml_readers.h"
+
+namespace tarvex::vrml97 {
+namespace {
+
+using namespace scene;
+using builder::decode_pixmap;
+using builder::PixelType;
+using builder::Pixmap;
+
+std::uint32_t addNode(Scene &s, Node node, std::uint32_t parent = 0) {
+    s.nodes.push_back(std::move(node));
+    const auto index = static_cast<std::uint32_t>(s.nodes.size() - 1);
+    if (parent != kNone) s.nodes[parent].children.push_back(index);
+    return index;
+}
+
+Node shapeNode(std::uint32_t shape, std::string name = "") {
+    Node node;
+    node.kind = Node::Kind::shape;
+    node.shape = shape;
+    node.name = std::move(name);
+    return node;
+}
+
+Node useNode(std::uint32_t used) {
+    Node node;
+    node.kind = Node::Kind::use;
+    node.used = used;
+    return node;
+}
+
+Node groupNode(std::string name = "") {
+    Node node;
+    node.name = std::move(name);
+    return node;
+}
+
+Scene colouredTriangle() {
+    Scene s;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
+    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    f.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1});
+    s.shapes.push_back(Shape{{}, f});
+    addNode(s, shapeNode(0, "tri"));
+    return s;
+}
+
+// A transform holding a group holding one point without colours: unlit in VRML, so the point
+// shows its diffuse colour as emissive.
+Scene transformWithGroup() {
+    Scene s;
+    PointSet p;
+    p.coords = s.keep(std::vector<float>{0.5f, 0, -1});
+    s.shapes.push_back(Shape{{}, p});
+    Node transform;
+    transform.kind = Node::Kind::transform;
+    transform.name = "arm";
+    transform.transform.translation = {1, 2, 3};
+    transform.transform.rotation = {0, 1, 0, 1.5f};
+    transform.transform.scale = {2, 2, 2};
+    const std::uint32_t t = addNode(s, transform);
+    const std::uint32_t g = addNode(s, groupNode(), t);
+    addNode(s, shapeNode(0), g);
+    return s;
+}
+
+// The 2x2 RGB16 sample pixmap (red green / blue white, top row first) through the decoder: VRML
+// gets the bottom row first.
+Scene texturedQuad() {
+    Scene s;
+    static const std::uint8_t image[] = {0x7C, 0x00, 0x03, 0xE0, 0x00, 0x1F, 0x7F, 0xFF};
+    Pixmap pixmap;
+    pixmap.width = pixmap.height = 2;
+    pixmap.row_bytes = 4;
+    pixmap.pixel_size = 16;
+    pixmap.type = PixelType::RGB16;
+    pixmap.image = image;
+    std::string problem;
+    std::optional<Texture> texture = decode_pixmap(pixmap, problem);
+    if (!texture) ADD_FAILURE() << problem;
+    s.textures.push_back(texture.value_or(Texture{}));
+    s.textures.back().repeat_s = false;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
+    f.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, 3, -1});
+    f.tex_coords = s.keep(std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1});
+    f.convex = false;
+    Appearance a;
+    a.texture = 0;
+    s.shapes.push_back(Shape{a, f});
+    addNode(s, shapeNode(0));
+    return s;
+}
+
+// A use before its node (the node is written in full there, the node's own place becomes USE),
+// a use after it, and a use of a node without a name.
+Scene defAndUse() {
+    Scene s;
+    PointSet p;
+    p.coords = s.keep(std::vector<float>{1, 2, 3});
+    p.colors = s.keep(std::vector<float>{0, 1, 0});
+    s.shapes.push_back(Shape{{}, p});
+    addNode(s, useNode(3));                              // 1
+    const std::uint32_t g = addNode(s, groupNode("g"));  // 2
+    addNode(s, shapeNode(0, "box"), g);                  // 3
+    addNode(s, useNode(2));                              // 4
+    addNode(s, shapeNode(0));                            // 5
+    addNode(s, useNode(5));                              // 6
+    return s;
+}
+
+// One name four times, and names VRML does not allow as they are.
+Scene names() {
+    Scene s;
+    Viewpoint v;
+    v.name = "cam";
+    v.description = "say \"hi\"";
+    s.viewpoints.push_back(v);
+    Light l;
+    l.name = "cam";
+    s.lights.push_back(l);
+    addNode(s, groupNode("cam"));
+    addNode(s, groupNode("cam_1"));
+    addNode(s, groupNode("1st view.a"));
+    addNode(s, groupNode("USE"));
+    return s;
+}
+
+// Lines show their diffuse colour when they have no colours of their own, not otherwise.
+Scene lines() {
+    Scene s;
+    LineSet l;
+    l.coords = s.keep(std::vector<float>{0, 0, 0, 1, 1, 1});
+    l.coord_index = s.keep(std::vector<std::int32_t>{0, 1, -1});
+    Appearance a;
+    a.material.diffuse = {1, 0.5f, 0};
+    s.shapes.push_back(Shape{a, l});
+    l.colors = s.keep(std::vector<float>{0, 0, 1});
+    l.color_per_vertex = false;
+    s.shapes.push_back(Shape{a, l});
+    addNode(s, shapeNode(0));
+    addNode(s, shapeNode(1));
+    return s;
+}
+
+Scene lightsAndWorld() {
+    Scene s;
+    s.info = {"made by hand"};
+    s.background = Color{0, 0, 0.5f};
+    s.visibility_limit = 250;
+    Light ambient;
+    ambient.kind = Light::Kind::ambient;
+    ambient.intensity = 0.3f;
+    ambient.color = {1, 0.5f, 0.25f};
+    Light point;
+    point.kind = Light::Kind::point;
+    point.intensity = 0.5f;
+    point.location = {1, 2, 3};
+    point.attenuation = {0, 1, 0};
+    point.radius = 50;
+    Light spot;
+    spot.kind = Light::Kind::spot;
+    spot.on = false;
+    spot.location = {0, 5, 0};
+    spot.direction = {0, -1, 0};
+    spot.beam_width = 0.5f;
+    spot.cut_off_angle = 0.75f;
+    s.lights = {ambient, point, spot};
+    return s;
+}
+
+// Every index array and binding at once: per-face colours through colorIndex, per-vertex normals
+// through normalIndex, texture coordinates through texCoordIndex, two faces.
+Scene indexedBindings() {
+    Scene s;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5f, 2, 0});
+    f.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, 3, -1, 3, 2, 4, -1});
+    f.colors = s.keep(std::vector<float>{1, 0, 0, 0, 0, 1});
+    f.color_index = s.keep(std::vector<std::int32_t>{1, 0});
+    f.color_per_vertex = false;
+    f.normals = s.keep(std::vector<float>{0, 0, 1});
+    f.normal_index = s.keep(std::vector<std::int32_t>{0, 0, 0, 0, -1, 0, 0, 0, -1});
+    f.tex_coords = s.keep(std::vector<float>{0, 0, 1, 1});
+    f.tex_coord_index = s.keep(std::vector<std::int32_t>{0, 1, 1, 0, -1, 0, 1, 0, -1});
+    f.ccw = false;
+    f.crease_angle = 0.5f;
+    f.solid = true;
+    Appearance a;
+    a.material.specular = {0.25f, 0.25f, 0.25f};
+    a.material.shininess = 0.5f;
+    a.material.transparency = 0.125f;
+    a.material.ambient_intensity = 0.75f;
+    a.texture_transform = TextureTransform{{0.5f, 0.5f}, 1, {2, 3}, {0, 1}};
+    a.texture = 0;
+    s.textures.push_back(Texture{1, 1, 4, {0xFF, 0x80, 0x00, 0x40}});
+    s.shapes.push_back(Shape{a, f});
+    addNode(s, shapeNode(0));
+    return s;
+}
+
+// The parts of the indexed scene that the other cases do not show: material fields away from
+// their defaults, index arrays (per face: no separators; per vertex: faces ended by -1), the
+// face set's flags.
+constexpr const char *kIndexedBindingLines[] = {
+    "      ambientIntensity 0.75\n"
+    "      specularColor 0.25 0.25 0.25\n"
+    "      shininess 0.5\n"
+    "      transparency 0.125\n"
+    "    }\n"
+    "    texture PixelTexture {\n"
+    "      image 1 1 4\n"
+    "        0xFF800040\n"
+    "    }\n"
+    "    textureTransform TextureTransform {\n"
+    "      center 0.5 0.5\n"
+    "      rotation 1\n"
+    "      scale 2 3\n"
+    "      translation 0 1\n"
+    "    }\n",
+    "    coordIndex [\n"
+    "      0, 1, 2, 3, -1,\n"
+    "      3, 2, 4, -1,\n"
+    "    ]\n",
+    "    colorIndex [\n"
+    "      1, 0,\n"
+    "    ]\n"
+    "    colorPerVertex FALSE\n",
+    "    normalIndex [\n"
+    "      0, 0, 0, 0, -1,\n"
+    "      0, 0, 0, -1,\n"
+    "    ]\n",
+    "    ]\n"
+    "    ccw FALSE\n"
+    "    creaseAngle 0.5\n"
+    "  }\n"
+    "}\n",
+};
+
+TEST(vrml97_writer, WritesIndexArraysAndFieldsAwayFromTheirDefaults) {
+    const std::string text = write_scene_string(indexedBindings());
+    for (const char *lines : kIndexedBindingLines)
+        EXPECT_NE(text.find(lines), std::string::npos) << lines;
+    EXPECT_EQ(text.find("solid"), std::string::npos);  // TRUE is VRML's default
+}
+
+struct Case {
+    const char *name;  // of its expected text, tests/writers/vrml97/data/<name>.wrl
+    std::function<Scene()> build;
+};
+
+// Each world written out by hand from the VRML 97 node and field definitions.
+const std::vector<Case> &cases() {
+    static const std::vector<Case> all = {
+        {"coloured_triangle", colouredTriangle},
+        {"transform_with_group", transformWithGroup},
+        {"textured_quad", texturedQuad},
+        {"def_and_use", defAndUse},
+        {"names", names},
+        {"lines", lines},
+        {"lights_and_world", lightsAndWorld},
+    };
+    return all;
+}
+
+std::string expectedText(const char *name) {
+    std::ifstream in(std::string(TARVEX_SOURCE_DIR) + "/tests/writers/vrml97/data/" + name + ".wrl",
+                     std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The first line where two texts differ, for a readable failure.
+std::string firstDifference(const std::string &actual, const std::string &expected) {
+    std::istringstream a(actual), e(expected);
+    std::string la, le;
+    for (int line = 1;; ++line) {
+        const bool moreA = static_cast<bool>(std::getline(a, la));
+        const bool moreE = static_cast<bool>(std::getline(e, le));
+        if (!moreA && !moreE) return "";
+        if (la != le || moreA != moreE) {
+            return "line " + std::to_string(line) + ": got \"" + (moreA ? la : "<end>") +
+                   "\", expected \"" + (moreE ? le : "<end>") + "\"";
+        }
+    }
+}
+
+TEST(vrml97_writer, WritesEachSceneExactly) {
+    for (const Case &c : cases()) {
+        const Scene scene = c.build();
+        WriteProblems problems;
+        const std::string text = write_scene_string(scene, &problems);
+        const std::string expected = expectedText(c.name);
+        ASSERT_FALSE(expected.empty()) << c.name;
+        EXPECT_EQ(text, expected) << c.name << ": " << firstDifference(text, expected);
+        EXPECT_FALSE(problems.any()) << c.name;
+    }
+}
+
+TEST(vrml97_writer, EverySceneLoadsInVrmlReaders) {
+    if (!testing::coin_check_available() && !testing::tovrmlx3d_check_available()) {
+        GTEST_SKIP() << "neither Coin nor tovrmlx3d is installed";
+    }
+    for (const Case &c : cases()) {
+        EXPECT_EQ(testing::vrml_reader_complaints(write_scene_string(c.build()), c.name), "")
+            << c.name;
+    }
+    EXPECT_EQ(testing::vrml_reader_complaints(write_scene_string(indexedBindings()), "indexed"),
+              "");
+}
+
+// The check above is worth only as much as the readers' refusals: a broken world must draw
+// complaints from each installed reader.
+TEST(vrml97_writer, VrmlReadersRejectABrokenWorld) {
+    if (!testing::coin_check_available() && !testing::tovrmlx3d_check_available()) {
+        GTEST_SKIP() << "neither Coin nor tovrmlx3d is installed";
+    }
+    const std::string broken =
+        "#VRML V2.0 utf8\n"
+        "Shape { geometry IndexedFaceSet { coord Coordinate { point [ 0 0 "
+        "0, 1 0 0 ] } coordIndex [ 0, 1, 5, -1 ] solid MAYBE } }\n";
+    const std::string complaints = testing::vrml_reader_complaints(broken, "broken");
+    if (testing::coin_check_available()) {
+        EXPECT_NE(complaints.find("Invalid value \"MAYBE\""), std::string::npos) << complaints;
+    }
+    if (testing::tovrmlx3d_check_available()) {
+        EXPECT_NE(complaints.find("tovrmlx3d reported"), std::string::npos) << complaints;
+    }
+}
+
+// Faults a correct builder never makes still give a world every reader loads, and are counted.
+TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
+    Scene s;
+    FaceSet f;
+    f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, std::nanf(""), 0});
+    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5});
+    f.colors = s.keep(std::vector<float>{1, 0, 0});  // per face, but two faces below
+    f.color_per_vertex = false;
+    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5, 2, 1, 0});
+    Appearance a;
+    a.texture = 7;  // no such texture
+    s.shapes.push_back(Shape{a, f});
+    addNode(s, shapeNode(0));
+    addNode(s, shapeNode(9));  // no such shape
+    const std::uint32_t loop = addNode(s, groupNode("loop"));
+    addNode(s, useNode(loop), loop);  // a group inside itself
+    addNode(s, useNode(100));         // a use of nothing
+    const std::uint32_t first = addNode(s, useNode(0));
+    s.nodes[first].used = addNode(s, useNode(first), kNone);  // uses that use each other
+
+    WriteProblems problems;
+    const std::string text = write_scene_string(s, &problems);
+    EXPECT_EQ(problems.non_finite_numbers, 1u);
+    EXPECT_EQ(problems.bad_indices, 1u);
+    EXPECT_EQ(problems.dropped, 6u);  // colours, texture, shape, two cycles, use of nothing
+    EXPECT_NE(text.find("        0 0 0,\n"), std::string::npos);
+    EXPECT_NE(text.find("      0, 1, 0, -1,\n"), std::string::npos);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_EQ(testing::vrml_reader_complaints(text, "mended"), "");
+}
+
+// Nesting deeper than any call stack: written iteratively, indentation capped.
+TEST(vrml97_writer, WritesDeepNestingWithoutRecursion) {
+    constexpr std::uint32_t kDepth = 100000;
+    Scene s;
+    std::uint32_t parent = 0;
+    for (std::uint32_t i = 0; i < kDepth; ++i) parent = addNode(s, groupNode(), parent);
+    const std::string text = write_scene_string(s);
+    const std::string deepest(2 * kMaxIndentLevels, ' ');
+    EXPECT_NE(text.find("\n" + deepest + "Group {\n" + deepest + "}\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\n      ]\n    }\n  ]\n}\n"));
+    std::size_t opened = 0, closed = 0;
+    for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) ++opened;
+    for (std::size_t at = 0; (at = text.find('}', at)) != std::string::npos; ++at) ++closed;
+    EXPECT_EQ(opened, kDepth + 1);  // NavigationInfo and the groups
+    EXPECT_EQ(closed, opened);
+}
+
+// Every node of a long chain of uses stands for the shape at its end: the first is written in
+// full, the others repeat it, without following the chain again for each.
+TEST(vrml97_writer, FollowsLongUseChainsOnce) {
+    constexpr std::uint32_t kChain = 200000;
+    Scene s;
+    PointSet p;
+    p.coords = s.keep(std::vector<float>{1, 2, 3});
+    s.shapes.push_back(Shape{{}, p});
+    std::uint32_t used = addNode(s, shapeNode(0), kNone);
+    for (std::uint32_t i = 0; i < kChain; ++i) used = addNode(s, useNode(used), 0);
+    const std::string text = write_scene_string(s);
+    EXPECT_NE(text.find("DEF node1 Shape {"), std::string::npos);
+    std::size_t uses = 0;
+    for (std::size_t at = 0; (at = text.find("\nUSE node1\n", at)) != std::string::npos; ++at) {
+        ++uses;
+    }
+    EXPECT_EQ(uses, kChain - 1);
+}
+
+TEST(vrml97_writer, WritesFilesAndReportsFailedWrites) {
+    const Scene scene = colouredTriangle();
+    const std::string path = ::testing::TempDir() + "vrml97_writer_file.wrl";
+    ASSERT_EQ(write_scene_file(scene, path, false), 0);
+    std::ifstream in(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(written, expectedText("coloured_triangle"));
+    std::remove(path.c_str());
+    if (std::FILE *full = std::fopen("/dev/full", "w")) {
+        std::fclose(full);
+        EXPECT_EQ(write_scene_file(scene, "/dev/full", false), 1);
+    }
+}
+
+}  // namespace
+}  // namespace tarvex::vrml97
