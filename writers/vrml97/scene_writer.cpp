@@ -12,6 +12,7 @@
 
 #include "core/output_file.h"
 #include "core/vrml_names.h"
+#include "scene/use_chains.h"
 #include "writers/vrml97/number_text.h"
 
 namespace tarvex::vrml97 {
@@ -239,70 +240,17 @@ class Writer {
         bool wrapped;      // false for the root group, whose children stand at the top
     };
 
-    // Which node each node stands for: a `use` chain is followed to the node it repeats; kNone
-    // when the chain ends nowhere or loops. Worked out once for all nodes, in time linear in
-    // their number however the chains run.
-    void resolveUses() {
-        const std::vector<scene::Node> &nodes = scene_.nodes;
-        constexpr std::uint32_t kPending = kNone - 1, kOnPath = kNone - 2;
-        resolved_.assign(nodes.size(), kPending);
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (nodes[i].kind != scene::Node::Kind::use)
-                resolved_[i] = static_cast<std::uint32_t>(i);
-        }
-        std::vector<std::uint32_t> path;
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (resolved_[i] != kPending) continue;
-            path.clear();
-            std::uint32_t at = static_cast<std::uint32_t>(i);
-            while (at < nodes.size() && resolved_[at] == kPending) {
-                resolved_[at] = kOnPath;
-                path.push_back(at);
-                at = nodes[at].used;
-            }
-            const std::uint32_t target =
-                at < nodes.size() && resolved_[at] != kOnPath ? resolved_[at] : kNone;
-            for (const std::uint32_t node : path) resolved_[node] = target;
-        }
-    }
-
     std::uint32_t resolve(std::uint32_t index) const {
         return index < resolved_.size() ? resolved_[index] : kNone;
-    }
-
-    // Nodes reached more than once are written in full once, then as USE: they need a DEF name.
-    void countReferences() {
-        const std::vector<scene::Node> &nodes = scene_.nodes;
-        std::vector<std::uint8_t> references(nodes.size(), 0);
-        auto reach = [&](std::uint32_t index) {
-            const std::uint32_t target = resolve(index);
-            if (target != kNone && references[target] < 2) ++references[target];
-        };
-        for (const scene::Node &node : nodes) {
-            if (node.kind == scene::Node::Kind::group ||
-                node.kind == scene::Node::Kind::transform) {
-                for (const std::uint32_t child : node.children) reach(child);
-            }
-        }
-        shared_.resize(nodes.size());
-        for (std::size_t i = 0; i < nodes.size(); ++i) shared_[i] = references[i] >= 2;
-
-        std::vector<std::uint8_t> textureUses(scene_.textures.size(), 0);
-        for (const scene::Shape &shape : scene_.shapes) {
-            const std::uint32_t t = shape.appearance.texture;
-            if (t < textureUses.size() && textureUses[t] < 2) ++textureUses[t];
-        }
-        textureNames_.resize(scene_.textures.size());
-        sharedTexture_.resize(scene_.textures.size());
-        for (std::size_t i = 0; i < textureUses.size(); ++i)
-            sharedTexture_[i] = textureUses[i] >= 2;
     }
 
     void nodes() {
         const std::vector<scene::Node> &nodes = scene_.nodes;
         if (nodes.empty()) return;
-        resolveUses();
-        countReferences();
+        resolved_ = scene::resolve_uses(scene_);
+        shared_ = scene::shared_nodes(scene_, resolved_);
+        sharedTexture_ = scene::shared_textures(scene_);
+        textureNames_.resize(scene_.textures.size());
         state_.assign(nodes.size(), State::unwritten);
         defNames_.resize(nodes.size());
         std::vector<Frame> stack;
