@@ -102,7 +102,9 @@ int runFullMode(const std::string &input, const std::string &output,
     // Whatever was read before a failure is still written, so that nothing read is lost.
     std::vector<std::string> repairs;
     errno = 0;
-    if (conversion.write(output, OutputMode::text, &repairs) != 0) {
+    const conversion::OutputFormat format =
+        settings.format.value_or(conversion::output_format_of(output));
+    if (conversion.write(output, format, &repairs) != 0) {
         const int writeErrno = errno;
         say(err, "Error writing to " + output);
         sayReason(err, system_reason(writeErrno));
@@ -169,7 +171,10 @@ std::optional<unsigned> parseJobs(std::string_view text) {
 
 int convert_one(const std::string &input, const std::string &output,
                 const ConversionSettings &settings, std::ostream &err) {
-    if (settings.full || conversion::is_binary_input(input))
+    const conversion::OutputFormat format =
+        settings.format.value_or(conversion::output_format_of(output));
+    if (settings.full || format != conversion::OutputFormat::vrml ||
+        conversion::is_binary_input(input))
         return runFullMode(input, output, settings, err);
     return runDefaultMode(input, output, settings, err);
 }
@@ -193,6 +198,14 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
             return 1;
         }
         settings.maxOutput = *bytes;
+    }
+    if (const std::string *name = line.value("--format")) {
+        settings.format = conversion::output_format_named(*name);
+        if (!settings.format) {
+            err << "Bad format for --format: \"" << escape_for_terminal(*name)
+                << "\" (vrml, x3d, gltf or glb)\n";
+            return 1;
+        }
     }
     if (line.has("--help")) {
         out << help_text();
@@ -247,7 +260,9 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         if (errIsTerminal) err << "  " << output_hazard_reason(hazard) << '\n';
         return 1;
     }
-    settings.full = settings.full || conversion::is_binary_input(mffilename);
+    settings.full = settings.full || conversion::is_binary_input(mffilename) ||
+                    settings.format.value_or(conversion::output_format_of(wrlfilename)) !=
+                        conversion::OutputFormat::vrml;
     if (settings.verbose && !settings.full) {
         err << "--verbose lists full mode's warnings, and " << escape_for_terminal(mffilename)
             << " would be read in the default mode: add --full\n";

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
+
+#include "conversion/output_format.h"
 
 namespace tarvex {
 
@@ -15,6 +18,9 @@ struct ConversionSettings {
     bool errIsTerminal = false;   // a person reads: reasons and hints for the default mode too
     bool meshLines = true;        // the default mode's line per mesh
     bool reasons = false;         // give the system's reasons in the default mode even so
+    // --format; without it the output's extension decides. Formats other than VRML 97 are
+    // written from full mode's scene.
+    std::optional<conversion::OutputFormat> format;
 };
 
 // Converts `input` into `output` ("stdin", "stdout": the standard streams), every message on

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "builder/scene_builder.h"
+#include "conversion/output_format.h"
 #include "core/convert.h"
 #include "scene/scene.h"
 #include "tree/diagnostics.h"
@@ -51,6 +52,10 @@ class Conversion {
     // output as the default mode. 0 on success, 1 when anything could not be written. What the
     // writer had to mend is added to `repairs` as warnings (none for a scene built correctly).
     int write(const std::string &fileName, OutputMode mode = OutputMode::text,
+              std::vector<std::string> *repairs = nullptr) const;
+    // The same in `format`. What a format cannot hold (glTF's missing ambient light) is added to
+    // `repairs` too.
+    int write(const std::string &fileName, OutputFormat format,
               std::vector<std::string> *repairs = nullptr) const;
 
     // The message for the last read's result, "" for ok: the default mode's messages for

@@ -88,7 +88,9 @@ class Walker {
         cameras(roots);  // their near planes follow from the scene's size, known only now
         nlohmann::json &json = doc_.json();
         if (!nodes_.empty()) json["nodes"] = std::move(nodes_);
-        json["scenes"] = nlohmann::json::array({{{"nodes", std::move(roots)}}});
+        nlohmann::json scene = nlohmann::json::object();
+        if (!roots.empty()) scene["nodes"] = std::move(roots);  // glTF allows no empty list
+        json["scenes"] = nlohmann::json::array({std::move(scene)});
         json["scene"] = 0;
         if (!scene_.info.empty()) json["asset"]["extras"]["info"] = scene_.info;
     }
@@ -115,6 +117,7 @@ class Walker {
         // Near enough for the whole scene's detail, far enough to keep the depth buffer useful;
         // no far plane: glTF then projects to infinity.
         const double znear = diagonal > 0 && std::isfinite(diagonal) ? diagonal * 1e-4 : 0.01;
+        if (scene_.viewpoints.empty()) return;
         nlohmann::json &list = doc_.json()["cameras"];
         for (std::size_t i = 0; i < scene_.viewpoints.size(); ++i) {
             const scene::Viewpoint &v = scene_.viewpoints[i];

@@ -13,6 +13,7 @@
 #include "core/output_file.h"
 #include "core/vrml_names.h"
 #include "scene/use_chains.h"
+#include "writers/vrml97/index_repair.h"
 #include "writers/vrml97/number_text.h"
 
 namespace tarvex::vrml97 {
@@ -52,14 +53,6 @@ bool same(const scene::Vec3 &v, float x, float y, float z) {
 bool same(const scene::Color &c, float r, float g, float b) {
     return c.r == r && c.g == g && c.b == b;
 }
-
-// Faces as the writer found them while writing the coordinate index: what the other index
-// arrays must match.
-struct FaceIndexShape {
-    std::size_t faces = 0;
-    std::size_t indexLength = 0;  // coordIndex entries written, separators included
-    std::int64_t maxIndex = -1;   // the largest point index used
-};
 
 class Writer {
   public:
@@ -544,15 +537,12 @@ class Writer {
         std::size_t inLine = 0;
         bool openFace = false;
         for (const std::int32_t original : index) {
-            std::int32_t value = original;
+            const std::int32_t value =
+                repaired_index(original, limit, separators, problems_.bad_indices);
             if (separators && value == -1) {
                 if (openFace) ++shape.faces;
                 openFace = false;
             } else {
-                if (value < 0 || value >= limit) {
-                    ++problems_.bad_indices;
-                    value = 0;
-                }
                 openFace = true;
                 shape.maxIndex = std::max<std::int64_t>(shape.maxIndex, value);
             }
@@ -580,15 +570,7 @@ class Writer {
                        std::span<const std::int32_t> index, bool perVertex,
                        const FaceIndexShape &faces) {
         if (values.empty()) return false;
-        const std::size_t count = values.size() / groupSize;
-        bool fits;
-        if (index.empty()) {
-            fits = perVertex ? faces.maxIndex < static_cast<std::int64_t>(count)
-                             : count >= faces.faces;
-        } else {
-            fits = count > 0 &&
-                   (perVertex ? index.size() >= faces.indexLength : index.size() >= faces.faces);
-        }
+        const bool fits = attribute_fits(values, groupSize, index, perVertex, faces);
         if (!fits) ++problems_.dropped;
         return fits;
     }
