@@ -4,14 +4,13 @@
 #include <exception>
 #include <span>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <variant>
 #include <vector>
 
 #include "core/output_file.h"
 #include "core/vrml_names.h"
 #include "scene/use_chains.h"
+#include "writers/vrml97/def_names.h"
 #include "writers/vrml97/index_repair.h"
 #include "writers/vrml97/number_text.h"
 
@@ -155,15 +154,7 @@ class Writer {
         out_.write("'");
     }
 
-    std::string uniqueName(std::string_view source) {
-        std::string base = vrml_def_name(source);
-        if (names_.insert(base).second) return base;
-        std::uint32_t &suffix = nextSuffix_[base];
-        for (;;) {
-            std::string candidate = base + "_" + std::to_string(++suffix);
-            if (names_.insert(candidate).second) return candidate;
-        }
-    }
+    std::string uniqueName(std::string_view source) { return names_.unique(source); }
 
     // ---- the scene's head
     void viewpoint(const scene::Viewpoint &v) {
@@ -579,8 +570,7 @@ class Writer {
     const scene::Scene &scene_;
     OutputBuffer &out_;
     vrml97::WriteProblems &problems_;
-    std::unordered_set<std::string> names_;
-    std::unordered_map<std::string, std::uint32_t> nextSuffix_;
+    vrml97::DefNames names_;
     std::vector<std::uint32_t> resolved_;
     std::vector<State> state_;
     std::vector<bool> shared_;

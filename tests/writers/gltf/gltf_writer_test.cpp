@@ -84,7 +84,7 @@ void expectSameGeometry(const fs::path &file, const Measure &vrml, const GltfMea
 
 TEST(GltfGeometry, OwnFilesMatchTheVrmlWorld) {
     std::vector<fs::path> files = filesIn(kSource / "tests/data/shapes");
-    const std::vector<fs::path> instancing = filesIn(kSource / "tests/data/instancing");
+    const std::vector<fs::path> instancing = filesIn(kSource / "tests/writers/gltf/data");
     files.insert(files.end(), instancing.begin(), instancing.end());
     files.push_back(kSource / "examples/scene.3dmf");
     ASSERT_GT(files.size(), 10u);
@@ -130,7 +130,7 @@ TEST(GltfContainers, GltfHoldsWhatGlbHolds) {
 // the box in all (the first, drawn where it stands, is a shape of its own as in the VRML world),
 // two meshes.
 TEST(GltfInstancing, ReferencesShareOneMesh) {
-    const Both both = convert(kSource / "tests/data/instancing/five_boxes.3dmf");
+    const Both both = convert(kSource / "tests/writers/gltf/data/five_boxes.3dmf");
     EXPECT_EQ(both.vrml.shapes, 5u);
     EXPECT_EQ(both.glb.placed_meshes, 5u);
     EXPECT_EQ(both.glb.meshes, 2u);
@@ -175,7 +175,7 @@ TEST(GltfScene, BrokenUseChainsAreDroppedNotFollowed) {
 TEST(GltfValidator, NoErrorOnAnyOutput) {
     std::vector<fs::path> files = filesIn(kSource / "tests/data/shapes");
     for (const fs::path &folder :
-         {kSource / "tests/data/instancing", kCorpus / "3dmf", kCorpus / "3dmf-binary"}) {
+         {kSource / "tests/writers/gltf/data", kCorpus / "3dmf", kCorpus / "3dmf-binary"}) {
         const std::vector<fs::path> more = filesIn(folder);
         files.insert(files.end(), more.begin(), more.end());
     }

@@ -28,7 +28,7 @@ const fs::path kCorpus = TARVEX_CORPUS_DIR;
 
 std::vector<fs::path> inputs() {
     std::vector<fs::path> files;
-    for (const fs::path &folder : {kSource / "tests/data/shapes", kSource / "tests/data/instancing",
+    for (const fs::path &folder : {kSource / "tests/data/shapes", kSource / "tests/writers/gltf/data",
                                    kCorpus / "3dmf", kCorpus / "3dmf-binary"}) {
         if (!fs::is_directory(folder)) continue;
         for (const auto &entry : fs::directory_iterator(folder))
