@@ -1,6 +1,7 @@
 #include "writers/gltf/gltf_document.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -68,6 +69,7 @@ double json_number(float value, WriteReport &report) {
 Document::Document(const scene::Scene &scene, WriteReport &report)
     : scene_(scene), report_(report) {
     meshOfShape_.assign(scene.shapes.size(), -2);
+    boxOfShape_.resize(scene.shapes.size());
     textureOfImage_.assign(scene.textures.size(), -2);
     json_["asset"] = {{"version", "2.0"}, {"generator", "tarvex " TARVEX_VERSION}};
 }
@@ -132,20 +134,27 @@ int Document::indexAccessor(std::span<const std::uint32_t> indices) {
 
 int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
     int &made = meshOfShape_[shapeIndex];
+    std::array<float, 6> &bounds = boxOfShape_[shapeIndex];
+    // Placements after the first reuse the mesh and its box: the shape is flattened once.
+    if (made != -2) {
+        for (int k = 0; k < 3; ++k) box[0][k] = bounds[k], box[1][k] = bounds[3 + k];
+        return made;
+    }
     const scene::Shape &shape = scene_.shapes[shapeIndex];
     scene::FlatMesh flat = scene::flatten(shape);
-    // The box is wanted at every placement; the mesh is made once.
     const std::size_t vertices = flat.vertex_count();
-    for (int k = 0; k < 3; ++k) box[0][k] = box[1][k] = 0;
+    bool seen[3] = {false, false, false};
+    bounds = {0, 0, 0, 0, 0, 0};
     for (std::size_t i = 0; i < vertices; ++i) {
-        for (int k = 0; k < 3; ++k) {
-            const float v = flat.positions[i * 3 + static_cast<std::size_t>(k)];
+        for (std::size_t k = 0; k < 3; ++k) {
+            const float v = flat.positions[i * 3 + k];
             if (!std::isfinite(v)) continue;
-            box[0][k] = i == 0 ? v : std::min(box[0][k], v);
-            box[1][k] = i == 0 ? v : std::max(box[1][k], v);
+            bounds[k] = seen[k] ? std::min(bounds[k], v) : v;
+            bounds[3 + k] = seen[k] ? std::max(bounds[3 + k], v) : v;
+            seen[k] = true;
         }
     }
-    if (made != -2) return made;
+    for (int k = 0; k < 3; ++k) box[0][k] = bounds[k], box[1][k] = bounds[3 + k];
     using Primitive = scene::FlatMesh::Primitive;
     if (vertices == 0 || (flat.primitive != Primitive::points && flat.indices.empty())) {
         return made = -1;

@@ -3,6 +3,7 @@
 // walk (gltf_writer.cpp) places them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -41,9 +42,10 @@ class Document {
     WriteReport &report_;
     nlohmann::json json_;
     std::vector<std::uint8_t> bin_;
-    std::vector<int> meshOfShape_;          // -2: not made yet
-    std::vector<int> textureOfImage_;       // -2: not made yet, -1: not encodable
-    std::vector<float> scratch_;            // reused across meshes
+    std::vector<int> meshOfShape_;                  // -2: not made yet
+    std::vector<std::array<float, 6>> boxOfShape_;  // min xyz, max xyz of each made mesh
+    std::vector<int> textureOfImage_;               // -2: not made yet, -1: not encodable
+    std::vector<float> scratch_;                    // reused across meshes
     std::map<std::string, int> materials_;  // by their JSON text: equal materials are shared
     std::map<int, int> samplers_;           // by wrap modes
 };
