@@ -24,7 +24,7 @@ std::vector<float> copy(std::span<const float> s) {
 
 }  // namespace
 
-bool Builder::draw(std::uint32_t node) {
+bool Builder::build_geometry(std::uint32_t node) {
     const ObjectType type = tree_.node(node).type;
     drawing_surface_ = type == ObjectType::Ellipsoid || type == ObjectType::Cylinder ||
                        type == ObjectType::Disk || type == ObjectType::Cone ||

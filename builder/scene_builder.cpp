@@ -150,9 +150,10 @@ Limits complete(const ObjectTree &tree, Limits limits) {
 }  // namespace
 
 Builder::Builder(ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,
-                 const Limits &limits, double detail)
+                 const Limits &limits, double detail, Outline *outline)
     : tree_(tree),
       scene_(scene),
+      outline_(outline),
       diagnostics_(diagnostics),
       limits_(complete(tree, limits)),
       detail_(detail) {
@@ -491,7 +492,7 @@ void Builder::open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t 
     outline(node, depth, true);
     if (outline_item_ != kNone) {
         // The tree shows a group by its kind and how many objects it holds.
-        OutlineItem &item = scene_.outline[outline_item_];
+        OutlineItem &item = (*outline_)[outline_item_];
         item.type = std::string(tree::type_name(info.kind));
         std::uint32_t members = 0;
         for (std::uint32_t c = first_member(tree_, node); c != kNone;
@@ -671,7 +672,7 @@ void Builder::visit(std::uint32_t node, std::uint32_t depth) {
     }
     if (tree::is_geometry(type)) {
         outline(node, depth, false);
-        draw(node);
+        build_geometry(node);
         return;
     }
     skip(node);
@@ -780,10 +781,10 @@ bool Builder::visit_state_object(std::uint32_t node) {
 }
 
 BuildResult build_scene(tree::ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,
-                        const Limits &limits) {
+                        const Limits &limits, Outline *outline) {
     // The readers' diagnostics, for a build that has to start again.
     const tree::Diagnostics before = diagnostics;
-    BuildResult result = Builder(tree, scene, diagnostics, limits, 1).run();
+    BuildResult result = Builder(tree, scene, diagnostics, limits, 1, outline).run();
     if (!result.over_output) return result;
 
     // The surfaces get what the rest of the world leaves of its limit, at most the budget.
@@ -800,8 +801,9 @@ BuildResult build_scene(tree::ObjectTree &tree, Scene &scene, tree::Diagnostics 
         // A little under the share that would fit: grids round down but keep their minimums.
         detail *= 0.97 * static_cast<double>(budget) / static_cast<double>(made);
         scene = Scene{};
+        if (outline) outline->clear();
         diagnostics = before;
-        result = Builder(tree, scene, diagnostics, limits, detail).run();
+        result = Builder(tree, scene, diagnostics, limits, detail, outline).run();
         made = result.output_made;
     }
     const double percent = 100 * static_cast<double>(made) / static_cast<double>(asked);

@@ -14,7 +14,7 @@
 #include "console/input_kind.h"
 #include "console/messages.h"
 #include "console/skip_hint.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
 
@@ -122,9 +122,9 @@ void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::ostream &e
     }
 }
 
-class Progress {
+class BatchProgress {
   public:
-    Progress(std::ostream &err, bool shown, std::size_t total)
+    BatchProgress(std::ostream &err, bool shown, std::size_t total)
         : err_(err), shown_(shown), total_(total) {}
 
     void started(const std::string &input) {
@@ -229,7 +229,7 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
     conversion.reasons = true;
     conversion.errIsTerminal = false;
 
-    Progress progress(err, errIsTerminal, jobs.size());
+    BatchProgress progress(err, errIsTerminal, jobs.size());
     std::vector<int> status(jobs.size(), 0);
     std::vector<char> warned(jobs.size(), 0);
     std::atomic<std::size_t> next = 0;

@@ -152,17 +152,6 @@ struct Viewpoint {
     float field_of_view = 0.785398f;
 };
 
-// One line of what-was-read, for the desktop program's tree: groups are folders (depth grows
-// under them), each object shows its type, its label and its size ("12 triangles, 8 points").
-struct OutlineItem {
-    std::uint32_t depth = 0;
-    bool is_group = false;
-    std::string type;
-    std::string label;
-    std::string size;
-    std::uint32_t source = kNone;  // the object tree node, as in Shape::source
-};
-
 struct Scene {
     std::vector<Node> nodes{Node{}};  // nodes[0]: the root group
     std::vector<Shape> shapes;
@@ -172,7 +161,6 @@ struct Scene {
     std::optional<Color> background;
     std::optional<float> visibility_limit;
     std::vector<std::string> info;  // WorldInfo strings
-    std::vector<OutlineItem> outline;
 
     // Storage for arrays the builder makes; deques keep earlier arrays in place.
     std::span<const float> keep(std::vector<float> values) {
