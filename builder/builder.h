@@ -64,6 +64,9 @@ struct TextureUse {
     std::optional<std::array<float, 9>> uv_matrix;  // baked into the uvs when set
 };
 
+// `limits` with what was left open filled in for `tree`.
+Limits complete_limits(const tree::ObjectTree &tree, Limits limits);
+
 class Builder {
   public:
     Builder(tree::ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,

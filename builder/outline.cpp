@@ -8,6 +8,10 @@ namespace {
 constexpr std::size_t kMaxOutlineItems = 200000;
 }
 
+std::string count_text(std::uint64_t n, std::string_view singular, std::string_view plural) {
+    return std::to_string(n) + " " + std::string(n == 1 ? singular : plural);
+}
+
 void Builder::outline(std::uint32_t node, std::uint32_t depth, bool is_group) {
     outline_item_ = kNone;
     if (!outline_ || outline_->size() > kMaxOutlineItems) return;

@@ -8,6 +8,8 @@
 // valid as long as its tree, and neither may be changed once built.
 #pragma once
 
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -53,6 +55,14 @@ struct TextureTransform {  // VRML 97 TextureTransform
     float rotation = 0;
     float scale[2] = {1, 1};
     float translation[2] = {0, 0};
+
+    // Where it takes the texture coordinate (u, v), as VRML 97 writes it: Tc' = -C S R C T Tc,
+    // read with column vectors (the texture coordinates translated first).
+    std::array<double, 2> apply(double u, double v) const {
+        const double c = std::cos(rotation), s = std::sin(rotation);
+        const double x = u + translation[0] + center[0], y = v + translation[1] + center[1];
+        return {scale[0] * (c * x - s * y) - center[0], scale[1] * (s * x + c * y) - center[1]};
+    }
 };
 
 struct Appearance {
