@@ -1,6 +1,7 @@
 // The 3DMF reader: a token-counting state machine, not a full 3DMF parser. It recognises a few
 // object keywords, takes a fixed number of tokens after each in a fixed order, and skips
 // everything else; it never checks parentheses or nesting.
+// One state machine in one file: its states and the fields they fill read best side by side.
 #include <algorithm>
 #include <array>
 #include <climits>

@@ -10,6 +10,9 @@
 //
 // All stages are at most quadratic; a work budget and a limit on crossings keep hostile input
 // (a polygon with 100k self-crossing edges) from taking minutes or gigabytes.
+//
+// The stages share the arrangement's vertices, their hash maps and the work budget, so they are
+// one class in one file; the ear clipper and the grid they use are apart (ear_clip, sparse_grid).
 #include <algorithm>
 #include <array>
 #include <cmath>

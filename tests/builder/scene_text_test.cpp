@@ -1,4 +1,5 @@
-// Scene builder tests on small 3DMF texts, with expectations worked out by hand.
+// Scene builder tests on small 3DMF texts, with expectations worked out by hand: one file of
+// cases grouped by object kind, each group short.
 #include <gtest/gtest.h>
 
 #include <cmath>
