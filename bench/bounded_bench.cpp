@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bench/hostile_inputs.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 
 namespace {
 
@@ -75,9 +75,11 @@ Run convert(const fs::path &dir, const std::string &name, std::string bytes) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     {
         tarvex::conversion::Conversion c;
-        const tarvex::conversion::ReadResult result = c.read(in.string());
+        const tarvex::conversion::Status result =
+            c.read(in.string(), {.full = true}).status;
         r.work = c.build().work;
-        r.result = result == tarvex::conversion::ReadResult::ok ? "ok" : "exit 1: " + c.error();
+        r.result =
+            result == tarvex::conversion::Status::ok ? "ok" : "exit 1: " + c.result().message;
         if (c.build().detail < 1) r.result += " (coarsened)";
     }
     if ((code == 0) != (r.result.rfind("ok", 0) == 0))

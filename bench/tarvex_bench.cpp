@@ -24,13 +24,9 @@
 
 #include "bench/reference_converter.h"
 #include "bench/scene_generator.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "core/convert.h"
 #include "core/scene_store.h"
-
-namespace tarvex {
-void update_display(int, std::string_view) {}
-}  // namespace tarvex
 
 namespace tarvex::bench {
 namespace {
@@ -189,8 +185,9 @@ bool convertDefault(const fs::path &input, const fs::path &output) {
 
 bool convertFull(const fs::path &input, const fs::path &output) {
     conversion::Conversion conversion;
-    return conversion.read(input.string()) == conversion::ReadResult::ok &&
-           conversion.write(output.string(), OutputMode::binary) == 0;
+    return conversion.read(input.string(), {.full = true}).status ==
+               conversion::Status::ok &&
+           conversion.write(output.string(), conversion::Format::vrml97, OutputMode::binary) == 0;
 }
 
 int run(int rounds, const fs::path &folder, std::string_view scenes) {

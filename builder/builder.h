@@ -64,10 +64,13 @@ struct TextureUse {
     std::optional<std::array<float, 9>> uv_matrix;  // baked into the uvs when set
 };
 
+// `limits` with what was left open filled in for `tree`.
+Limits complete_limits(const tree::ObjectTree &tree, Limits limits);
+
 class Builder {
   public:
     Builder(tree::ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,
-            const Limits &limits, double detail);
+            const Limits &limits, double detail, Outline *outline);
     BuildResult run();
 
     // ---- shared helpers ------------------------------------------------------------------
@@ -207,7 +210,7 @@ class Builder {
     void count_shape_bounds(std::span<const float> coords, const geometry::Matrix4 &world);
 
     // ---- geometry (geometry_objects.cpp, trimesh.cpp, surfaces.cpp) --------------------------
-    bool draw(std::uint32_t node);  // false when the type is not a geometry
+    bool build_geometry(std::uint32_t node);  // false when the type is not a geometry
     void draw_trimesh(std::uint32_t node);
     void draw_point(std::uint32_t node);
     void draw_line(std::uint32_t node);
@@ -257,6 +260,7 @@ class Builder {
 
     tree::ObjectTree &tree_;
     Scene &scene_;
+    Outline *outline_;  // none: nobody shows it
     tree::Diagnostics &diagnostics_;
     std::vector<Frame> frames_;
     std::vector<State> states_;

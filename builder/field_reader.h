@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "scene/scene.h"
@@ -21,6 +22,9 @@ using namespace tarvex::scene;  // the builder speaks the model's vocabulary
 inline constexpr std::uint32_t kUnknownWord = UINT32_MAX;
 
 bool equal_words(std::string_view a, std::string_view b);  // ASCII case-insensitive
+// Big-endian UTF-16 code units (the byte order real writers use) as UTF-8; unpaired surrogates
+// become U+FFFD.
+std::string utf8_from_utf16be(std::span<const std::uint8_t> bytes, std::uint32_t units);
 
 class FieldReader {
   public:

@@ -1,6 +1,6 @@
 // The walk over the object tree: groups as an explicit stack of frames (a file may nest groups a
 // million deep), state objects changing the frame's state, drawables handed to the geometry
-// code, References re-entering their targets with a cycle check and an expansion budget.
+// code. Groups and References are opened in groups.cpp, budgets charged in budgets.cpp.
 #include "builder/scene_builder.h"
 
 #include <algorithm>
@@ -15,146 +15,15 @@ namespace tarvex::builder {
 using tree::ObjectTree;
 using tree::ObjectType;
 
-namespace {
-
-// The work budget, in units of about 0.1 µs and a few bytes: a base for small files, so many
-// units per input byte, and what the output budget's tessellated bytes take (a grid cell of
-// about 144 bytes charges its point and its two triangles' indices, 9 units).
-constexpr std::uint64_t kWorkBase = std::uint64_t{8} << 20;
-constexpr std::uint64_t kWorkPerByte = 16;
-constexpr std::uint64_t kOutputBytesPerUnit = 16;
-// The triangulator counts finer steps (an edge pair looked at) than the builder does.
-constexpr std::uint64_t kTriangulationStepsPerUnit = 8;
-// Where the input's size is not known (a tree built in memory): bytes per value or object.
-constexpr std::uint64_t kBytesPerValue = 8;
-
-// The output budget.
-constexpr std::uint64_t kOutputBase = std::uint64_t{16} << 20;
-constexpr std::uint64_t kOutputPerByte = 1000;
-constexpr std::uint64_t kOutputCeiling = std::uint64_t{256} << 20;
-// Estimated VRML bytes of a tessellated point (position, normal and texture coordinate) and of
-// a triangle (its indices), for the output budget.
-constexpr std::uint64_t kPointBytes = 80, kTriangleBytes = 32;
-// The world's own geometry may write this many bytes per input byte beyond the output budget.
-constexpr std::uint64_t kOwnOutputPerByte = 4;
-// Builds after the first one, when coarsening once does not bring the output within budget.
-constexpr int kMaxCoarsenings = 3;
-
-std::string mebibytes(std::uint64_t bytes) {
-    const std::uint64_t tenths = (bytes * 10 + (1 << 19)) >> 20;
-    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
-}
-
-struct GroupInfo {
-    ObjectType kind = ObjectType::DisplayGroup;
-    std::uint32_t flags = 0;
-};
-constexpr std::uint32_t kIsInline = 1, kDoNotDraw = 2;
-
-// Big-endian UTF-16 code units (the byte order real writers use) as UTF-8; unpaired surrogates
-// become U+FFFD.
-std::string utf8_from_utf16be(std::span<const std::uint8_t> bytes, std::uint32_t units) {
-    std::string out;
-    const std::size_t n = std::min<std::size_t>(units, bytes.size() / 2);
-    const auto unit = [&](std::size_t i) -> std::uint32_t {
-        return (std::uint32_t(bytes[2 * i]) << 8) | bytes[2 * i + 1];
-    };
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint32_t c = unit(i);
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && unit(i + 1) >= 0xDC00 &&
-            unit(i + 1) < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c == 0) break;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
-bool equal_words(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::optional<std::uint32_t> FieldReader::next_bits(
-    std::initializer_list<std::pair<std::string_view, std::uint32_t>> names) {
-    if (!next_is_word()) return next_uint();
-    std::uint32_t bits = 0;
-    while (next_is_word()) {
-        std::string_view text = tree_.word(next_++);
-        while (!text.empty()) {
-            const std::size_t bar = text.find('|');
-            const std::string_view name = text.substr(0, bar);
-            for (const auto &[candidate, value] : names)
-                if (equal_words(name, candidate)) bits |= value;
-            if (bar == std::string_view::npos) break;
-            text.remove_prefix(bar + 1);
-        }
-    }
-    return bits;
-}
-
-std::string count_text(std::uint64_t n, std::string_view singular, std::string_view plural) {
-    return std::to_string(n) + " " + std::string(n == 1 ? singular : plural);
-}
-
-std::uint64_t default_max_output(std::uint64_t input_bytes) {
-    const std::uint64_t per_byte = input_bytes > kOutputCeiling / kOutputPerByte
-                                       ? kOutputCeiling
-                                       : input_bytes * kOutputPerByte;
-    return std::min(kOutputCeiling, kOutputBase + per_byte);
-}
-
-std::uint64_t scene_output_limit(std::uint64_t input_bytes, std::uint64_t max_output) {
-    const std::uint64_t cap = std::uint64_t{1} << 40;
-    return std::min(max_output, cap) + kOwnOutputPerByte * std::min(input_bytes, cap);
-}
-
-std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output) {
-    const std::uint64_t cap = std::uint64_t{1} << 40;
-    return kWorkBase + kWorkPerByte * std::min(input_bytes, cap) +
-           std::min(max_output, cap) / kOutputBytesPerUnit;
-}
-
-namespace {
-
-// `limits` with what was left open filled in for `tree`.
-Limits complete(const ObjectTree &tree, Limits limits) {
-    if (limits.input_bytes == 0)
-        limits.input_bytes = kBytesPerValue * (tree.value_count() + tree.node_count());
-    if (limits.max_output == 0) limits.max_output = default_max_output(limits.input_bytes);
-    return limits;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 Builder::Builder(ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,
-                 const Limits &limits, double detail)
+                 const Limits &limits, double detail, Outline *outline)
     : tree_(tree),
       scene_(scene),
+      outline_(outline),
       diagnostics_(diagnostics),
-      limits_(complete(tree, limits)),
+      limits_(complete_limits(tree, limits)),
       detail_(detail) {
     result_.detail = detail;
 }
@@ -264,55 +133,6 @@ void Builder::fail(std::uint32_t node, std::string message) {
     result_.message = std::move(message);
 }
 
-bool Builder::charge(std::uint64_t work, std::uint32_t node) {
-    work_ += work;
-    if (work_ <= budget_) return true;
-    fail(node, "The file asks for more work than its size allows (" + std::to_string(budget_) +
-                   " units: References, attribute sets or tessellation); conversion stopped");
-    return false;
-}
-
-Builder::Triangulated Builder::triangulate(std::uint32_t node, std::vector<float> &points,
-                                           std::span<const std::vector<std::uint32_t>> contours,
-                                           std::vector<std::uint32_t> &triangles) {
-    std::uint64_t steps = budget_ > work_ ? (budget_ - work_) * kTriangulationStepsPerUnit : 0;
-    const std::size_t before = triangles.size();
-    const bool filled = geometry::triangulate_contours(points, contours, triangles, &steps);
-    charge((steps + kTriangulationStepsPerUnit - 1) / kTriangulationStepsPerUnit, node);
-    if (filled) return Triangulated::even_odd;
-    return triangles.size() > before ? Triangulated::fan : Triangulated::none;
-}
-
-geometry::Subdivision Builder::subdivision() const {
-    geometry::Subdivision s = state().styles.subdivision;
-    s.detail = detail_;
-    s.count_only = measuring_;
-    return s;
-}
-
-bool Builder::count_written(std::uint64_t bytes, std::uint32_t node) {
-    if (drawing_surface_) return true;  // counted by count_output()
-    result_.output_other += bytes;
-    const std::uint64_t limit = scene_output_limit(limits_.input_bytes, limits_.max_output);
-    if (result_.output_other <= limit) return true;
-    fail(node, "The scene would write more than " + mebibytes(limit) +
-                   " (References repeating objects); conversion stopped");
-    return false;
-}
-
-bool Builder::count_output(std::uint32_t node, const geometry::Surface &s) {
-    if (!charge(s.work, node)) return false;
-    result_.output_asked += s.asked_points * kPointBytes + s.asked_triangles * kTriangleBytes;
-    result_.output_made += s.coords.size() / 3 * kPointBytes + s.face_part.size() * kTriangleBytes;
-    // Only a first build at full detail measures: a coarsened one is drawn whatever it makes.
-    if (!measuring_ && detail_ == 1 && result_.output_asked > limits_.max_output) {
-        measuring_ = true;
-        result_.over_output = true;
-        result_.output_position = tree_.node(node).position;
-    }
-    return !measuring_;
-}
-
 bool Builder::step() {
     if (frames_.empty() || !result_.ok) return false;
     Frame &f = frames_.back();
@@ -387,203 +207,6 @@ bool Builder::is_state_type(ObjectType t) const {
         default:
             return false;
     }
-}
-
-namespace {
-
-// Mixes `v` into `h` (the 64-bit golden-ratio mix): enough to spread the states of a file's
-// References over the buckets of a hash map.
-void mix(std::uint64_t &h, std::uint64_t v) {
-    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-}
-void mix(std::uint64_t &h, float f) {
-    mix(h, std::uint64_t{f == 0 ? 0u : std::bit_cast<std::uint32_t>(f)});  // -0 == 0
-}
-template <class T>
-void mix(std::uint64_t &h, const std::optional<T> &v) {
-    mix(h, std::uint64_t{v.has_value()});
-    if (!v) return;
-    if constexpr (std::is_same_v<T, float>) {
-        mix(h, *v);
-    } else if constexpr (std::is_same_v<T, Color>) {
-        mix(h, v->r), mix(h, v->g), mix(h, v->b);
-    } else if constexpr (std::is_same_v<T, Vec3>) {
-        mix(h, v->x), mix(h, v->y), mix(h, v->z);
-    } else {
-        mix(h, (*v)[0]), mix(h, (*v)[1]);
-    }
-}
-
-// A hash of what decides whether a shared object drawn again is its first drawing again.
-std::uint32_t state_hash(const State &s) {
-    const Attributes &a = s.attributes;
-    std::uint64_t h = 0;
-    mix(h, a.diffuse), mix(h, a.specular), mix(h, a.transparency);
-    mix(h, a.specular_control), mix(h, a.ambient), mix(h, a.normal);
-    mix(h, a.surface_uv), mix(h, a.shading_uv);
-    mix(h, std::uint64_t{a.shader}), mix(h, std::uint64_t{s.texture});
-    const Styles &st = s.styles;
-    mix(h, std::uint64_t{static_cast<std::uint8_t>(st.backfacing)} |
-               std::uint64_t{static_cast<std::uint8_t>(st.interpolation)} << 8 |
-               std::uint64_t{static_cast<std::uint8_t>(st.fill)} << 16 |
-               std::uint64_t{st.clockwise} << 24 |
-               std::uint64_t{static_cast<std::uint8_t>(st.illumination)} << 32 |
-               std::uint64_t{static_cast<std::uint8_t>(st.subdivision.method)} << 40);
-    mix(h, st.subdivision.u), mix(h, st.subdivision.v);
-    return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
-
-GroupInfo group_info(ObjectTree &tree, std::uint32_t group) {
-    GroupInfo info;
-    const ObjectTree::Node &g = tree.node(group);
-    std::uint32_t c = g.first_child;
-    for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone;
-         ++i, c = tree.node(c).next_sibling) {
-        const ObjectType t = tree.node(c).type;
-        if (tree::is_group_kind(t)) info.kind = t;
-        if (t == ObjectType::DisplayGroupState) {
-            FieldReader in(tree, c);
-            info.flags = in.next_bits({{"None", 0},
-                                       {"IsInline", 1},
-                                       {"DoNotDraw", 2},
-                                       {"NoBoundingBox", 4},
-                                       {"NoBoundingSphere", 8},
-                                       {"DoNotPick", 16}})
-                             .value_or(0);
-        }
-    }
-    return info;
-}
-
-std::uint32_t first_member(const ObjectTree &tree, std::uint32_t group) {
-    const ObjectTree::Node &g = tree.node(group);
-    std::uint32_t c = g.first_child;
-    for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone; ++i)
-        c = tree.node(c).next_sibling;
-    return c;
-}
-
-// A group's name sits in its head (a NameElement container) or on its label.
-std::string group_name(Builder &b, std::uint32_t group) {
-    const ObjectTree &tree = b.tree();
-    const ObjectTree::Node &g = tree.node(group);
-    std::uint32_t c = g.first_child;
-    for (std::uint32_t i = 0; i < g.head_count && c != ObjectTree::kNone;
-         ++i, c = tree.node(c).next_sibling) {
-        if (!b.is_name_element(c)) continue;
-        for (std::uint32_t s = tree.node(c).first_child; s != ObjectTree::kNone;
-             s = tree.node(s).next_sibling)
-            if (tree.node(s).type == ObjectType::CString && tree.node(s).value_count > 0)
-                return tree::shortened(tree.string(tree.node(s).first_value), kMaxNameBytes);
-    }
-    return tree::shortened(tree.label_of(group), kMaxNameBytes);
-}
-
-}  // namespace
-
-void Builder::open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t wrapper) {
-    if (!charge(1, node)) return;
-    if (active_[node]) {
-        fail(node, "Group refers back into itself");
-        return;
-    }
-    const GroupInfo info = group_info(tree_, node);
-    outline(node, depth, true);
-    if (outline_item_ != kNone) {
-        // The tree shows a group by its kind and how many objects it holds.
-        OutlineItem &item = scene_.outline[outline_item_];
-        item.type = std::string(tree::type_name(info.kind));
-        std::uint32_t members = 0;
-        for (std::uint32_t c = first_member(tree_, node); c != kNone;
-             c = tree_.node(c).next_sibling)
-            ++members;
-        item.size = count_text(members, "object", "objects");
-        if (info.flags & kDoNotDraw) item.size += ", not drawn";
-    }
-    if (info.flags & kDoNotDraw) return;
-
-    std::string name = group_name(*this, node);
-    Frame f;
-    f.group = node;
-    f.next = first_member(tree_, node);
-    f.first_member = f.next;
-    f.state = frames_.back().state;
-    f.depth = depth + 1;
-    f.active = node;
-    f.is_inline = (info.flags & kIsInline) != 0;
-    f.ordered = info.kind == ObjectType::OrderedDisplayGroup;
-    f.proxy = info.kind == ObjectType::IOProxyDisplayGroup;
-    f.info = info.kind == ObjectType::InfoGroup;
-    active_[node] = 1;
-
-    std::uint32_t parent = wrapper;
-    if (parent == kNone && !name.empty() && !f.info) {
-        const Target t = place();
-        Node group;
-        group.name = std::move(name);
-        parent = add_node(t.parent, std::move(group));
-    }
-    frames_.push_back(f);
-    if (parent != kNone) mutable_state().placement.parent = parent;
-}
-
-void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
-    const std::uint32_t target = resolve_reference(reference);
-    if (target == kNone) return;
-    if (active_[target]) {
-        FieldReader in(tree_, reference);
-        fail(reference,
-             "Reference " + std::to_string(in.next_uint().value_or(0)) + " leads back into itself");
-        return;
-    }
-    const ObjectType type = tree_.node(target).type;
-    const bool group = type == ObjectType::BeginGroup;
-    if (!group && !tree::is_geometry(type)) {
-        visit(target, depth);
-        return;
-    }
-    if (group && (group_info(tree_, target).flags & (kIsInline | kDoNotDraw))) {
-        open_group(target, depth, kNone);
-        return;
-    }
-
-    // The same object drawn with the same inherited state is exactly the first drawing again.
-    const State &s = state();
-    const bool reusable = !s.placement.baking && !mirrored_;
-    const std::uint64_t use_key = (std::uint64_t{state_hash(s)} << 32) | target;
-    if (reusable) {
-        for (const UseRecord &r : uses_[use_key]) {
-            if (r.attributes == s.attributes && r.texture == s.texture && r.styles == s.styles) {
-                outline(target, depth, group);
-                set_outline_size("repeated");
-                const Target t = place();
-                Node use;
-                use.kind = Node::Kind::use;
-                use.used = r.node;
-                add_node(t.parent, std::move(use));
-                return;
-            }
-        }
-    }
-    const Target t = place();
-    Node wrapper;
-    // A group's name goes on its wrapper; a geometry's stays on its Shape.
-    if (group) wrapper.name = group_name(*this, target);
-    const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
-    if (reusable) {
-        const State &now = state();
-        uses_[use_key].push_back({now.attributes, now.texture, now.styles, wrapper_node});
-    }
-    if (group) {
-        open_group(target, depth, wrapper_node);
-        return;
-    }
-    const std::uint32_t saved = state().placement.parent;
-    mutable_state().placement.parent = wrapper_node;
-    active_[target] = 1;
-    visit(target, depth);
-    active_[target] = 0;
-    mutable_state().placement.parent = saved;
 }
 
 void Builder::visit(std::uint32_t node, std::uint32_t depth) {
@@ -671,7 +294,7 @@ void Builder::visit(std::uint32_t node, std::uint32_t depth) {
     }
     if (tree::is_geometry(type)) {
         outline(node, depth, false);
-        draw(node);
+        build_geometry(node);
         return;
     }
     skip(node);
@@ -777,41 +400,6 @@ bool Builder::visit_state_object(std::uint32_t node) {
         default:
             return false;
     }
-}
-
-BuildResult build_scene(tree::ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,
-                        const Limits &limits) {
-    // The readers' diagnostics, for a build that has to start again.
-    const tree::Diagnostics before = diagnostics;
-    BuildResult result = Builder(tree, scene, diagnostics, limits, 1).run();
-    if (!result.over_output) return result;
-
-    // The surfaces get what the rest of the world leaves of its limit, at most the budget.
-    const Limits full = complete(tree, limits);
-    const std::uint64_t limit = scene_output_limit(full.input_bytes, full.max_output);
-    const std::uint64_t budget = std::max<std::uint64_t>(
-        1,
-        std::min(full.max_output, limit > result.output_other ? limit - result.output_other : 0));
-    const std::uint64_t asked = result.output_asked;
-    const std::uint64_t at = result.output_position;
-    double detail = 1;
-    std::uint64_t made = asked;
-    for (int pass = 0; pass < kMaxCoarsenings && made > budget; ++pass) {
-        // A little under the share that would fit: grids round down but keep their minimums.
-        detail *= 0.97 * static_cast<double>(budget) / static_cast<double>(made);
-        scene = Scene{};
-        diagnostics = before;
-        result = Builder(tree, scene, diagnostics, limits, detail).run();
-        made = result.output_made;
-    }
-    const double percent = 100 * static_cast<double>(made) / static_cast<double>(asked);
-    diagnostics.warn(at, "the surfaces ask for " + mebibytes(asked) + " of output where " +
-                             mebibytes(budget) +
-                             " is allowed: all of them are subdivided more "
-                             "coarsely, to about " +
-                             std::to_string(static_cast<int>(percent + 0.5)) +
-                             "% (--max-output raises the limit)");
-    return result;
 }
 
 }  // namespace tarvex::builder

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "builder/outline.h"
 #include "scene/scene.h"
 #include "tree/diagnostics.h"
 #include "tree/object_tree.h"
@@ -50,8 +51,9 @@ std::uint64_t work_budget(std::uint64_t input_bytes, std::uint64_t max_output);
 // the scene unchanged. Objects that cannot be expressed are reported to `diagnostics`
 // (skipped(), warn()); a failure keeps everything built before it. When the surfaces together
 // ask for more output than `limits` allow, the scene is built again with every surface
-// subdivided more coarsely, and one warning says so; no object is left out for it.
+// subdivided more coarsely, and one warning says so; no object is left out for it. `outline`,
+// when given, receives one item per object read, for a program that shows them.
 BuildResult build_scene(tree::ObjectTree &tree, Scene &scene, tree::Diagnostics &diagnostics,
-                        const Limits &limits = {});
+                        const Limits &limits = {}, Outline *outline = nullptr);
 
 }  // namespace tarvex::builder

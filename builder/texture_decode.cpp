@@ -100,11 +100,7 @@ bool mapsLike(const TextureTransform &t, const Affine2 &target, double tolerance
     for (const auto [u, v] : {std::array<double, 2>{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
         const double wantU = target.l[0] * u + target.l[1] * v + target.t[0];
         const double wantV = target.l[2] * u + target.l[3] * v + target.t[1];
-        // Column reading.
-        const double au = u + t.translation[0] + t.center[0];
-        const double av = v + t.translation[1] + t.center[1];
-        const double columnU = t.scale[0] * (c * au - s * av) - t.center[0];
-        const double columnV = t.scale[1] * (s * au + c * av) - t.center[1];
+        const auto [columnU, columnV] = t.apply(u, v);
         // Row reading.
         const double bu = t.scale[0] * (u - t.center[0]), bv = t.scale[1] * (v - t.center[1]);
         const double rowU = c * bu - s * bv + t.center[0] + t.translation[0];

@@ -14,7 +14,7 @@
 #include "console/input_kind.h"
 #include "console/messages.h"
 #include "console/skip_hint.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
 
@@ -123,9 +123,9 @@ void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::string_vie
     }
 }
 
-class Progress {
+class BatchProgress {
   public:
-    Progress(std::ostream &err, bool shown, std::size_t total)
+    BatchProgress(std::ostream &err, bool shown, std::size_t total)
         : err_(err), shown_(shown), total_(total) {}
 
     void started(const std::string &input) {
@@ -195,8 +195,8 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         return 1;
     }
     if (settings.conversion.verbose && !settings.conversion.full &&
-        settings.conversion.format.value_or(conversion::OutputFormat::vrml) ==
-            conversion::OutputFormat::vrml) {
+        settings.conversion.format.value_or(conversion::Format::vrml97) ==
+            conversion::Format::vrml97) {
         err << "--verbose lists full mode's warnings: add --full\n";
         return 1;
     }
@@ -225,17 +225,17 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         err << "no 3DMF file found\n";
         return 1;
     }
-    nameOutputs(jobs, outDir,
-                conversion::output_format_extension(
-                    settings.conversion.format.value_or(conversion::OutputFormat::vrml)),
-                err);
+    nameOutputs(
+        jobs, outDir,
+        conversion::extension_of(settings.conversion.format.value_or(conversion::Format::vrml97)),
+        err);
 
     ConversionSettings conversion = settings.conversion;
     conversion.meshLines = false;  // hundreds of them would hide the messages that matter
     conversion.reasons = true;
     conversion.errIsTerminal = false;
 
-    Progress progress(err, errIsTerminal, jobs.size());
+    BatchProgress progress(err, errIsTerminal, jobs.size());
     std::vector<int> status(jobs.size(), 0);
     std::vector<char> warned(jobs.size(), 0);
     std::atomic<std::size_t> next = 0;

@@ -17,10 +17,11 @@
 #include "console/input_kind.h"
 #include "console/messages.h"
 #include "console/skip_hint.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "core/convert.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
+#include "tree/diagnostics.h"
 
 namespace tarvex {
 namespace {
@@ -45,77 +46,45 @@ void sayReason(std::ostream &err, const std::string &reason) {
     if (!reason.empty()) say(err, "  " + reason);
 }
 
-int runFullMode(const std::string &input, const std::string &output,
-                const ConversionSettings &settings, std::ostream &err) {
-    // Full mode reads anything as 3DMF; what is not would give an empty world that looks like
-    // success. Inputs that cannot be looked at are left to the reader, which says why.
+// Full mode reads anything as 3DMF; what is not would give an empty world that looks like
+// success. Inputs that cannot be looked at are left to the reader, which says why.
+bool refuseNot3dmf(const std::string &input, std::ostream &err) {
     std::string head;
-    if (read_input_head(input, head) && !head.empty()) {
-        const InputKind kind = input_kind(head);
-        if (!kind.is_3dmf) {
-            std::string message = input + " is not a 3DMF file";
-            if (!kind.looks_like.empty())
-                message.append(" (it looks like ").append(kind.looks_like).append(")");
-            say(err, message);
-            return 1;
-        }
-    }
-    conversion::Conversion conversion;
-    conversion.set_max_output(settings.maxOutput);
-    errno = 0;
-    const conversion::ReadResult result = conversion.read(input);
-    const int readErrno = errno;
-    const std::string readReason =
-        result == conversion::ReadResult::cant_open    ? open_failure_reason(input, readErrno)
-        : result == conversion::ReadResult::read_error ? system_reason(readErrno)
-                                                       : std::string();
-    if (result == conversion::ReadResult::cant_open && !mayWriteEmptyWorld(output)) {
-        say(err, conversion.error());
-        sayReason(err, readReason);
-        return 1;
-    }
-    const tree::Diagnostics &diagnostics = conversion.diagnostics();
-    // Nothing is dropped or mended in silence: each kind of warning once with its first place
-    // and a count, or with --verbose every one.
-    const char *at = diagnostics.position_kind == tree::PositionKind::byte ? ": byte " : ":";
-    if (settings.verbose) {
-        for (const tree::Diagnostics::Entry &entry : diagnostics.entries())
-            say(err, input + at + std::to_string(entry.position) + ": " + entry.text);
-    } else {
-        for (const tree::Diagnostics::Kind &kind : diagnostics.kinds()) {
-            std::string line = input + at + std::to_string(kind.position) + ": ";
-            line.append(kind.text);
-            if (kind.count > 1)
-                line += " (and " + std::to_string(kind.count - 1) + " more like it)";
-            say(err, line);
-        }
-    }
-    if (result != conversion::ReadResult::ok) {
-        say(err, conversion.error());
-        sayReason(err, readReason);
-    }
-    const std::string summary = diagnostics.summary();
-    if (!summary.empty()) say(err, summary);
-    // The summary names neither the file nor where to learn more; a person is told.
-    if (!summary.empty() && settings.errIsTerminal && !settings.verbose)
-        say(err, "hint: tarvex --full --verbose " + input + " lists each one with its place");
-    // Whatever was read before a failure is still written, so that nothing read is lost.
-    std::vector<std::string> repairs;
-    errno = 0;
-    const conversion::OutputFormat format =
-        settings.format.value_or(conversion::output_format_of(output));
-    if (conversion.write(output, format, &repairs) != 0) {
-        const int writeErrno = errno;
-        say(err, "Error writing to " + output);
-        sayReason(err, system_reason(writeErrno));
-        return 1;
-    }
-    for (const std::string &repair : repairs) say(err, output + ": " + repair);
-    return result == conversion::ReadResult::ok ? 0 : 1;
+    if (!read_input_head(input, head) || head.empty()) return false;
+    const InputKind kind = input_kind(head);
+    if (kind.is_3dmf) return false;
+    std::string message = input + " is not a 3DMF file";
+    if (!kind.looks_like.empty())
+        message.append(" (it looks like ").append(kind.looks_like).append(")");
+    say(err, message);
+    return true;
 }
 
-// The default mode reads into the one scene store and reports through the one progress hook.
-std::mutex defaultModeLock;
+// Nothing is dropped or mended in silence: each kind of warning once with its first place and a
+// count, or with --verbose every one.
+void sayWarnings(const tree::Diagnostics &diagnostics, const std::string &input, bool verbose,
+                 std::ostream &err) {
+    const char *at = diagnostics.position_kind == tree::PositionKind::byte ? ": byte " : ":";
+    if (verbose) {
+        for (const tree::Diagnostics::Entry &entry : diagnostics.entries())
+            say(err, input + at + std::to_string(entry.position) + ": " + entry.text);
+        return;
+    }
+    for (const tree::Diagnostics::Kind &kind : diagnostics.kinds()) {
+        std::string line = input + at + std::to_string(kind.position) + ": ";
+        line.append(kind.text);
+        if (kind.count > 1) line += " (and " + std::to_string(kind.count - 1) + " more like it)";
+        say(err, line);
+    }
+}
+
+// The system's reason for a failed open or read, "" where there is none to give.
+std::string readReason(const conversion::Result &result, const std::string &input) {
+    if (result.status == conversion::Status::cant_open)
+        return open_failure_reason(input, result.system_error);
+    if (result.status == conversion::Status::read_error) return system_reason(result.system_error);
+    return {};
+}
 
 // A stream that keeps nothing: mesh lines a batch does not show.
 std::ostream &nowhere() {
@@ -123,40 +92,71 @@ std::ostream &nowhere() {
     return stream;
 }
 
-int runDefaultMode(const std::string &input, const std::string &output,
-                   const ConversionSettings &settings, std::ostream &err) {
-    const std::lock_guard<std::mutex> lock(defaultModeLock);
-    const bool reasons = settings.reasons || settings.errIsTerminal;
-    set_console_message_stream(settings.meshLines ? &err : &nowhere());
-    errno = 0;
-    const int result = read_in(input);
-    const int readErrno = errno;
-    const std::string message = read_result_message(result, input);
-    // The classic messages keep their exact text for scripts; the reason is a line of its own.
-    if (!message.empty()) err << message << '\n';
-    if (reasons && result == CNV_CANT_OPEN) sayReason(err, open_failure_reason(input, readErrno));
-    if (reasons && result == CNV_READ_ERROR) sayReason(err, system_reason(readErrno));
-    if (result == CNV_CANT_OPEN && !mayWriteEmptyWorld(output)) {
-        set_console_message_stream(nullptr);
+// The default mode reads into the one scene store.
+std::mutex defaultModeLock;
+
+}  // namespace
+
+conversion::Format output_format(const ConversionSettings &settings, const std::string &output) {
+    return settings.format.value_or(
+        conversion::format_from_file_name(output).value_or(conversion::Format::vrml97));
+}
+
+int convert_one(const std::string &input, const std::string &output,
+                const ConversionSettings &settings, std::ostream &err) {
+    const conversion::Format format = output_format(settings, output);
+    conversion::Options options;
+    // The default mode writes VRML 97 only; every other format is written from a full read.
+    options.full = settings.full || format != conversion::Format::vrml97;
+    options.max_output = settings.maxOutput;
+    const bool full = conversion::mode_for(input, options) == conversion::Mode::full;
+    if (full && refuseNot3dmf(input, err)) return 1;
+    std::unique_lock<std::mutex> storeLock(defaultModeLock, std::defer_lock);
+    if (!full) storeLock.lock();
+
+    // The default mode's classic messages keep their exact text for scripts; the system's reason
+    // is a line of its own, for a person or when asked. Full mode always gives it.
+    const bool reasons = full || settings.reasons || settings.errIsTerminal;
+    conversion::Conversion conversion;
+    const conversion::Result &result =
+        conversion.read(input, options, update_display(settings.meshLines ? err : nowhere()));
+    if (result.status == conversion::Status::cant_open && !mayWriteEmptyWorld(output)) {
+        full ? say(err, result.message) : void(err << result.message << '\n');
+        if (reasons) sayReason(err, readReason(result, input));
         return 1;
     }
+    if (full) {
+        sayWarnings(conversion.diagnostics(), input, settings.verbose, err);
+        if (!result.ok()) say(err, result.message);
+    } else if (!result.message.empty()) {
+        err << result.message << '\n';
+    }
+    if (reasons) sayReason(err, readReason(result, input));
+    const std::string summary = conversion.diagnostics().summary();
+    if (!summary.empty()) say(err, summary);
+    // The summary names neither the file nor where to learn more; a person is told.
+    if (!summary.empty() && settings.errIsTerminal && !settings.verbose)
+        say(err, "hint: tarvex --full --verbose " + input + " lists each one with its place");
+
     // Whatever was read before a failure is still written, so that nothing read is lost.
+    std::vector<std::string> repairs;
     errno = 0;
-    const int written = write_out(output);
-    const int writeErrno = errno;
-    set_console_message_stream(nullptr);
-    if (written != 0) {
-        err << "Error writing to " << output << '\n';
+    if (conversion.write(output, format, OutputMode::text, &repairs) != 0) {
+        const int writeErrno = errno;
+        err << "Error writing to " << (full ? escape_for_terminal(output) : output) << '\n';
         if (reasons) sayReason(err, system_reason(writeErrno));
         return 1;
     }
-    if (settings.errIsTerminal && result != CNV_CANT_OPEN) {
+    for (const std::string &repair : repairs) say(err, output + ": " + repair);
+    if (!full && settings.errIsTerminal && result.status != conversion::Status::cant_open) {
         const std::string hint = default_mode_skip_hint(input);
         if (!hint.empty()) say(err, hint);
     }
     // A script must be able to tell that the output may be incomplete.
-    return result == CNV_OK ? 0 : 1;
+    return result.ok() ? 0 : 1;
 }
+
+namespace {
 
 // --jobs=N: a whole number of files at once.
 std::optional<unsigned> parseJobs(std::string_view text) {
@@ -168,16 +168,6 @@ std::optional<unsigned> parseJobs(std::string_view text) {
 }
 
 }  // namespace
-
-int convert_one(const std::string &input, const std::string &output,
-                const ConversionSettings &settings, std::ostream &err) {
-    const conversion::OutputFormat format =
-        settings.format.value_or(conversion::output_format_of(output));
-    if (settings.full || format != conversion::OutputFormat::vrml ||
-        conversion::is_binary_input(input))
-        return runFullMode(input, output, settings, err);
-    return runDefaultMode(input, output, settings, err);
-}
 
 int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err,
                bool errIsTerminal) {
@@ -200,7 +190,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         settings.maxOutput = *bytes;
     }
     if (const std::string *name = line.value("--format")) {
-        settings.format = conversion::output_format_named(*name);
+        settings.format = conversion::format_from_name(*name);
         if (!settings.format) {
             err << "Bad format for --format: \"" << escape_for_terminal(*name)
                 << "\" (vrml, x3d, gltf or glb)\n";
@@ -261,8 +251,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         return 1;
     }
     settings.full = settings.full || conversion::is_binary_input(mffilename) ||
-                    settings.format.value_or(conversion::output_format_of(wrlfilename)) !=
-                        conversion::OutputFormat::vrml;
+                    output_format(settings, wrlfilename) != conversion::Format::vrml97;
     if (settings.verbose && !settings.full) {
         err << "--verbose lists full mode's warnings, and " << escape_for_terminal(mffilename)
             << " would be read in the default mode: add --full\n";

@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "core/progress.h"
+
 namespace tarvex {
 
 // Runs one conversion. `args` are the command-line arguments without the program name, file
@@ -16,7 +18,7 @@ namespace tarvex {
 int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err,
                bool errIsTerminal = false);
 
-// Where the console's update_display writes; run_tarvex points it at its `err` stream.
-void set_console_message_stream(std::ostream *err);
+// The console's progress: each mesh message the default mode gives, a line on `err`.
+Progress update_display(std::ostream &err);
 
 }  // namespace tarvex

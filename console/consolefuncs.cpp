@@ -1,21 +1,13 @@
-// The console program's progress hook: the percentage is of no use on a terminal, the mesh
-// messages are printed one per line on standard error.
-#include <iostream>
-
+// The console program's progress: the percentage is of no use on a terminal, the mesh messages
+// are printed one per line.
 #include "console/console_app.h"
-#include "core/progress.h"
 
 namespace tarvex {
-namespace {
-std::ostream *messageStream = &std::cerr;
-}
 
-void set_console_message_stream(std::ostream *err) {
-    messageStream = err ? err : &std::cerr;
-}
-
-void update_display(int /*pct*/, std::string_view outputLine) {
-    if (!outputLine.empty()) *messageStream << outputLine << '\n';
+Progress update_display(std::ostream &err) {
+    return [&err](int /*pct*/, std::string_view outputLine) {
+        if (!outputLine.empty()) err << outputLine << '\n';
+    };
 }
 
 }  // namespace tarvex

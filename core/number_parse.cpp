@@ -181,6 +181,13 @@ bool parseReal(std::string_view token, Real &out) {
 
 }  // namespace
 
+bool plain_decimal_to_float(std::uint64_t digits, int decimals, bool negative, float &out) {
+    const double value = exactDouble(PlainDecimal{digits, decimals, negative});
+    if (isHalfwayBetweenFloats(value)) return false;
+    out = static_cast<float>(value);
+    return true;
+}
+
 bool parse_int(std::string_view token, int &out) {
     std::size_t i = 0;
     const std::size_t n = token.size();

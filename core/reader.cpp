@@ -1,6 +1,7 @@
 // The 3DMF reader: a token-counting state machine, not a full 3DMF parser. It recognises a few
 // object keywords, takes a fixed number of tokens after each in a fixed order, and skips
 // everything else; it never checks parentheses or nesting.
+// One state machine in one file: its states and the fields they fill read best side by side.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -117,8 +118,12 @@ int percentage(std::uint64_t filePos, float fileLength) {
 class Reader {
   public:
     // `inputSize` is the input's length in bytes, 0 when unknown.
-    Reader(LineTokenizer &tokenizer, float fileLength, std::uint64_t inputSize)
-        : tok_(tokenizer), fileLength_(fileLength), inputSize_(inputSize) {}
+    Reader(LineTokenizer &tokenizer, float fileLength, std::uint64_t inputSize,
+           const Progress &update_display)
+        : tok_(tokenizer),
+          fileLength_(fileLength),
+          inputSize_(inputSize),
+          update_display_(update_display) {}
 
     int run() {
         // A token longer than the memory left (one huge line of junk) fails here as well.
@@ -142,7 +147,8 @@ class Reader {
     // once the tokenizer has seen where that line ends.
     void reportProgress() {
         const int pct = percentage(tok_.watched_line_end(), fileLength_);
-        for (const std::string &message : pendingMessages_) update_display(pct, message);
+        if (update_display_)
+            for (const std::string &message : pendingMessages_) update_display_(pct, message);
         pendingMessages_.clear();
     }
 
@@ -458,21 +464,23 @@ class Reader {
     _Vector pos_, lookat_, up_;
     std::array<float, 3> lightDirection_{};
     std::vector<std::string> pendingMessages_;  // meshes whose header line has not ended yet
+    const Progress &update_display_;
 };
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
-int readTokens(LineTokenizer &tokenizer, float fileLength, std::uint64_t inputSize) {
+int readTokens(LineTokenizer &tokenizer, float fileLength, std::uint64_t inputSize,
+               const Progress &progress) {
     if (!tokenizer.prime()) return tokenizer.read_failed() ? CNV_READ_ERROR : CNV_EMPTY_FILE;
-    Reader reader(tokenizer, fileLength, inputSize);
+    Reader reader(tokenizer, fileLength, inputSize, progress);
     return reader.run();
 }
 
 }  // namespace
 
-int read_in(const std::string &fileName) {
+int read_in(const std::string &fileName, const Progress &progress) {
     std::unique_ptr<std::FILE, FileCloser> opened;
     std::FILE *input = stdin;
     float fileLength = 100;
@@ -501,17 +509,17 @@ int read_in(const std::string &fileName) {
     try {
         LineTokenizer tokenizer(input, read_block_size(),
                                 input == stdin ? take_stdin_prefix() : std::string{});
-        return readTokens(tokenizer, fileLength, inputSize);
+        return readTokens(tokenizer, fileLength, inputSize, progress);
     } catch (const std::bad_alloc &) {
         return CNV_CANT_ALLOC_NODE;
     }
 }
 
-int read_in_memory(std::string_view bytes) {
+int read_in_memory(std::string_view bytes, const Progress &progress) {
     clean_up();
     try {
         LineTokenizer tokenizer(bytes);
-        return readTokens(tokenizer, static_cast<float>(bytes.size()), bytes.size());
+        return readTokens(tokenizer, static_cast<float>(bytes.size()), bytes.size(), progress);
     } catch (const std::bad_alloc &) {
         return CNV_CANT_ALLOC_NODE;
     }

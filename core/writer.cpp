@@ -15,16 +15,18 @@ namespace tarvex {
 namespace {
 
 // Reports the share of records visited before this one; 100 is never reported.
-class Progress {
+class RecordProgress {
   public:
-    explicit Progress(std::int64_t nNodes) : nNodes_(nNodes) {}
+    RecordProgress(std::int64_t nNodes, const Progress &update_display)
+        : nNodes_(nNodes), update_display_(update_display) {}
     void step() {
-        update_display(static_cast<int>(thisNode_ * 100 / nNodes_), "");
+        if (update_display_) update_display_(static_cast<int>(thisNode_ * 100 / nNodes_), "");
         ++thisNode_;
     }
 
   private:
     std::int64_t nNodes_;
+    const Progress &update_display_;
     std::int64_t thisNode_ = 0;
 };
 
@@ -136,11 +138,11 @@ void writeShape(OutputBuffer &out, const Shape &shape) {
         "    }\n");
 }
 
-void writeWorld(OutputBuffer &out) {
+void writeWorld(OutputBuffer &out, const Progress &update_display) {
     const int viewpoints = numberOfViewpoints();
     const int lights = numberOfLights();
     const int shapes = numberOfShapes();
-    Progress progress(std::int64_t{viewpoints} + lights + shapes);
+    RecordProgress progress(std::int64_t{viewpoints} + lights + shapes, update_display);
 
     out.write(
         "#VRML V2.0 utf8\n"
@@ -168,33 +170,33 @@ void writeWorld(OutputBuffer &out) {
     out.write("  ]\n}\n");
 }
 
-int writeWorldFile(const std::string &fileName, OutputMode mode) {
+int writeWorldFile(const std::string &fileName, OutputMode mode, const Progress &progress) {
     OutputFile output(fileName, mode == OutputMode::binary);
     if (!output.stream()) return 1;
     // The stream changes hands only once the buffer exists, so that it is closed either way.
     OutputBuffer out(output.stream());
     output.release();
-    writeWorld(out);
+    writeWorld(out, progress);
     const bool written = out.finish();
     return output.commit(written) ? 0 : 1;
 }
 
 }  // namespace
 
-int write_out(const std::string &fileName, OutputMode mode) {
+int write_out(const std::string &fileName, OutputMode mode, const Progress &progress) {
     // Running out of memory (names as long as the input allows) is one more failed write; the
     // temporary is gone and the old file untouched by the time the exception arrives here.
     try {
-        return writeWorldFile(fileName, mode);
+        return writeWorldFile(fileName, mode, progress);
     } catch (const std::exception &) {
         return 1;
     }
 }
 
-int write_out_string(std::string &world) {
+int write_out_string(std::string &world, const Progress &progress) {
     try {
         OutputBuffer out(world);
-        writeWorld(out);
+        writeWorld(out, progress);
         return out.finish() ? 0 : 1;
     } catch (const std::exception &) {
         return 1;

@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "core/convert.h"
 #include "core/progress.h"
 #include "core/result_codes.h"
@@ -33,7 +33,6 @@ namespace tarvex {
 namespace {
 
 // The window the core's progress goes to.
-MainWindow *displayWindow = nullptr;
 
 // Remembered between runs: whether every object of a file is read.
 constexpr const char *kReadAllObjectsKey = "options/readAllObjects";
@@ -56,10 +55,11 @@ QString droppedFile(const QMimeData *mime) {
 
 }  // namespace
 
-void update_display(int pct, std::string_view outputLine) {
-    if (displayWindow == nullptr) return;
-    displayWindow->update_display(
-        pct, QString::fromUtf8(outputLine.data(), static_cast<qsizetype>(outputLine.size())));
+Progress MainWindow::progress() {
+    return [this](int pct, std::string_view outputLine) {
+        update_display(
+            pct, QString::fromUtf8(outputLine.data(), static_cast<qsizetype>(outputLine.size())));
+    };
 }
 
 MainWindow::MainWindow(Dialogs &dialogs, const std::optional<QString> &commandLineFile,
@@ -84,7 +84,6 @@ MainWindow::MainWindow(Dialogs &dialogs, const std::optional<QString> &commandLi
     createTreeView();
     createCentralSplitter();
     treePaintClock_.start();
-    displayWindow = this;
 
     if (!commandLineFile) {
         dialogs_.warning(this, QStringLiteral("Bad command line!"));
@@ -100,7 +99,6 @@ MainWindow::MainWindow(Dialogs &dialogs, const std::optional<QString> &commandLi
 }
 
 MainWindow::~MainWindow() {
-    if (displayWindow == this) displayWindow = nullptr;
     clean_up();
 }
 
@@ -282,7 +280,7 @@ std::vector<int> MainWindow::viewShapesOf(QTreeWidgetItem *item) const {
         const auto addShapesOf = [&](QTreeWidgetItem *i) {
             const QVariant outlineIndex = i->data(0, kOutlineRole);
             if (!outlineIndex.isValid()) return;
-            const auto &outline = conversion_->scene().outline;
+            const auto &outline = conversion_->outline();
             const std::uint32_t object = outline[outlineIndex.toUInt()].source;
             const auto shapes = shapesByObject_.find(object);
             if (shapes == shapesByObject_.end()) return;
@@ -397,7 +395,7 @@ void MainWindow::readFile() {
     }
     conversion_.reset();
     shapesByObject_.clear();
-    const int result = read_in(fileName);
+    const int result = read_in(fileName, progress());
     handle_result(result);
     if (result != CNV_OK) return;
     showReadScene();
@@ -415,21 +413,29 @@ void MainWindow::readAllObjects(const std::string &fileName) {
     clean_up();
     shapesByObject_.clear();
     conversion_ = std::make_unique<conversion::Conversion>();
-    const conversion::ReadResult result = conversion_->read(
-        fileName, [this](int pct) { hwndProgress->setValue(std::clamp(pct, 0, 100)); });
+    conversion::Options options;
+    options.full = true;
+    options.outline = true;
+    const conversion::Status result =
+        conversion_
+            ->read(fileName, options,
+                   [this](int pct, std::string_view) {
+                       hwndProgress->setValue(std::clamp(pct, 0, 100));
+                   })
+            .status;
     fillOutline();
     switch (result) {
-        case conversion::ReadResult::ok:
+        case conversion::Status::ok:
             break;
-        case conversion::ReadResult::cant_open:
+        case conversion::Status::cant_open:
             return handle_result(CNV_CANT_OPEN);
-        case conversion::ReadResult::empty:
+        case conversion::Status::empty:
             return handle_result(CNV_EMPTY_FILE);
-        case conversion::ReadResult::read_error:
+        case conversion::Status::read_error:
             return handle_result(CNV_READ_ERROR);
-        case conversion::ReadResult::failed:
+        case conversion::Status::failed:
             // The message names the file and the line: no title to put in.
-            dialogs_.warning(this, QString::fromStdString(conversion_->error()));
+            dialogs_.warning(this, QString::fromStdString(conversion_->result().message));
             return;
     }
     const auto &shapes = conversion_->scene().shapes;
@@ -451,9 +457,9 @@ void MainWindow::readAllObjects(const std::string &fileName) {
 void MainWindow::fillOutline() {
     // Under "Top": groups as folders, each object with its type, its label and its size.
     std::vector<QTreeWidgetItem *> parents = {hPrevRootItem};
-    const auto &outline = conversion_->scene().outline;
+    const auto &outline = conversion_->outline();
     for (std::size_t i = 0; i < outline.size(); ++i) {
-        const scene::OutlineItem &entry = outline[i];
+        const builder::OutlineItem &entry = outline[i];
         const std::size_t depth = std::min<std::size_t>(entry.depth, parents.size() - 1);
         QString text = QString::fromStdString(entry.label);
         if (!text.isEmpty()) text += QStringLiteral(": ");
@@ -531,8 +537,9 @@ void MainWindow::saveAs() {
     updateStatusBar(formatWithTitle(u"Saving to %s", szWrlTitleName));
     paintNow();
     const std::string output = coreFileName(szWrlFileName);
-    const int written = conversion_ ? conversion_->write(output, OutputMode::binary)
-                                    : write_out(output, OutputMode::binary);
+    const int written =
+        conversion_ ? conversion_->write(output, conversion::Format::vrml97, OutputMode::binary)
+                    : write_out(output, OutputMode::binary, progress());
     if (written == 0) {
         bNeedSave = false;
         updateStatusBar(formatWithTitle(u"VRML world saved in %s", szWrlTitleName));

@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/progress.h"
+
 class QAction;
 class QLabel;
 class QMenu;
@@ -38,14 +40,15 @@ class MainWindow : public QMainWindow {
   public:
     // `commandLineFile` is the input file named on the command line (empty: none), or nullopt
     // when the command line could not be understood. A named file is read before this returns.
-    // `dialogs` must outlive the window. At most one MainWindow exists at a time: it receives
-    // the core's progress.
+    // `dialogs` must outlive the window.
     MainWindow(Dialogs &dialogs, const std::optional<QString> &commandLineFile,
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // The core's progress: moves the progress bar and, for a non-empty line, adds it to the tree.
     void update_display(int pct, QStringView outputLine);
+    // update_display as the callback a conversion reports through.
+    Progress progress();
 
     // Asks about unsaved work, then reads `path` as if it had been chosen with Open.
     void openDroppedFile(const QString &path);

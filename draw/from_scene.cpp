@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "draw/draw_list.h"
-#include "scene/flat_mesh.h"
+#include "geometry/flat_mesh.h"
 #include "scene/scene.h"
 
 namespace tarvex::draw {
@@ -25,9 +25,9 @@ Vec3 vec(const scene::Vec3 &v) {
 }
 
 Mesh shapeMesh(const scene::Shape &shape) {
-    scene::FlatMesh flat = scene::flatten(shape);
+    geometry::FlatMesh flat = geometry::flatten(shape);
     Mesh mesh;
-    using FlatPrimitive = scene::FlatMesh::Primitive;
+    using FlatPrimitive = geometry::FlatMesh::Primitive;
     mesh.primitive = flat.primitive == FlatPrimitive::lines    ? Primitive::lines
                      : flat.primitive == FlatPrimitive::points ? Primitive::points
                                                                : Primitive::triangles;

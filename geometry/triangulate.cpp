@@ -10,6 +10,9 @@
 //
 // All stages are at most quadratic; a work budget and a limit on crossings keep hostile input
 // (a polygon with 100k self-crossing edges) from taking minutes or gigabytes.
+//
+// The stages share the arrangement's vertices, their hash maps and the work budget, so they are
+// one class in one file; the ear clipper and the grid they use are apart (ear_clip, sparse_grid).
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -19,19 +22,13 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/ear_clip.h"
+#include "geometry/plane.h"
+#include "geometry/sparse_grid.h"
 #include "geometry/tessellation.h"
 
 namespace tarvex::geometry {
 namespace {
-
-struct P2 {
-    double x, y;
-    bool operator==(const P2 &o) const { return x == o.x && y == o.y; }
-};
-
-double orient(P2 a, P2 b, P2 c) {
-    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-}
 
 constexpr long kWorkBudget = 100'000'000;
 constexpr std::size_t kMaxCrossings = 1u << 16;
@@ -88,9 +85,7 @@ class Triangulator {
     void bridge(std::vector<std::uint32_t> &poly, std::vector<std::vector<std::uint32_t>> holes);
     bool crosses_any(P2 a, P2 b, const std::vector<std::uint32_t> &loop);
     void ear_clip(const std::vector<std::uint32_t> &poly);
-    void emit(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-        out_.insert(out_.end(), {index_[a], index_[b], index_[c]});
-    }
+    std::vector<std::uint32_t> corners_;  // ear_clip's triangles, as vertices
 
     std::vector<float> &points_;
     std::vector<std::uint32_t> &out_;
@@ -180,42 +175,6 @@ double along(P2 a, P2 b, P2 p) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     return ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
 }
-
-// Cells of a sparse grid whose cells are about as wide as the items binned in them are long:
-// a polygon's outline touches a few cells per edge wherever it runs, and an empty cell costs
-// nothing.
-class SparseGrid {
-  public:
-    // Cells as wide as the items' mean extent, but no wider than a grid of about `count` cells
-    // over the box from `lo` to `hi` would have (long items in a small box). False where the
-    // items are points.
-    bool size(P2 lo, P2 hi, double mean_extent, std::size_t count) {
-        lo_ = lo;
-        const double dense =
-            std::max(hi.x - lo.x, hi.y - lo.y) / std::sqrt(static_cast<double>(count));
-        const double width = std::min(mean_extent, dense);
-        if (!(width > 0) || !std::isfinite(width)) return false;
-        inv_ = 1 / width;
-        return std::isfinite(inv_);
-    }
-    std::uint32_t cx(double x) const {
-        return static_cast<std::uint32_t>(std::clamp((x - lo_.x) * inv_, 0.0, 4.0e9));
-    }
-    std::uint32_t cy(double y) const {
-        return static_cast<std::uint32_t>(std::clamp((y - lo_.y) * inv_, 0.0, 4.0e9));
-    }
-    static std::uint64_t key(std::uint32_t x, std::uint32_t y) {
-        return std::uint64_t{y} << 32 | x;
-    }
-    // How many cells a box covers.
-    std::uint64_t cells(double x0, double y0, double x1, double y1) const {
-        return (std::uint64_t{cx(x1)} - cx(x0) + 1) * (std::uint64_t{cy(y1)} - cy(y0) + 1);
-    }
-
-  private:
-    P2 lo_{};
-    double inv_ = 0;
-};
 
 bool Triangulator::overlapping_by_grid(
     const std::vector<Edge> &segs, const std::vector<std::uint32_t> &order,
@@ -589,131 +548,11 @@ void Triangulator::bridge(std::vector<std::uint32_t> &poly,
 }
 
 void Triangulator::ear_clip(const std::vector<std::uint32_t> &poly) {
-    const std::size_t n = poly.size();
-    std::vector<std::size_t> prev(n), next(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        prev[i] = (i + n - 1) % n;
-        next[i] = (i + 1) % n;
-    }
-    // The corners binned in a sparse grid with cells about as wide as the polygon's edges are
-    // long: an ear test looks only at the corners in the cells its triangle's box covers, not
-    // at every corner left.
-    P2 lo = pos_[poly[0]], hi = lo;
-    double extent = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const P2 a = pos_[poly[i]], b = pos_[poly[(i + 1) % n]];
-        lo = {std::min(lo.x, a.x), std::min(lo.y, a.y)};
-        hi = {std::max(hi.x, a.x), std::max(hi.y, a.y)};
-        extent += std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
-    }
-    SparseGrid grid;
-    const bool binned = grid.size(lo, hi, extent / static_cast<double>(n), n);
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> corners;  // (cell, corner)
-    std::unordered_map<std::uint64_t, std::pair<std::uint32_t, std::uint32_t>> cell_range;
-    if (binned) {
-        corners.reserve(n);
-        for (std::size_t i = 0; i < n; ++i)
-            corners.emplace_back(
-                SparseGrid::key(grid.cx(pos_[poly[i]].x), grid.cy(pos_[poly[i]].y)),
-                static_cast<std::uint32_t>(i));
-        std::sort(corners.begin(), corners.end());
-        for (std::uint32_t k = 0; k < corners.size(); ++k) {
-            auto &range = cell_range.try_emplace(corners[k].first, k, k).first->second;
-            range.second = k + 1;
-        }
-        spend(static_cast<long>(n));
-    }
-    std::vector<std::uint8_t> gone(n, 0);
-    spend(static_cast<long>(n));
-
-    std::size_t left = n, cur = 0, idle = 0;
-    std::size_t changed = 0;  // corners cut (each may turn its neighbours convex)
-    const auto remove = [&](std::size_t i) {
-        next[prev[i]] = next[i];
-        prev[next[i]] = prev[i];
-        gone[i] = 1;
-        changed += 3;
-        --left;
-        idle = 0;
-        return next[i];
-    };
-    // Only a corner that is not convex can block an ear: were a convex one inside the ear, a
-    // reflex one would be too. Cutting ears only makes the corners beside them more convex, so
-    // the reflex corners are listed once and the list only shrinks.
-    const auto convex = [&](std::size_t r) {
-        return orient(pos_[poly[prev[r]]], pos_[poly[r]], pos_[poly[next[r]]]) > 0;
-    };
-    std::vector<std::uint32_t> reflex;
-    for (std::uint32_t r = 0; r < n; ++r)
-        if (!convex(r)) reflex.push_back(r);
-    // No reflex corner left but the ear's own lies in the ear (corners at its corners' places
-    // aside).
-    const auto blocks = [&](std::size_t p, std::size_t i, std::size_t q, std::size_t r) {
-        if (gone[r] || r == p || r == i || r == q) return false;
-        const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]], x = pos_[poly[r]];
-        if (x == a || x == b || x == c) return false;
-        return orient(a, b, x) >= 0 && orient(b, c, x) >= 0 && orient(c, a, x) >= 0 && !convex(r);
-    };
-    const auto is_ear = [&](std::size_t p, std::size_t i, std::size_t q) {
-        const P2 a = pos_[poly[p]], b = pos_[poly[i]], c = pos_[poly[q]];
-        const double x0 = std::min({a.x, b.x, c.x}), x1 = std::max({a.x, b.x, c.x}),
-                     y0 = std::min({a.y, b.y, c.y}), y1 = std::max({a.y, b.y, c.y});
-        // The list drops the corners cut or turned convex once they could make up half of it.
-        if (2 * changed > reflex.size()) {
-            spend(static_cast<long>(reflex.size()) + 1);
-            std::erase_if(reflex, [&](std::uint32_t r) { return gone[r] || convex(r); });
-            changed = 0;
-        }
-        // A triangle covering more cells than there are reflex corners is tested against each.
-        if (!binned || grid.cells(x0, y0, x1, y1) > reflex.size()) {
-            spend(static_cast<long>(reflex.size()) + 1);
-            for (const std::uint32_t r : reflex)
-                if (blocks(p, i, q, r)) return false;
-            return true;
-        }
-        for (std::uint32_t y = grid.cy(y0); y <= grid.cy(y1); ++y)
-            for (std::uint32_t x = grid.cx(x0); x <= grid.cx(x1); ++x) {
-                spend(1);
-                const auto found = cell_range.find(SparseGrid::key(x, y));
-                if (found == cell_range.end()) continue;
-                for (std::uint32_t k = found->second.first; k < found->second.second; ++k) {
-                    spend(1);
-                    if (blocks(p, i, q, corners[k].second)) return false;
-                }
-            }
-        return true;
-    };
-
-    while (left >= 3) {
-        const std::size_t p = prev[cur], q = next[cur];
-        const double o = orient(pos_[poly[p]], pos_[poly[cur]], pos_[poly[q]]);
-        if (o == 0) {  // straight on or doubling back: no area to lose
-            cur = remove(cur);
-            continue;
-        }
-        if (o > 0 && is_ear(p, cur, q)) {
-            emit(poly[p], poly[cur], poly[q]);
-            cur = remove(cur);
-            continue;
-        }
-        cur = q;
-        if (++idle <= left) continue;
-        // No clean ear (rounding in a weakly simple polygon): clip the most convex corner.
-        std::size_t best = SIZE_MAX;
-        double best_o = 0;
-        std::size_t i = cur;
-        for (std::size_t k = 0; k < left; ++k, i = next[i]) {
-            const double oi = orient(pos_[poly[prev[i]]], pos_[poly[i]], pos_[poly[next[i]]]);
-            if (oi > best_o) {
-                best = i;
-                best_o = oi;
-            }
-        }
-        spend(static_cast<long>(left));
-        if (best == SIZE_MAX) return;  // nothing convex is left: only zero or negative area
-        emit(poly[prev[best]], poly[best], poly[next[best]]);
-        cur = remove(best);
-    }
+    const std::size_t first = corners_.size();
+    const bool done = geometry::ear_clip(pos_, poly, corners_, work_, budget_);
+    for (std::size_t k = first; k < corners_.size(); ++k) out_.push_back(index_[corners_[k]]);
+    corners_.resize(first);
+    if (!done) throw Failed{};
 }
 
 bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {

@@ -8,6 +8,8 @@
 // valid as long as its tree, and neither may be changed once built.
 #pragma once
 
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -53,6 +55,14 @@ struct TextureTransform {  // VRML 97 TextureTransform
     float rotation = 0;
     float scale[2] = {1, 1};
     float translation[2] = {0, 0};
+
+    // Where it takes the texture coordinate (u, v), as VRML 97 writes it: Tc' = -C S R C T Tc,
+    // read with column vectors (the texture coordinates translated first).
+    std::array<double, 2> apply(double u, double v) const {
+        const double c = std::cos(rotation), s = std::sin(rotation);
+        const double x = u + translation[0] + center[0], y = v + translation[1] + center[1];
+        return {scale[0] * (c * x - s * y) - center[0], scale[1] * (s * x + c * y) - center[1]};
+    }
 };
 
 struct Appearance {
@@ -152,17 +162,6 @@ struct Viewpoint {
     float field_of_view = 0.785398f;
 };
 
-// One line of what-was-read, for the desktop program's tree: groups are folders (depth grows
-// under them), each object shows its type, its label and its size ("12 triangles, 8 points").
-struct OutlineItem {
-    std::uint32_t depth = 0;
-    bool is_group = false;
-    std::string type;
-    std::string label;
-    std::string size;
-    std::uint32_t source = kNone;  // the object tree node, as in Shape::source
-};
-
 struct Scene {
     std::vector<Node> nodes{Node{}};  // nodes[0]: the root group
     std::vector<Shape> shapes;
@@ -172,7 +171,6 @@ struct Scene {
     std::optional<Color> background;
     std::optional<float> visibility_limit;
     std::vector<std::string> info;  // WorldInfo strings
-    std::vector<OutlineItem> outline;
 
     // Storage for arrays the builder makes; deques keep earlier arrays in place.
     std::span<const float> keep(std::vector<float> values) {

@@ -4,7 +4,8 @@
 //
 // Each layout yields the values in the order the text form writes them, so that the scene builder
 // reads a node the same way whichever encoding it came in. Enum, bitfield and boolean fields are
-// Uns32 numbers in binary (words in text, see enum_words.h).
+// Uns32 numbers in binary (words in text, see enum_words.h). One table in one file, one entry
+// per object type, so that a type's layout is found where the others are.
 //
 // A Codec provides:
 //   bool ok() const                                   no failure so far

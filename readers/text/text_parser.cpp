@@ -1,3 +1,7 @@
+// The text parser: tokens into the object tree, with an explicit stack of open objects (so
+// nesting costs no recursion) and the words before a `(` held back until they prove to be a type
+// name. One class, since the value, label and structure handling share its stack and its
+// look-ahead; split across files it would have to expose that state in a header.
 #include "readers/text/text_parser.h"
 
 #include <algorithm>

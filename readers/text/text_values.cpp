@@ -37,21 +37,12 @@ bool add_number(const Token &token, tree::ObjectTree &tree) {
             return true;
         }
     }
-    if (token.plain) {
-        // As parse_float's own fast path: both operands are exact doubles, so the quotient is
-        // correctly rounded; rounding it to float again is exact unless it lies halfway.
-        static constexpr std::array<double, 16> kPowersOfTen = {
-            1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const double magnitude =
-            static_cast<double>(token.magnitude) / kPowersOfTen[token.decimals];
-        constexpr std::uint64_t kFloatDroppedBits = (std::uint64_t{1} << 29) - 1;
-        constexpr std::uint64_t kHalfway = std::uint64_t{1} << 28;
-        if ((std::bit_cast<std::uint64_t>(magnitude) & kFloatDroppedBits) != kHalfway) {
-            tree.add_float(static_cast<float>(token.negative ? -magnitude : magnitude));
-            return true;
-        }
-    }
     float value = 0;
+    if (token.plain &&
+        plain_decimal_to_float(token.magnitude, token.decimals, token.negative, value)) {
+        tree.add_float(value);
+        return true;
+    }
     if (!parse_float(token.text, value)) return false;
     tree.add_float(value);
     return true;

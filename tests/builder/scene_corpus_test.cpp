@@ -25,7 +25,7 @@ bool build_file(const fs::path &path, Built &b) {
     const std::string text = bytes.str();
     const text::ParseResult parsed = text::parse_text(text, b.tree, b.diagnostics);
     if (!parsed.ok) return false;
-    b.result = build_scene(b.tree, b.scene, b.diagnostics);
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
     return true;
 }
 
@@ -53,7 +53,7 @@ TEST(scene_builder_corpus, hand_counted_files) {
         ASSERT_TRUE(b.result.ok) << e.file << ": " << b.result.message;
         EXPECT_EQ(b.scene.shapes.size(), e.shapes) << e.file;
         EXPECT_EQ(placed_shapes(b.scene).size(), e.placed) << e.file;
-        EXPECT_EQ(std::count_if(b.scene.outline.begin(), b.scene.outline.end(),
+        EXPECT_EQ(std::count_if(b.outline.begin(), b.outline.end(),
                                 [](const OutlineItem &i) { return i.is_group; }),
                   std::ptrdiff_t(e.groups))
             << e.file;

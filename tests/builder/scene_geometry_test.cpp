@@ -14,7 +14,7 @@ namespace {
 void build(Built &b, std::string_view text) {
     const text::ParseResult parsed = text::parse_text(text, b.tree, b.diagnostics);
     ASSERT_TRUE(parsed.ok) << parsed.message;
-    b.result = build_scene(b.tree, b.scene, b.diagnostics);
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
     ASSERT_TRUE(b.result.ok) << b.result.message;
 }
 

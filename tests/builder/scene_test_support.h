@@ -19,6 +19,7 @@ struct Built {
     tree::ObjectTree tree;
     tree::Diagnostics diagnostics;
     Scene scene;
+    Outline outline;
     BuildResult result;
 };
 

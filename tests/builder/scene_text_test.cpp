@@ -1,4 +1,5 @@
-// Scene builder tests on small 3DMF texts, with expectations worked out by hand.
+// Scene builder tests on small 3DMF texts, with expectations worked out by hand: one file of
+// cases grouped by object kind, each group short.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,7 +16,7 @@ namespace {
 void build(Built &b, std::string_view text) {
     const text::ParseResult parsed = text::parse_text(text, b.tree, b.diagnostics);
     ASSERT_TRUE(parsed.ok) << parsed.message;
-    b.result = build_scene(b.tree, b.scene, b.diagnostics);
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
 }
 
 const FaceSet &face_set(const Built &b, std::size_t shape) {
@@ -496,7 +497,7 @@ TEST(scene_builder, the_outline_puts_each_member_one_level_below_its_group) {
     )");
     ASSERT_TRUE(b.result.ok) << b.result.message;
     std::vector<std::pair<std::uint32_t, std::string>> got;
-    for (const OutlineItem &i : b.scene.outline) got.emplace_back(i.depth, i.type);
+    for (const OutlineItem &i : b.outline) got.emplace_back(i.depth, i.type);
     const std::vector<std::pair<std::uint32_t, std::string>> want{
         {0, "Point"},    {0, "DisplayGroup"}, {1, "Point"}, {1, "DisplayGroup"},
         {2, "Triangle"}, {1, "Point"},        {0, "Point"}};
@@ -518,12 +519,12 @@ TEST(scene_builder, names_come_from_name_elements_and_labels) {
     for (const Node &n : b.scene.nodes)
         if (!n.name.empty()) names.push_back(n.name);
     EXPECT_EQ(names, (std::vector<std::string>{"dot", "spot", "team"}));
-    ASSERT_GE(b.scene.outline.size(), 3u);
-    EXPECT_EQ(b.scene.outline[1].label, "spot");
-    EXPECT_EQ(b.scene.outline[1].size, "1 point");
-    EXPECT_TRUE(b.scene.outline[2].is_group);
-    EXPECT_EQ(b.scene.outline[2].type, "DisplayGroup");
-    EXPECT_EQ(b.scene.outline[2].size, "0 objects");
+    ASSERT_GE(b.outline.size(), 3u);
+    EXPECT_EQ(b.outline[1].label, "spot");
+    EXPECT_EQ(b.outline[1].size, "1 point");
+    EXPECT_TRUE(b.outline[2].is_group);
+    EXPECT_EQ(b.outline[2].type, "DisplayGroup");
+    EXPECT_EQ(b.outline[2].size, "0 objects");
 }
 
 }  // namespace

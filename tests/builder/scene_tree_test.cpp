@@ -28,7 +28,7 @@ TEST(scene_builder, trimesh_points_and_triangles_are_borrowed_from_the_tree) {
     const std::uint32_t mesh =
         add_trimesh(b.tree, {0, 1, 2, 0, 2, 3}, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
     b.tree.resolve();
-    b.result = build_scene(b.tree, b.scene, b.diagnostics);
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
     ASSERT_TRUE(b.result.ok) << b.result.message;
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     const auto &fs = std::get<FaceSet>(b.scene.shapes[0].geometry);
@@ -43,7 +43,7 @@ TEST(scene_builder, trimesh_triangles_with_an_index_out_of_range_are_removed) {
     Built b;
     add_trimesh(b.tree, {0, 1, 2, 0, 9, 3, 4, 0, 1}, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
     b.tree.resolve();
-    b.result = build_scene(b.tree, b.scene, b.diagnostics);
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
     ASSERT_TRUE(b.result.ok);
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     const auto &fs = std::get<FaceSet>(b.scene.shapes[0].geometry);
@@ -70,7 +70,7 @@ TEST(scene_builder, malformed_trimesh_is_skipped_with_a_warning) {
         for (const std::uint32_t n : c.counts) b.tree.add_uns(n);
         for (std::size_t i = 0; i < c.values; ++i) b.tree.add_uns(0);
         b.tree.resolve();
-        b.result = build_scene(b.tree, b.scene, b.diagnostics);
+        b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
         EXPECT_TRUE(b.result.ok) << c.what;
         EXPECT_TRUE(b.scene.shapes.empty()) << c.what;
         ASSERT_EQ(b.diagnostics.warning_count(), 1u) << c.what;
@@ -88,7 +88,7 @@ TEST(scene_builder, a_million_nested_groups_do_not_overflow_the_stack) {
     b.tree.add_float(2);
     b.tree.add_float(3);
     b.tree.resolve();
-    b.result = build_scene(b.tree, b.scene, b.diagnostics);
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
     ASSERT_TRUE(b.result.ok) << b.result.message;
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     const auto placed = placed_shapes(b.scene);

@@ -185,6 +185,14 @@ TEST_F(console, the_program_uses_the_standard_streams) {
         EXPECT_EQ(err_, kProgress) << args.size();
         EXPECT_EQ(read_file(out()), world("three_objects.wrl")) << args.size();
     }
+    // The bytes looked at to tell binary from text go back in their order: an input whose first
+    // object starts at its first byte loses nothing.
+    const std::string text = data_file("three_objects.3dmf");
+    write_file(path("headless.3dmf"), text.substr(text.find('\n') + 1));
+    EXPECT_EQ(shell({}, path("headless.3dmf").string()), 0);
+    EXPECT_EQ(err_, kProgress);
+    EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
+
     EXPECT_EQ(shell({"stdin", "stdout"}, kNullDevice), 1);
     EXPECT_EQ(err_, "stdin empty!\n");
     EXPECT_EQ(read_file(out()), world("empty_scene.wrl"));

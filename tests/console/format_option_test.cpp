@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "console/console_app.h"
-#include "conversion/output_format.h"
+#include "conversion/format.h"
 #include "tests/core/core_test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tarvex::conversion::OutputFormat;
+using tarvex::conversion::Format;
 using tarvex_test::read_file;
 
 // A box in a group the default mode does not read into: only full mode draws it.
@@ -34,17 +34,21 @@ class format_option : public tarvex_test::TempDirTest {
     std::string err_;
 };
 
-TEST(output_format, NamesAndExtensions) {
-    EXPECT_EQ(tarvex::conversion::output_format_named("glb"), OutputFormat::glb);
-    EXPECT_EQ(tarvex::conversion::output_format_named("x3d"), OutputFormat::x3d);
-    EXPECT_EQ(tarvex::conversion::output_format_named("GLB"), std::nullopt);
-    EXPECT_EQ(tarvex::conversion::output_format_named("wrl"), std::nullopt);
-    EXPECT_EQ(tarvex::conversion::output_format_of("a/b.GLTF"), OutputFormat::gltf);
-    EXPECT_EQ(tarvex::conversion::output_format_of("b.glb"), OutputFormat::glb);
-    EXPECT_EQ(tarvex::conversion::output_format_of("b.x3d"), OutputFormat::x3d);
-    EXPECT_EQ(tarvex::conversion::output_format_of("b.wrl"), OutputFormat::vrml);
-    EXPECT_EQ(tarvex::conversion::output_format_of("glb"), OutputFormat::vrml);
-    EXPECT_EQ(tarvex::conversion::output_format_of("stdout"), OutputFormat::vrml);
+TEST(format, NamesAndExtensions) {
+    using tarvex::conversion::format_from_file_name;
+    using tarvex::conversion::format_from_name;
+    EXPECT_EQ(format_from_name("glb"), Format::glb);
+    EXPECT_EQ(format_from_name("gltf"), Format::gltf);
+    EXPECT_EQ(format_from_name("x3d"), Format::x3d);
+    EXPECT_EQ(format_from_name("GLB"), std::nullopt);
+    EXPECT_EQ(format_from_name("wrl"), std::nullopt);
+    EXPECT_EQ(format_from_file_name("a/b.GLTF"), Format::gltf);
+    EXPECT_EQ(format_from_file_name("b.glb"), Format::glb);
+    EXPECT_EQ(format_from_file_name("b.x3d"), Format::x3d);
+    EXPECT_EQ(format_from_file_name("b.wrl"), Format::vrml97);
+    EXPECT_EQ(format_from_file_name(".glb"), std::nullopt);  // a name, not an extension
+    EXPECT_EQ(format_from_file_name("stdout"), std::nullopt);
+    EXPECT_EQ(tarvex::conversion::extension_of(Format::glb), ".glb");
 }
 
 TEST_F(format_option, ExtensionOrOptionPicksTheFormat) {

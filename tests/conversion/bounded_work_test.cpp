@@ -12,13 +12,14 @@
 #include "bench/hostile_inputs.h"
 #include "console/command_line.h"
 #include "console/console_app.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "tests/core/core_test_support.h"
 
 namespace {
 
 using tarvex::conversion::Conversion;
-using tarvex::conversion::ReadResult;
+using tarvex::conversion::Status;
+const tarvex::conversion::Options kFull{.full = true};
 using tarvex::hostile::fanned_sets;
 using tarvex::hostile::greedy_tori;
 using tarvex::hostile::spheres;
@@ -58,7 +59,7 @@ TEST_F(bounded_work, greedy_tori_are_all_coarsened_into_the_budget_with_one_warn
     const std::string text = greedy_tori(10);
     const std::string in = file("tori.3dmf", text);
     Conversion c;
-    ASSERT_EQ(c.read(in), ReadResult::ok) << c.error();
+    ASSERT_EQ(c.read(in, kFull).status, Status::ok) << c.result().message;
     const std::uint64_t budget = tarvex::builder::default_max_output(text.size());
     EXPECT_GT(c.build().output_asked, 5 * budget);  // what made the old allowance fail
     EXPECT_LE(c.build().output_made, budget);
@@ -85,16 +86,16 @@ TEST_F(bounded_work, greedy_tori_are_all_coarsened_into_the_budget_with_one_warn
 TEST_F(bounded_work, max_output_raises_the_budget_and_bad_sizes_are_refused) {
     const std::string in = file("tori.3dmf", greedy_tori(10));
     Conversion c;
-    c.set_max_output(std::uint64_t{200} << 20);
-    ASSERT_EQ(c.read(in), ReadResult::ok);
+    ASSERT_EQ(c.read(in, {.full = true, .max_output = std::uint64_t{200} << 20}).status,
+              Status::ok);
     EXPECT_EQ(c.build().detail, 1);
     EXPECT_EQ(c.diagnostics().warning_count(), 0u);
     EXPECT_EQ(c.build().output_made, c.build().output_asked);
 
     // A limit below the default coarsens more.
     Conversion small;
-    small.set_max_output(std::uint64_t{4} << 20);
-    ASSERT_EQ(small.read(in), ReadResult::ok);
+    ASSERT_EQ(small.read(in, {.full = true, .max_output = std::uint64_t{4} << 20}).status,
+              Status::ok);
     EXPECT_LE(small.build().output_made, std::uint64_t{4} << 20);
     EXPECT_EQ(small.scene().shapes.size(), 10u);
 
@@ -132,7 +133,7 @@ TEST_F(bounded_work, sphere_scenes_convert_whole) {
     // 1,000 at Constant 30 30 fit the budget as they are: nothing coarsened.
     const std::string fine = spheres(1000, "SubdivisionStyle ( Constant 30 30 )");
     Conversion c;
-    ASSERT_EQ(c.read(file("fine.3dmf", fine)), ReadResult::ok) << c.error();
+    ASSERT_EQ(c.read(file("fine.3dmf", fine), kFull).status, Status::ok) << c.result().message;
     EXPECT_EQ(c.scene().shapes.size(), 1000u);
     EXPECT_EQ(c.build().detail, 1);
     EXPECT_EQ(c.diagnostics().warning_count(), 0u);
@@ -141,7 +142,7 @@ TEST_F(bounded_work, sphere_scenes_convert_whole) {
     // 10,000 at the default ask for more than the ceiling: all coarsened, all kept.
     const std::string many = spheres(10000, "");
     Conversion m;
-    ASSERT_EQ(m.read(file("many.3dmf", many)), ReadResult::ok) << m.error();
+    ASSERT_EQ(m.read(file("many.3dmf", many), kFull).status, Status::ok) << m.result().message;
     EXPECT_EQ(m.scene().shapes.size(), 10000u);
     EXPECT_GT(m.build().output_asked, std::uint64_t{256} << 20);
     EXPECT_LE(m.build().output_made, std::uint64_t{256} << 20);
@@ -166,7 +167,7 @@ TEST_F(bounded_work, attribute_sets_are_resolved_once_per_set) {
     // 30 wide and 5 deep: 30^5 = 24 million paths, 3,630 References in the file.
     const std::string text = fanned_sets(30, 5);
     Conversion c;
-    ASSERT_EQ(c.read(file("sets.3dmf", text)), ReadResult::ok) << c.error();
+    ASSERT_EQ(c.read(file("sets.3dmf", text), kFull).status, Status::ok) << c.result().message;
     EXPECT_EQ(c.scene().shapes.size(), 30u);
     // The last level's colour reaches every point: each set took its last child's.
     ASSERT_TRUE(c.scene().shapes[0].appearance.material.diffuse.r > 0.9f);
@@ -186,11 +187,13 @@ TEST_F(bounded_work, a_long_label_on_a_shared_group_is_not_copied_whole_per_use)
           << " 0 0 ) Reference ( 1 ) EndGroup ( )\n";
     t << "toc: TableOfContents ( toc2> 2 -1 0 12 1 1 " << label << "> )\n";
     Conversion c;
-    ASSERT_EQ(c.read(file("label.3dmf", t.str())), ReadResult::ok) << c.error();
+    ASSERT_EQ(c.read(file("label.3dmf", t.str()), {.full = true, .outline = true}).status,
+              Status::ok)
+        << c.result().message;
     EXPECT_EQ(c.scene().shapes.size(), 2001u);
     std::size_t name_bytes = 0, label_bytes = 0;
     for (const auto &node : c.scene().nodes) name_bytes += node.name.size();
-    for (const auto &item : c.scene().outline) label_bytes += item.label.size();
+    for (const auto &item : c.outline()) label_bytes += item.label.size();
     EXPECT_GT(name_bytes, 2000u * 100);  // the name is there, cut short
     EXPECT_LT(name_bytes, 2002u * 128);
     EXPECT_LT(label_bytes, 2002u * 128);
@@ -227,7 +230,7 @@ std::string binary_custom_type(std::size_t name_bytes, int uses) {
 TEST_F(bounded_work, a_long_custom_type_name_is_kept_once_and_quoted_short) {
     const std::string bytes = binary_custom_type(1 << 20, 100000);
     Conversion c;
-    ASSERT_EQ(c.read(file("type.3dmf", bytes)), ReadResult::ok) << c.error();
+    ASSERT_EQ(c.read(file("type.3dmf", bytes), kFull).status, Status::ok) << c.result().message;
     // Every object names its type through the one copy the tree keeps.
     const auto &tree = c.tree();
     std::uint32_t first = 0, last = 0, unknown = 0;
@@ -277,8 +280,9 @@ TEST_F(bounded_work, a_polygon_used_again_is_triangulated_once) {
     const int uses[3] = {1, 2, 150};
     for (int i = 0; i < 3; ++i) {
         Conversion c;
-        ASSERT_EQ(c.read(file("star.3dmf", tangled_polygon_used(3001, uses[i]))), ReadResult::ok)
-            << c.error();
+        ASSERT_EQ(c.read(file("star.3dmf", tangled_polygon_used(3001, uses[i])), kFull).status,
+                  Status::ok)
+            << c.result().message;
         EXPECT_EQ(c.scene().shapes.size() > 0, true);
         work[i] = c.build().work;
     }

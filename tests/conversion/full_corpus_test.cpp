@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "exact_figures.h"
 #include "tree/object_type.h"
 #include "vrml_measure.h"
@@ -105,8 +105,9 @@ TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
     for (const fs::path &file : files) {
         SCOPED_TRACE(file.filename().string());
         tarvex::conversion::Conversion conversion;
-        ASSERT_EQ(conversion.read(file.string()), tarvex::conversion::ReadResult::ok)
-            << conversion.error();
+        ASSERT_EQ(conversion.read(file.string(), {.full = true}).status,
+                  tarvex::conversion::Status::ok)
+            << conversion.result().message;
         const ObjectTree &tree = conversion.tree();
         std::set<std::uint32_t> drawn;
         for (const tarvex::scene::Shape &shape : conversion.scene().shapes) {

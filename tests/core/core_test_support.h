@@ -1,6 +1,6 @@
-// Helpers shared by the core and console tests: a recording progress hook, temporary files and
-// golden data. The file helpers are inline so that console_test, which links the console's own
-// progress hook instead of core_test_support.cpp, can use them too.
+// Helpers shared by the core and console tests: a recording progress callback, temporary files
+// and golden data. The file helpers are inline so that the console tests, which do not link
+// core_test_support.cpp, can use them too.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "core/progress.h"
 #include "core/scene_store.h"
 
 namespace tarvex_test {
@@ -22,8 +23,9 @@ struct ProgressCall {
     bool operator==(const ProgressCall &) const = default;
 };
 
-// Every update_display call since the last clear, in order (core tests only).
+// Every call of a recording() callback since the last clear, in order (core tests only).
 std::vector<ProgressCall> &progress_calls();
+tarvex::Progress recording();
 
 inline std::string read_file(const std::filesystem::path &path) {
     return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};

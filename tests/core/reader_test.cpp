@@ -72,11 +72,11 @@ class reader : public tarvex_test::TempDirTest {
     // Reading the bytes from memory must give what reading them from a file gives.
     int read(const std::string &bytes) {
         progress_calls().clear();
-        const int fromMemory = read_in_memory(bytes);
+        const int fromMemory = read_in_memory(bytes, tarvex_test::recording());
         const std::string memoryScene = scene();
         const auto memoryCalls = progress_calls();
         progress_calls().clear();
-        const int result = read_in(file("input.3dmf", bytes));
+        const int result = read_in(file("input.3dmf", bytes), tarvex_test::recording());
         EXPECT_EQ(fromMemory, result);
         EXPECT_EQ(memoryScene, scene());
         EXPECT_EQ(memoryCalls, progress_calls());

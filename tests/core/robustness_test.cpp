@@ -24,9 +24,9 @@ struct robustness : TempDirTest {
     // known result and write a whole world.
     std::string convert(const std::string &input) {
         progress_calls().clear();
-        const int read = read_in(input);
+        const int read = read_in(input, recording());
         EXPECT_TRUE(read >= 0 && read <= 10 && read != CNV_CANT_OPEN) << read;
-        EXPECT_EQ(write_out(path("out.wrl").string()), 0);
+        EXPECT_EQ(write_out(path("out.wrl").string(), OutputMode::text, recording()), 0);
         std::string out = read_file(path("out.wrl"));
         for (auto &c : progress_calls()) out.append(std::to_string(c.pct)).append(c.line) += '\n';
         return out.append(std::to_string(read));

@@ -22,14 +22,16 @@ class writer : public tarvex_test::TempDirTest {
     std::string write() {
         progress_calls().clear();
         std::string inMemory;
-        EXPECT_EQ(write_out_string(inMemory), 0);
+        EXPECT_EQ(write_out_string(inMemory, tarvex_test::recording()), 0);
         const Calls memoryCalls = progress_calls();
         progress_calls().clear();
-        EXPECT_EQ(write_out(path("out.bin").string(), OutputMode::binary), 0);
+        EXPECT_EQ(write_out(path("out.bin").string(), OutputMode::binary, tarvex_test::recording()),
+                  0);
         EXPECT_EQ(inMemory, tarvex_test::read_file(path("out.bin")));
         EXPECT_EQ(memoryCalls, progress_calls());
         progress_calls().clear();
-        EXPECT_EQ(write_out(path("out.wrl").string()), 0);
+        EXPECT_EQ(write_out(path("out.wrl").string(), OutputMode::text, tarvex_test::recording()),
+                  0);
         return tarvex_test::read_file(path("out.wrl"));
     }
     static bool has(const std::string &s, const std::string &p) { return s.find(p) != s.npos; }

@@ -9,11 +9,6 @@
 #include "core/scene_store.h"
 #include "scene/scene.h"
 
-namespace tarvex {
-// The store's functions used here report no progress; the hook must still exist.
-void update_display(int, std::string_view) {}
-}  // namespace tarvex
-
 namespace {
 
 using tarvex::draw::DrawList;

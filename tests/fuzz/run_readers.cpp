@@ -22,11 +22,12 @@
 
 namespace {
 std::string progressLog;
-}
 
-void tarvex::update_display(int pct, std::string_view outputLine) {
+void logProgress(int pct, std::string_view outputLine) {
     progressLog.append(std::to_string(pct)).append(" ").append(outputLine).append("\n");
 }
+
+}  // namespace
 
 namespace tarvex::fuzz {
 namespace {
@@ -88,7 +89,7 @@ void write_all_worlds() {
 void run_default_mode(Bytes bytes) {
     const std::string_view text = asText(bytes);
     progressLog.clear();
-    const int result = read_in_memory(text);
+    const int result = read_in_memory(text, logProgress);
     // Memory cannot fail to open or read.
     if (result < 0 || result >= CNV_READ_ERROR || result == CNV_CANT_OPEN)
         fail("an unexpected result code");
@@ -109,7 +110,7 @@ void run_default_mode(Bytes bytes) {
     const std::size_t standard = read_block_size();
     set_read_block_size(bytes.empty() ? 1 : 1 + bytes[0] % 7);
     progressLog.clear();
-    const int again = read_in_memory(text);
+    const int again = read_in_memory(text, logProgress);
     set_read_block_size(standard);
     if (again != result || progressLog != progress)
         fail("the read block size changes the result or the progress");

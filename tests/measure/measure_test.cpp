@@ -8,7 +8,7 @@
 #include <numbers>
 #include <string>
 
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "vrml_measure.h"
 #include "writers/vrml97/scene_writer.h"
 
@@ -173,7 +173,9 @@ TEST(measure, broken_worlds_say_so) {
 Measure convert(const std::string &name) {
     conversion::Conversion conversion;
     const std::string path = std::string(TARVEX_DATA_DIR) + "/" + name;
-    EXPECT_EQ(conversion.read(path), conversion::ReadResult::ok) << conversion.error();
+    EXPECT_EQ(conversion.read(path, {.full = true}).status,
+              conversion::Status::ok)
+        << conversion.result().message;
     EXPECT_EQ(conversion.diagnostics().summary(), "") << name;
     vrml97::WriteProblems problems;
     const Measure m = measure_vrml(vrml97::write_scene_string(conversion.scene(), &problems));

@@ -1,3 +1,5 @@
+// A VRML 97 reader of its own, independent of the writer, and the figures it measures. The parser
+// and the walk that places each geometry share the node stack, so they stay in one file.
 #include "vrml_measure.h"
 
 #include <algorithm>

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <variant>
 
-#include "scene/flat_mesh.h"
+#include "geometry/flat_mesh.h"
 #include "writers/gltf/png_image.h"
 
 namespace tarvex::gltf {
@@ -141,7 +141,7 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
         return made;
     }
     const scene::Shape &shape = scene_.shapes[shapeIndex];
-    scene::FlatMesh flat = scene::flatten(shape);
+    geometry::FlatMesh flat = geometry::flatten(shape);
     const std::size_t vertices = flat.vertex_count();
     bool seen[3] = {false, false, false};
     bounds = {0, 0, 0, 0, 0, 0};
@@ -155,7 +155,7 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
         }
     }
     for (int k = 0; k < 3; ++k) box[0][k] = bounds[k], box[1][k] = bounds[3 + k];
-    using Primitive = scene::FlatMesh::Primitive;
+    using Primitive = geometry::FlatMesh::Primitive;
     if (vertices == 0 || (flat.primitive != Primitive::points && flat.indices.empty())) {
         return made = -1;
     }

@@ -15,7 +15,7 @@
 
 #include "binary_writer.h"
 #include "builder/scene_builder.h"
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
 #include "writers/vrml97/scene_writer.h"
@@ -147,8 +147,9 @@ const fs::path &scratchDir() {
 
 std::string convert(const fs::path &path) {
     conversion::Conversion conversion;
-    if (conversion.read(path.string()) != conversion::ReadResult::ok)
-        return "failed: " + conversion.error();
+    if (conversion.read(path.string(), {.full = true}).status !=
+        conversion::Status::ok)
+        return "failed: " + conversion.result().message;
     const fs::path out = scratchDir() / (path.filename().string() + ".wrl");
     if (conversion.write(out.string()) != 0) return "not written";
     std::string text = readText(out);

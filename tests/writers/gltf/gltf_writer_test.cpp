@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "gltf_measure.h"
 #include "node_tools.h"
 #include "vrml_measure.h"
@@ -28,6 +28,12 @@ using tarvex::measure::Measure;
 
 const fs::path kSource = TARVEX_SOURCE_DIR;
 const fs::path kCorpus = TARVEX_CORPUS_DIR;
+
+tarvex::conversion::Options fullMode() {
+    tarvex::conversion::Options options;
+    options.full = true;
+    return options;
+}
 
 std::vector<fs::path> filesIn(const fs::path &folder) {
     std::vector<fs::path> files;
@@ -46,7 +52,7 @@ struct Both {
 
 Both convert(const fs::path &file) {
     tarvex::conversion::Conversion conversion;
-    conversion.read(file.string());
+    conversion.read(file.string(), fullMode());
     Both both;
     both.vrml =
         tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(conversion.scene()));
@@ -185,7 +191,7 @@ TEST(GltfValidator, NoErrorOnAnyOutput) {
     std::vector<std::string> written;
     for (const fs::path &file : files) {
         tarvex::conversion::Conversion conversion;
-        conversion.read(file.string());
+        conversion.read(file.string(), fullMode());
         for (const auto container : {tarvex::gltf::Container::glb, tarvex::gltf::Container::gltf}) {
             const bool glb = container == tarvex::gltf::Container::glb;
             const fs::path target = out / (file.filename().string() + (glb ? ".glb" : ".gltf"));

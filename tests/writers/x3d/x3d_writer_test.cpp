@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 #include "node_tools.h"
 #include "vrml_measure.h"
 #include "writers/vrml97/scene_writer.h"
@@ -26,10 +26,17 @@ namespace fs = std::filesystem;
 const fs::path kSource = TARVEX_SOURCE_DIR;
 const fs::path kCorpus = TARVEX_CORPUS_DIR;
 
+tarvex::conversion::Options fullMode() {
+    tarvex::conversion::Options options;
+    options.full = true;
+    return options;
+}
+
 std::vector<fs::path> inputs() {
     std::vector<fs::path> files;
-    for (const fs::path &folder : {kSource / "tests/data/shapes", kSource / "tests/writers/gltf/data",
-                                   kCorpus / "3dmf", kCorpus / "3dmf-binary"}) {
+    for (const fs::path &folder :
+         {kSource / "tests/data/shapes", kSource / "tests/writers/gltf/data", kCorpus / "3dmf",
+          kCorpus / "3dmf-binary"}) {
         if (!fs::is_directory(folder)) continue;
         for (const auto &entry : fs::directory_iterator(folder))
             if (entry.is_regular_file()) files.push_back(entry.path());
@@ -54,7 +61,7 @@ class X3dOutputs : public ::testing::Test {
         fs::create_directories(folder_);
         for (const fs::path &file : inputs()) {
             tarvex::conversion::Conversion conversion;
-            conversion.read(file.string());
+            conversion.read(file.string(), fullMode());
             Output out;
             out.name = file.filename().string();
             out.vrml = tarvex::vrml97::write_scene_string(conversion.scene());

@@ -1,6 +1,6 @@
 // Face sets are cut here once for every reader of the scene, so that the draw list and the
 // writers of triangle formats show the same triangles.
-#include "scene/flat_mesh.h"
+#include "geometry/flat_mesh.h"
 
 #include <array>
 #include <cmath>
@@ -9,12 +9,14 @@
 #include <type_traits>
 #include <variant>
 
-namespace tarvex::scene {
+#include "geometry/ear_clip.h"
+
+namespace tarvex::geometry {
 
 namespace {
 
-// Ear clipping takes time quadratic in a face's corners; larger faces are cut as fans.
-constexpr std::size_t kMaxEarClippedCorners = 1024;
+// Steps of ear clipping a face may take per corner before it is cut as a fan instead.
+constexpr long kEarClipWork = 4096;
 
 bool valid(std::int64_t index, std::size_t count) {
     return index >= 0 && static_cast<std::uint64_t>(index) < count;
@@ -34,7 +36,7 @@ class Triangulator {
                                           std::span<const Corner> face, bool convex) {
         out_.clear();
         const std::size_t n = face.size();
-        if (convex || n <= 3 || n > kMaxEarClippedCorners || !earClip(coords, face)) {
+        if (convex || n <= 3 || !earClip(coords, face)) {
             out_.clear();
             for (std::uint32_t i = 1; i + 1 < n; ++i) out_.insert(out_.end(), {0, i, i + 1});
         }
@@ -63,54 +65,29 @@ class Triangulator {
             u = 2, v = 0, sign = ny;
         }
         if (sign == 0) return false;
-        const double orient = sign > 0 ? 1 : -1;
+        // Mirrored where the face winds clockwise in the plane, so that the clipper sees it
+        // counter-clockwise and the triangles keep the face's own winding.
+        const double flip = sign > 0 ? 1 : -1;
         points_.resize(n);
-        for (std::size_t i = 0; i < n; ++i) points_[i] = {at(i, u), at(i, v)};
-        left_.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i) left_[i] = i;
-
-        const auto cross = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-            const auto &pa = points_[a], &pb = points_[b], &pc = points_[c];
-            return orient * ((pb[0] - pa[0]) * (pc[1] - pa[1]) - (pb[1] - pa[1]) * (pc[0] - pa[0]));
-        };
-        std::size_t guard = 0;
-        for (std::size_t i = 0; left_.size() > 3;) {
-            if (guard++ > left_.size()) return false;  // no ear left: self-intersecting
-            const std::size_t m = left_.size();
-            const std::uint32_t a = left_[(i + m - 1) % m], b = left_[i % m],
-                                c = left_[(i + 1) % m];
-            bool ear = cross(a, b, c) > 0;
-            for (std::size_t k = 0; ear && k < m; ++k) {
-                const std::uint32_t p = left_[k];
-                if (p == a || p == b || p == c) continue;
-                ear = !(cross(a, b, p) >= 0 && cross(b, c, p) >= 0 && cross(c, a, p) >= 0);
-            }
-            if (!ear) {
-                i = (i + 1) % m;
-                continue;
-            }
-            out_.insert(out_.end(), {a, b, c});
-            left_.erase(left_.begin() + static_cast<std::ptrdiff_t>(i % m));
-            guard = 0;
-            if (i >= left_.size()) i = 0;
+        corners_.resize(n);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            points_[i] = {at(i, u), flip * at(i, v)};
+            corners_[i] = i;
         }
-        out_.insert(out_.end(), {left_[0], left_[1], left_[2]});
-        return true;
+        long work = 0;
+        return ear_clip(points_, corners_, out_, work, kEarClipWork * long(n));
     }
 
     std::vector<std::uint32_t> out_;
-    std::vector<std::array<double, 2>> points_;
-    std::vector<std::uint32_t> left_;
+    std::vector<P2> points_;
+    std::vector<std::uint32_t> corners_;
 };
 
-// VRML's texture transform, tc' = -C * S * R * C * T * tc, applied in place.
-void applyTextureTransform(const TextureTransform &t, std::vector<float> &tex) {
-    const float c = std::cos(t.rotation), s = std::sin(t.rotation);
+void applyTextureTransform(const scene::TextureTransform &t, std::vector<float> &tex) {
     for (std::size_t i = 0; i + 1 < tex.size(); i += 2) {
-        const float x = tex[i] + t.translation[0] + t.center[0];
-        const float y = tex[i + 1] + t.translation[1] + t.center[1];
-        tex[i] = (c * x - s * y) * t.scale[0] - t.center[0];
-        tex[i + 1] = (s * x + c * y) * t.scale[1] - t.center[1];
+        const auto [u, v] = t.apply(tex[i], tex[i + 1]);
+        tex[i] = static_cast<float>(u);
+        tex[i + 1] = static_cast<float>(v);
     }
 }
 
@@ -119,7 +96,7 @@ void pushTriple(std::vector<float> &to, std::span<const float> from, std::size_t
               from.begin() + static_cast<std::ptrdiff_t>(index * 3 + 3));
 }
 
-FlatMesh faceSetMesh(const FaceSet &fs) {
+FlatMesh faceSetMesh(const scene::FaceSet &fs) {
     FlatMesh mesh;
     const std::size_t points = fs.coords.size() / 3;
     const std::size_t colors = fs.colors.size() / 3, normals = fs.normals.size() / 3,
@@ -211,7 +188,7 @@ FlatMesh faceSetMesh(const FaceSet &fs) {
 }
 
 // Polylines ended by -1 as separate segments; colours per vertex or per polyline.
-FlatMesh lineSetMesh(const LineSet &ls) {
+FlatMesh lineSetMesh(const scene::LineSet &ls) {
     FlatMesh mesh;
     mesh.primitive = FlatMesh::Primitive::lines;
     const std::size_t points = ls.coords.size() / 3, colors = ls.colors.size() / 3;
@@ -243,7 +220,7 @@ FlatMesh lineSetMesh(const LineSet &ls) {
     return mesh;
 }
 
-FlatMesh pointSetMesh(const PointSet &ps) {
+FlatMesh pointSetMesh(const scene::PointSet &ps) {
     FlatMesh mesh;
     mesh.primitive = FlatMesh::Primitive::points;
     const std::size_t points = ps.coords.size() / 3;
@@ -258,13 +235,13 @@ FlatMesh pointSetMesh(const PointSet &ps) {
 
 }  // namespace
 
-FlatMesh flatten(const Shape &shape) {
+FlatMesh flatten(const scene::Shape &shape) {
     FlatMesh mesh = std::visit(
         [](const auto &g) {
             using G = std::decay_t<decltype(g)>;
-            if constexpr (std::is_same_v<G, FaceSet>) return faceSetMesh(g);
-            if constexpr (std::is_same_v<G, LineSet>) return lineSetMesh(g);
-            if constexpr (std::is_same_v<G, PointSet>) return pointSetMesh(g);
+            if constexpr (std::is_same_v<G, scene::FaceSet>) return faceSetMesh(g);
+            if constexpr (std::is_same_v<G, scene::LineSet>) return lineSetMesh(g);
+            if constexpr (std::is_same_v<G, scene::PointSet>) return pointSetMesh(g);
         },
         shape.geometry);
     if (shape.appearance.texture_transform) {
@@ -273,4 +250,4 @@ FlatMesh flatten(const Shape &shape) {
     return mesh;
 }
 
-}  // namespace tarvex::scene
+}  // namespace tarvex::geometry

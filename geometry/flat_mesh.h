@@ -7,7 +7,7 @@
 
 #include "scene/scene.h"
 
-namespace tarvex::scene {
+namespace tarvex::geometry {
 
 struct FlatMesh {
     enum class Primitive { triangles, lines, points };
@@ -24,6 +24,6 @@ struct FlatMesh {
 // Faces are cut into triangles (convex ones as fans, others ear-clipped), polylines into
 // segments. A face, segment or attribute whose indices fall outside its arrays is left out
 // rather than read past.
-FlatMesh flatten(const Shape &shape);
+FlatMesh flatten(const scene::Shape &shape);
 
-}  // namespace tarvex::scene
+}  // namespace tarvex::geometry

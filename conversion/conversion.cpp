@@ -1,4 +1,4 @@
-#include "conversion/full_conversion.h"
+#include "conversion/conversion.h"
 
 #include <algorithm>
 #include <array>
@@ -89,21 +89,33 @@ void addRepairs(const vrml97::WriteProblems &problems, std::vector<std::string> 
 }  // namespace
 
 bool is_binary_input(const std::string &fileName) {
-    std::array<std::uint8_t, 4> head{};
-    std::size_t got = 0;
+    std::string head;
     if (fileName == "stdin") {
 #if defined(_WIN32)
         // Before the first read: text mode would translate line ends and stop at a Ctrl-Z, and
         // what it buffered would stay translated.
         _setmode(_fileno(stdin), _O_BINARY);
 #endif
-        got = std::fread(head.data(), 1, head.size(), stdin);
-        push_back_stdin(std::string_view(reinterpret_cast<const char *>(head.data()), got));
+        // Bytes an earlier look took come first, in their order; all go back for the reader.
+        head = take_stdin_prefix();
+        const std::size_t had = head.size();
+        if (had < 4) {
+            head.resize(4);
+            head.resize(had + std::fread(head.data() + had, 1, 4 - had, stdin));
+        }
+        push_back_stdin(head);
     } else if (std::FILE *file = open_file(path_from_utf8(fileName), "rb")) {
-        got = std::fread(head.data(), 1, head.size(), file);
+        head.resize(4);
+        head.resize(std::fread(head.data(), 1, head.size(), file));
         std::fclose(file);
     }
-    return binary::looks_binary(std::span<const std::uint8_t>(head.data(), got));
+    return binary::looks_binary(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(head.data()),
+                                      std::min<std::size_t>(head.size(), 4)));
+}
+
+Mode mode_for(const std::string &fileName, const Options &options) {
+    return options.full || is_binary_input(fileName) ? Mode::full : Mode::default_mode;
 }
 
 Conversion::Conversion()
@@ -111,20 +123,53 @@ Conversion::Conversion()
 
 Conversion::~Conversion() = default;
 
-ReadResult Conversion::read(const std::string &fileName, const std::function<void(int)> &progress) {
+const Result &Conversion::read(const std::string &fileName, const Options &options,
+                               const Progress &progress) {
     // The scene borrows from the tree: drop the scene first.
     scene_ = std::make_unique<scene::Scene>();
     tree_ = std::make_unique<tree::ObjectTree>();
     diagnostics_ = tree::Diagnostics{};
-    error_.clear();
-    binary_ = false;
+    outline_.clear();
     built_ = builder::BuildResult{};
+    binary_ = false;
+    result_ = Result{};
+    result_.mode = mode_for(fileName, options);
+    errno = 0;
+    // Full mode leaves the store alone: another thread may be reading into it.
+    if (result_.mode == Mode::full)
+        readFull(fileName, options, progress);
+    else
+        readDefault(fileName, progress);
+    return result_;
+}
 
-    Input input;
-    if (!openInput(fileName, input)) {
-        error_ = read_result_message(CNV_CANT_OPEN, fileName);
-        return ReadResult::cant_open;
+void Conversion::fail(Status status, int code, const std::string &fileName) {
+    result_.system_error = errno;
+    result_.status = status;
+    result_.code = code;
+    result_.message = read_result_message(code, fileName);
+}
+
+void Conversion::readDefault(const std::string &fileName, const Progress &progress) {
+    const int code = read_in(fileName, progress);
+    switch (code) {
+        case CNV_OK:
+            return;
+        case CNV_CANT_OPEN:
+            return fail(Status::cant_open, code, fileName);
+        case CNV_EMPTY_FILE:
+            return fail(Status::empty, code, fileName);
+        case CNV_READ_ERROR:
+            return fail(Status::read_error, code, fileName);
+        default:
+            return fail(Status::failed, code, fileName);
     }
+}
+
+void Conversion::readFull(const std::string &fileName, const Options &options,
+                          const Progress &progress) {
+    Input input;
+    if (!openInput(fileName, input)) return fail(Status::cant_open, CNV_CANT_OPEN, fileName);
 
     // Peek at the header where the input can be rewound; otherwise take it all in.
     std::array<std::uint8_t, 4> head{};
@@ -140,24 +185,20 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
     bool readFailed = false;
     if (inMemory) {
         readFailed = !readAll(input.file, whole);
-        if (readFailed && whole.empty()) {
-            error_ = read_result_message(CNV_READ_ERROR, fileName);
-            return ReadResult::read_error;
-        }
+        if (readFailed && whole.empty()) return fail(Status::read_error, CNV_READ_ERROR, fileName);
         headBytes = std::min(whole.size(), head.size());
         std::copy_n(whole.begin(), headBytes, head.begin());
     }
     if (headBytes == 0) {
-        if (std::ferror(input.file) != 0) {
-            error_ = read_result_message(CNV_READ_ERROR, fileName);
-            return ReadResult::read_error;
-        }
-        error_ = read_result_message(CNV_EMPTY_FILE, fileName);
-        return ReadResult::empty;
+        if (std::ferror(input.file) != 0) return fail(Status::read_error, CNV_READ_ERROR, fileName);
+        return fail(Status::empty, CNV_EMPTY_FILE, fileName);
     }
 
     binary_ = binary::looks_binary(std::span<const std::uint8_t>(head.data(), headBytes));
     diagnostics_.position_kind = binary_ ? tree::PositionKind::byte : tree::PositionKind::line;
+    const auto percent = [&progress](int pct) {
+        if (progress) progress(pct, "");
+    };
     bool readOk = true;
     std::uint64_t failedAt = 0;
     std::string failure;
@@ -174,63 +215,60 @@ ReadResult Conversion::read(const std::string &fileName, const std::function<voi
                 ? text::parse_text(
                       std::string_view(reinterpret_cast<const char *>(whole.data()), whole.size()),
                       *tree_, diagnostics_)
-                : text::parse_text(input.file, input.size, *tree_, diagnostics_, progress);
+                : text::parse_text(input.file, input.size, *tree_, diagnostics_, percent);
         readOk = r.ok;
         failedAt = r.line;
         failure = r.message;
     }
     const bool ioError = readFailed || (!inMemory && std::ferror(input.file) != 0);
+    const int readErrno = errno;
 
     // What was read before a failure is still built, so that nothing read is lost.
     builder::Limits limits;
     limits.input_bytes = inMemory ? whole.size() : input.size;
-    limits.max_output = maxOutput_;
-    built_ = builder::build_scene(*tree_, *scene_, diagnostics_, limits);
-    const builder::BuildResult &built = built_;
-    if (progress) progress(100);
+    limits.max_output = options.max_output;
+    built_ = builder::build_scene(*tree_, *scene_, diagnostics_, limits,
+                                  options.outline ? &outline_ : nullptr);
+    percent(100);
 
     if (ioError) {
-        error_ = read_result_message(CNV_READ_ERROR, fileName);
-        return ReadResult::read_error;
+        errno = readErrno;
+        return fail(Status::read_error, CNV_READ_ERROR, fileName);
     }
-    if (!readOk || !built.ok) {
-        const std::uint64_t at = readOk ? built.position : failedAt;
-        const std::string &what = readOk ? built.message : failure;
-        error_ = binary_ ? fileName + ": byte " + std::to_string(at) + ": " + what
-                         : fileName + ":" + std::to_string(at) + ": " + what;
-        return ReadResult::failed;
+    if (!readOk || !built_.ok) {
+        const std::uint64_t at = readOk ? built_.position : failedAt;
+        const std::string &what = readOk ? built_.message : failure;
+        result_.status = Status::failed;
+        result_.code = -1;
+        result_.message = binary_ ? fileName + ": byte " + std::to_string(at) + ": " + what
+                                  : fileName + ":" + std::to_string(at) + ": " + what;
     }
-    return ReadResult::ok;
 }
 
-int Conversion::write(const std::string &fileName, OutputMode mode,
-                      std::vector<std::string> *repairs) const {
-    vrml97::WriteProblems problems;
-    const int result =
-        vrml97::write_scene_file(*scene_, fileName, mode == OutputMode::binary, &problems);
-    if (repairs) addRepairs(problems, *repairs);
-    return result;
+draw::DrawList Conversion::draw_list() const {
+    return result_.mode == Mode::full ? draw::fromScene(*scene_) : draw::fromStore();
 }
 
-int Conversion::write(const std::string &fileName, OutputFormat format,
-                      std::vector<std::string> *repairs) const {
-    switch (format) {
-        case OutputFormat::vrml:
-            return write(fileName, OutputMode::text, repairs);
-        case OutputFormat::x3d: {
-            vrml97::WriteProblems problems;
-            const int result = x3d::write_x3d_file(*scene_, fileName, &problems);
-            if (repairs) addRepairs(problems, *repairs);
-            return result;
-        }
-        case OutputFormat::gltf:
-        case OutputFormat::glb:
-            break;
+int Conversion::write(const std::string &fileName, Format format, OutputMode mode,
+                      std::vector<std::string> *repairs, const Progress &progress) const {
+    if (result_.mode == Mode::default_mode) {
+        // The store knows VRML 97 only; the other formats are asked for after a full read.
+        if (format != Format::vrml97) return 1;
+        return write_out(fileName, mode, progress);
+    }
+    if (format == Format::vrml97 || format == Format::x3d) {
+        vrml97::WriteProblems problems;
+        const int result = format == Format::x3d
+                               ? x3d::write_x3d_file(*scene_, fileName, &problems)
+                               : vrml97::write_scene_file(*scene_, fileName,
+                                                          mode == OutputMode::binary, &problems);
+        if (repairs) addRepairs(problems, *repairs);
+        return result;
     }
     gltf::WriteReport report;
     const int result = gltf::write_gltf_file(
-        *scene_, fileName,
-        format == OutputFormat::glb ? gltf::Container::glb : gltf::Container::gltf, &report);
+        *scene_, fileName, format == Format::glb ? gltf::Container::glb : gltf::Container::gltf,
+        &report);
     if (repairs) {
         const auto add = [&](std::uint64_t count, const char *one, const char *many) {
             if (count > 0) repairs->push_back(std::to_string(count) + (count == 1 ? one : many));

@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""Fails when the folders' includes form a cycle: a stage that includes a later one (the model
+including the builder, a reader including a writer) ties the pipeline into a knot.
+
+usage: include_cycles.py SOURCE_DIR   prints the folder graph, exits 1 on a cycle
+"""
+import collections
+import pathlib
+import re
+import sys
+
+root = pathlib.Path(sys.argv[1])
+NESTED = ("readers", "writers")
+
+
+def is_build_tree(top):
+    return (root / top / "CMakeCache.txt").exists() or (top.startswith("build") and top != "builder")
+
+
+def folder(path):
+    parts = pathlib.PurePosixPath(path).parts
+    if len(parts) < 2 or parts[0] == "tests" or is_build_tree(parts[0]):
+        return None
+    return "/".join(parts[:2]) if parts[0] in NESTED else parts[0]
+
+
+edges = collections.defaultdict(set)
+for source in sorted(list(root.rglob("*.cpp")) + list(root.rglob("*.h"))):
+    here = folder(source.relative_to(root).as_posix())
+    if here is None:
+        continue
+    for include in re.findall(r'#include "([^"]+/[^"]+)"', source.read_text(errors="replace")):
+        there = folder(include)
+        if there and there != here:
+            edges[here].add(there)
+
+for here in sorted(edges):
+    print(here, "->", " ".join(sorted(edges[here])))
+
+colour = {}
+
+
+def visit(node, path):
+    colour[node] = "open"
+    for nxt in sorted(edges.get(node, ())):
+        if colour.get(nxt) == "open":
+            print("cycle:", " -> ".join(path + [node, nxt]))
+            sys.exit(1)
+        if nxt not in colour:
+            visit(nxt, path + [node])
+    colour[node] = "done"
+
+
+for node in sorted(edges):
+    if node not in colour:
+        visit(node, [])
+print("no cycle")
