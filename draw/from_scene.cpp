@@ -9,6 +9,7 @@
 #include "draw/draw_list.h"
 #include "geometry/flat_mesh.h"
 #include "scene/scene.h"
+#include "scene/use_chains.h"
 
 namespace tarvex::draw {
 
@@ -55,7 +56,8 @@ Matrix matrixOf(const scene::Transform &t) {
 DrawList fromScene(const scene::Scene &scene) {
     DrawList list;
     std::vector<std::uint32_t> meshOfShape(scene.shapes.size(), kNone);
-    std::vector<char> onPath(scene.nodes.size(), 0);
+    std::vector<char> onPath(scene.nodes.size(), 0);  // groups inside themselves
+    const std::vector<std::uint32_t> resolved = scene::resolve_uses(scene);
 
     struct Visit {
         std::uint32_t node;
@@ -100,12 +102,15 @@ DrawList fromScene(const scene::Scene &scene) {
             list.bounds.addBox(shape.bounds);
             continue;
         }
-        onPath[visit.node] = 1;
-        stack.push_back({visit.node, {}, name, true});
         if (node.kind == scene::Node::Kind::use) {
-            stack.push_back({node.used, visit.toWorld, name, false});
+            // Straight to the chain's end, as the writers go: one that loops or leads nowhere
+            // draws nothing.
+            const std::uint32_t target = resolved[visit.node];
+            if (target != kNone) stack.push_back({target, visit.toWorld, name, false});
             continue;
         }
+        onPath[visit.node] = 1;
+        stack.push_back({visit.node, {}, name, true});
         const Matrix toWorld = node.kind == scene::Node::Kind::transform
                                    ? compose(matrixOf(node.transform), visit.toWorld)
                                    : visit.toWorld;
