@@ -21,7 +21,8 @@ using scene::kNone;
 // Placements a hostile file can multiply out of `use` nodes repeating each other: beyond this
 // many glTF nodes the rest is left out (and counted) rather than filling memory.
 constexpr std::size_t kMaxNodes = std::size_t{1} << 20;
-constexpr double kRightAngle = 1.5707963267948966;
+// A right angle rounded down to a float, so that the written value stays within glTF's bound.
+constexpr double kRightAngle = 1.5707963f;
 
 struct Quat {
     double x = 0, y = 0, z = 0, w = 1;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,32 @@ TEST(GltfScene, CamerasLightsAndTheAmbientNote) {
     for (const auto &[name, count] : both.vrml.lights) vrmlLights += count;
     EXPECT_EQ(both.glb.lights + ambient, vrmlLights);
     EXPECT_GE(both.glb.lights, 1u);
+}
+
+// Spot cones past a right angle, or with the beam wider than the cut-off, are brought inside
+// glTF's bounds (inner < outer <= pi/2) as written, after rounding to text.
+TEST(GltfScene, SpotConesStayInsideTheirBounds) {
+    tarvex::scene::Scene scene;
+    for (const float cutOff : {1.5707964f, 3.0f, 0.5f}) {
+        tarvex::scene::Light light;
+        light.kind = tarvex::scene::Light::Kind::spot;
+        light.cut_off_angle = cutOff;
+        light.beam_width = 2.0f;
+        scene.lights.push_back(light);
+    }
+    std::string text;
+    ASSERT_TRUE(tarvex::gltf::write_gltf(scene, tarvex::gltf::Container::gltf, text));
+    const nlohmann::json json = nlohmann::json::parse(text);
+    const nlohmann::json &lights = json["extensions"]["KHR_lights_punctual"]["lights"];
+    ASSERT_EQ(lights.size(), 3u);
+    for (const nlohmann::json &light : lights) {
+        const double outer = light["spot"]["outerConeAngle"],
+                     inner = light["spot"]["innerConeAngle"];
+        EXPECT_LE(outer, 1.5707963267948966);
+        EXPECT_GT(outer, 0);
+        EXPECT_LT(inner, outer);
+        EXPECT_GE(inner, 0);
+    }
 }
 
 // A hostile scene: a use chain that loops and one that leads nowhere are left out and counted,
