@@ -65,11 +65,16 @@ class Writer {
 
   private:
     // ---- text
+    // Text as XML character data: its reserved characters as entities, and what XML 1.0 cannot
+    // hold (control characters, bytes that are not UTF-8, U+FFFE and U+FFFF) replaced, so that
+    // labels from any file keep the document well-formed.
     void escaped(std::string_view text) {
         std::size_t from = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
+        for (std::size_t i = 0; i < text.size();) {
             const char *entity = nullptr;
-            switch (text[i]) {
+            std::size_t length = 1;
+            const auto byte = static_cast<unsigned char>(text[i]);
+            switch (byte) {
                 case '&':
                     entity = "&amp;";
                     break;
@@ -86,16 +91,47 @@ class Writer {
                     entity = "&quot;";
                     break;
                 default:
+                    if (byte >= 0x80) {
+                        length = utf8Length(text.substr(i));
+                        if (length == 0) entity = " ", length = 1;
+                    } else if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+                        entity = " ";
+                    }
                     break;
             }
-            // Control characters other than tab and line ends are not allowed in XML 1.0.
-            const auto byte = static_cast<unsigned char>(text[i]);
-            if (!entity && (byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r')) continue;
-            out_.write(text.substr(from, i - from));
-            out_.write(entity ? entity : " ");
-            from = i + 1;
+            if (entity) {
+                out_.write(text.substr(from, i - from));
+                out_.write(entity);
+                from = i + length;
+            }
+            i += length;
         }
         out_.write(text.substr(from));
+    }
+    // The length of the well-formed UTF-8 sequence `text` starts with that XML can hold, or 0.
+    static std::size_t utf8Length(std::string_view text) {
+        const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char lead = at(0);
+        std::size_t length;
+        std::uint32_t code;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, code = lead & 0x07;
+        } else {
+            return 0;
+        }
+        if (text.size() < length) return 0;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((at(k) & 0xC0) != 0x80) return 0;
+            code = (code << 6) | (at(k) & 0x3F);
+        }
+        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+        const bool excluded = (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE ||
+                              code == 0xFFFF || code > 0x10FFFF;
+        return overlong || excluded ? 0 : length;
     }
     // An MFString: each string quoted, inner quotes and backslashes escaped, all XML-escaped.
     void strings(std::span<const std::string> values) {

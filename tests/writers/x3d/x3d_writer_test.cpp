@@ -129,7 +129,10 @@ TEST_F(X3dOutputs, LoadInAnX3dBrowserWithTheVrmlWorldsTriangles) {
 // cannot hold are replaced, so the document stays well-formed.
 TEST(X3dText, EscapesWhatXmlReserves) {
     tarvex::scene::Scene scene;
-    scene.info = {"a \"quoted\" <tag> & 'apostrophe'", std::string("bell\x07")};
+    // A bell, a byte that starts no UTF-8 sequence, a cut-off sequence, a UTF-16 surrogate and
+    // U+FFFE, none of which XML holds; and a well-formed e acute, which stays.
+    scene.info = {"a \"quoted\" <tag> & 'apostrophe'", std::string("bell\x07"),
+                  std::string("\x8f\x9e|\xe2\x82|\xed\xa0\x80|\xef\xbf\xbe|caf\xc3\xa9")};
     tarvex::scene::Viewpoint view;
     view.description = "<&>'\"";
     scene.viewpoints.push_back(view);
@@ -137,6 +140,7 @@ TEST(X3dText, EscapesWhatXmlReserves) {
     EXPECT_NE(x3d.find("&lt;tag&gt; &amp; &apos;apostrophe&apos;"), std::string::npos) << x3d;
     EXPECT_NE(x3d.find("description='&lt;&amp;&gt;&apos;&quot;'"), std::string::npos) << x3d;
     EXPECT_EQ(x3d.find('\x07'), std::string::npos);
+    EXPECT_NE(x3d.find("  |  |   |   |caf\xc3\xa9"), std::string::npos) << x3d;
     if (std::system("command -v xmllint >/dev/null 2>&1") != 0) return;
     const fs::path file =
         fs::temp_directory_path() / ("tarvex-escape-" + std::to_string(getpid()) + ".x3d");
