@@ -53,6 +53,14 @@ class TarvexwTest : public QObject {
         const QString err = QString::fromUtf8(tarvex.readAllStandardError());
         return {readAll(QStringLiteral("console.wrl")), err.split(u'\n', Qt::SkipEmptyParts)};
     }
+    // What tarvex --full writes for `input`.
+    static QByteArray consoleFull(const QString &input) {
+        QProcess tarvex;
+        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
+        tarvex.waitForFinished();
+        return readAll(QStringLiteral("console.wrl"));
+    }
+    static QImage picture(const QIcon &icon) { return icon.pixmap(16).toImage(); }
     static QString status(MainWindow &w) { return w.findChild<QLabel *>("statusText")->text(); }
     static QAction *action(MainWindow &w, const QString &n) { return w.findChild<QAction *>(n); }
     static void click(MainWindow &w, const char *n) {
@@ -109,7 +117,6 @@ class TarvexwTest : public QObject {
         QCOMPARE(tree, QStringList("Top") + console(QFileInfo(input).absoluteFilePath()).second);
         QVERIFY(dialogs.warnings.isEmpty() && tree.size() == 3);
         // The parent: a folder with a globe, an open folder when expanded; the meshes: a globe.
-        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
         QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/closed.xpm")));
         QCOMPARE(picture(top(w)->child(1)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
         top(w)->setExpanded(false);
@@ -228,24 +235,39 @@ class TarvexwTest : public QObject {
         QCOMPARE(seen << status(w), QStringList({"", help, ""}));
     }
 
-    // Options > Read all objects is off at first and remembered for the next window. With it on,
-    // the tree shows what was read (groups as folders) and Save As writes what tarvex --full
-    // writes.
+    // Ticking Options > Read all objects reads the open file again at once, after the question
+    // about unsaved work: No reads, Yes saves first and then reads, Cancel leaves the option and
+    // the tree as they were. Save As then writes what tarvex --full writes, the choice holds for
+    // the next window, and unticking brings back the default mode's reading.
+    void readAllObjects_data() {
+        QTest::addColumn<Button>("answer");
+        QTest::newRow("No") << QMessageBox::No;
+        QTest::newRow("Yes") << QMessageBox::Yes;
+        QTest::newRow("Cancel") << QMessageBox::Cancel;
+    }
     void readAllObjects() {
+        QFETCH(Button, answer);
         const QString input =
             write("objects.3dmf",
                   "3DMetafile ( 1 6 Normal toc> )\n"
                   "block: Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
                   "BeginGroup ( DisplayGroup ( ) )\nTranslate ( 1 0 0 )\ncube:\n" +
                       mesh + "EndGroup ( )\n");
-        {
-            MainWindow w(dialogs, input);
-            QVERIFY(!w.readsAllObjects());
-            QCOMPARE(top(w)->childCount(), 1);  // the default mode: the mesh alone
-            action(w, "actionReadAllObjects")->trigger();
-        }
         MainWindow w(dialogs, input);
         w.show();
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 1);  // the default mode: the mesh alone
+        dialogs.answers = {answer};
+        if (answer == Button::Yes) dialogs.saves = {"default.wrl"};
+        action(w, "actionReadAllObjects")->trigger();
+        QCOMPARE(dialogs.questions, QStringList("Save file in objects.wrl?"));
+        if (answer == Button::Cancel) {
+            QVERIFY(!w.readsAllObjects() && w.needsSave());
+            QCOMPARE(top(w)->childCount(), 1);
+            QVERIFY(!MainWindow(dialogs, QString()).readsAllObjects());
+            return;
+        }
+        if (answer == Button::Yes) QCOMPARE(readAll("default.wrl"), console(input).first);
         QVERIFY(w.readsAllObjects());
         QCOMPARE(top(w)->childCount(), 2);
         QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
@@ -255,19 +277,23 @@ class TarvexwTest : public QObject {
         QCOMPARE(group->childCount(), 2);
         QVERIFY2(group->child(1)->text(0).startsWith("cube: TriMesh"),
                  qPrintable(group->child(1)->text(0)));
-        // Objects show the document picture, the open group the open folder.
-        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
+        // Geometry shows the document picture, the open group the open folder.
         QCOMPARE(picture(top(w)->child(0)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
         QCOMPARE(picture(group->icon(0)), picture(QIcon(":/tarvexw/open.xpm")));
         QCOMPARE(state(w), "tarvex - objects.3dmf | objects.3dmf read OK | Save on | unsaved");
 
         dialogs.saves << QStringLiteral("full.wrl");
-        action(w, "actionSaveAs")->trigger();
-        QProcess tarvex;
-        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
-        tarvex.waitForFinished();
-        QCOMPARE(readAll("full.wrl"), readAll("console.wrl"));
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(readAll("full.wrl"), consoleFull(input));
         QVERIFY(readAll("full.wrl").contains("DEF block"));
+        QVERIFY(MainWindow(dialogs, QString()).readsAllObjects());
+
+        action(w, "actionReadAllObjects")->trigger();  // saved: no question
+        QCOMPARE(dialogs.questions.size(), 1);
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 1);
+        QCOMPARE(top(w)->child(0)->text(0), console(input).second.value(0));
     }
 
     // A binary file goes to full mode whatever the option says; a failure there names the line.
