@@ -105,10 +105,15 @@ ReadReport Document::readAllObjects(const std::string &fileName, const Progress 
         if (progress) progress(std::clamp(pct, 0, 100), {});
     });
 
+    // In the file's order: the readers and the builder each report in their own pass.
     const tree::Diagnostics &diagnostics = conversion_->diagnostics();
-    for (const tree::Diagnostics::Entry &entry : diagnostics.entries())
-        messages_.append({QString::fromStdString(diagnostics.where(entry.position)),
-                          QString::fromStdString(entry.text)});
+    std::vector<const tree::Diagnostics::Entry *> entries;
+    for (const tree::Diagnostics::Entry &entry : diagnostics.entries()) entries.push_back(&entry);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto *a, const auto *b) { return a->position < b->position; });
+    for (const tree::Diagnostics::Entry *entry : entries)
+        messages_.append({QString::fromStdString(diagnostics.where(entry->position)),
+                          QString::fromStdString(entry->text)});
 
     ReadReport report;
     switch (result) {

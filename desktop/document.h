@@ -76,7 +76,7 @@ class Document {
     bool binaryInput() const;
     // The picture of what was read. Throws std::bad_alloc when memory runs out.
     draw::DrawList drawList() const;
-    // The last read's warnings and skipped objects, in the file's order.
+    // The last read's warnings and skipped objects, in the order of their places in the file.
     const QList<Message> &messages() const { return messages_; }
 
     // Full mode only (empty otherwise): the outline of what was read, what each of its items

@@ -5,9 +5,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
 
@@ -148,6 +150,9 @@ void MainWindow::paintNow() {
 void MainWindow::beginWork() {
     progressBar_->setValue(0);
     progressBar_->show();
+    // The event loop that would place the bar does not run until the work is done.
+    if (QLayout *layout = statusBar()->layout()) layout->activate();
+    if (isVisible()) statusBar()->repaint();
 }
 
 void MainWindow::endWork() {

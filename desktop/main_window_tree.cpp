@@ -34,11 +34,11 @@ void MainWindow::resetDisplay() {
 
 void MainWindow::showProgress(int pct, QStringView meshLine) {
     progressBar_->setValue(std::clamp(pct, 0, 100));
-    if (meshLine.isEmpty()) return;
-    addTreeItem(meshLine.toString(), 2);
-    // The reader blocks the event loop; repaint now and then so that the tree is seen growing.
+    if (!meshLine.isEmpty()) addTreeItem(meshLine.toString(), 2);
+    // Reading and writing block the event loop; repaint now and then so that the bar is seen
+    // moving and the tree growing.
     if (isVisible() && treePaintClock_.hasExpired(100)) {
-        tree_->viewport()->repaint();
+        if (!meshLine.isEmpty()) tree_->viewport()->repaint();
         progressBar_->repaint();
         treePaintClock_.restart();
     }

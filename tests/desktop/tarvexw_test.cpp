@@ -423,6 +423,10 @@ class TarvexwTest : public QObject {
         tarvex.waitForFinished();
         QStringList printed = QString(tarvex.readAllStandardError()).split('\n');
         printed = printed.filter(input + ":");
+        // In the order of their lines; tarvex prints them as each stage reports.
+        const auto line = [](const QString &m) { return m.section(u':', 1, 1).toInt(); };
+        QVERIFY(std::is_sorted(listed.begin(), listed.end(),
+                               [&](auto &a, auto &b) { return line(a) < line(b); }));
         listed.sort();
         printed.sort();
         QCOMPARE(listed, printed);
