@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -32,7 +33,8 @@ struct LoggedDialogs final : tarvex::Dialogs {
 
 bool shoot(tarvex::MainWindow &w, const QString &path) {
     QTest::qWait(300);  // the 3D view draws in full once it has rested
-    const bool saved = w.grab().save(path);
+    // What the display shows, as another program would capture it.
+    const bool saved = w.screen()->grabWindow(w.winId()).save(path);
     std::cerr << (saved ? "wrote " : "could not write ") << path.toStdString() << "\n";
     return saved;
 }
