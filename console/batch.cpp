@@ -13,7 +13,7 @@
 
 #include "console/input_kind.h"
 #include "console/messages.h"
-#include "console/skip_hint.h"
+#include "conversion/skip_hint.h"
 #include "conversion/conversion.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"

@@ -16,7 +16,7 @@
 #include "console/conversion.h"
 #include "console/input_kind.h"
 #include "console/messages.h"
-#include "console/skip_hint.h"
+#include "conversion/skip_hint.h"
 #include "conversion/conversion.h"
 #include "core/convert.h"
 #include "core/file_names.h"

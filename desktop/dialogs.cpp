@@ -10,7 +10,8 @@
 #include <QVBoxLayout>
 #include <QtGlobal>
 
-#include "desktop/winfuncs.h"
+#include "desktop/document.h"
+#include "desktop/string_table.h"
 
 namespace tarvex {
 
@@ -24,14 +25,15 @@ constexpr char allFiles[] = "All Files (*)";
 #endif
 
 std::optional<QString> runFileDialog(QWidget *owner, QFileDialog::AcceptMode mode,
-                                     const QString &filter, const QString &suffix,
+                                     QStringList filters, const QString &suffix,
                                      const QString &fileName) {
     QFileDialog dialog(owner);
     dialog.setAcceptMode(mode);
     // A file that does not exist could only fail to open.
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
-    dialog.setNameFilters({filter, QString::fromLatin1(allFiles)});
+    filters << QString::fromLatin1(allFiles);
+    dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(suffix);
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -50,23 +52,25 @@ QLabel *centredLabel(const QString &text, QWidget *parent) {
 
 std::optional<QString> QtDialogs::openFileName(QWidget *owner, const QString &fileName) {
     return runFileDialog(owner, QFileDialog::AcceptOpen,
-                         QStringLiteral("QuickDraw 3D Files (*.3dmf *.3dm *.q3d)"),
+                         {QStringLiteral("QuickDraw 3D Files (*.3dmf *.3dm *.q3d)")},
                          QStringLiteral("3dmf"), fileName);
 }
 
 std::optional<QString> QtDialogs::saveFileName(QWidget *owner, const QString &fileName) {
-    return runFileDialog(owner, QFileDialog::AcceptSave, QStringLiteral("VRML Files (*.wrl)"),
-                         QStringLiteral("wrl"), fileName);
+    QStringList filters;
+    for (const OutputFormat &format : outputFormats()) filters << format.filter;
+    return runFileDialog(owner, QFileDialog::AcceptSave, filters,
+                         outputFormats().constFirst().suffix, fileName);
 }
 
 void QtDialogs::warning(QWidget *owner, const QString &text) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(szAppName), text, QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppName), text, QMessageBox::Ok,
                     owner);
     box.exec();
 }
 
 QMessageBox::StandardButton QtDialogs::question(QWidget *owner, const QString &text) {
-    QMessageBox box(QMessageBox::Question, QString::fromLatin1(szAppName), text,
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kAppName), text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
@@ -90,7 +94,7 @@ void QtDialogs::about(QWidget *owner) {
     icon->setPixmap(QIcon(QStringLiteral(":/tarvexw/tarvex.xpm")).pixmap(32, 32));
     auto *head = new QHBoxLayout;
     head->addWidget(icon);
-    head->addWidget(centredLabel(QString::fromLatin1(szAppName), frame), 1);
+    head->addWidget(centredLabel(QString::fromLatin1(kAppName), frame), 1);
     head->addSpacing(32);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), frame);
@@ -100,7 +104,13 @@ void QtDialogs::about(QWidget *owner) {
     auto *lines = new QVBoxLayout(frame);
     lines->addLayout(head);
     lines->addWidget(centredLabel(QStringLiteral("Version " TARVEX_VERSION), frame));
-    lines->addWidget(centredLabel(QStringLiteral("converts 3D Metafile ASCII to VRML 97"), frame));
+    QStringList formats;
+    for (const OutputFormat &format : outputFormats()) formats << format.name;
+    auto *converts = centredLabel(
+        QStringLiteral("converts 3D Metafile text and binary files to %1").arg(formats.join(", ")),
+        frame);
+    converts->setObjectName(QStringLiteral("aboutConverts"));
+    lines->addWidget(converts);
     lines->addWidget(
         centredLabel(QStringLiteral("Qt edition, built with Qt " QT_VERSION_STR), frame));
     lines->addWidget(ok, 0, Qt::AlignHCenter);

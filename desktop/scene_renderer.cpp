@@ -447,6 +447,8 @@ void SceneRenderer::render(const QMatrix4x4 &view, const QMatrix4x4 &projection,
         }
     }
     glUseProgram(0);
+    // The selection's outline is painted over the frame, never hidden behind its shapes.
+    glDisable(GL_DEPTH_TEST);
 }
 
 }  // namespace tarvex

@@ -7,6 +7,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
+#include <QPainter>
 #include <QStackedLayout>
 #include <QTimer>
 #include <QWheelEvent>
@@ -95,7 +96,12 @@ class SceneGlWidget final : public QOpenGLWidget {
             Qt::DirectConnection);
     }
     void paintGL() override {
-        if (ready_) view_.renderFrame();
+        if (!ready_) return;
+        QPainter painter(this);
+        painter.beginNativePainting();
+        view_.renderFrame();
+        painter.endNativePainting();
+        view_.paintSelectionOutline(painter);
     }
 
     void mousePressEvent(QMouseEvent *event) override {
@@ -350,6 +356,32 @@ void SceneView::renderFrame() {
     applyReset();
     renderer.render(camera_.viewMatrix(), projection(), highlighted_,
                     coarse_ && renderer.hasCoarse());
+}
+
+QRectF SceneView::selectionBounds() const {
+    QRectF bounds;
+    for (const int shape : highlighted_) {
+        const QRectF box = projectedBounds(shape);
+        if (box.isNull()) continue;  // no size, or partly behind the camera
+        bounds = bounds.isNull() ? box : bounds.united(box);
+    }
+    return bounds;
+}
+
+void SceneView::paintSelectionOutline(QPainter &painter) const {
+    const QRectF box = selectionBounds();
+    if (box.isNull()) return;
+    // Dark under light: whatever the colours of the shape and the background, one of the two
+    // stands out.
+    const QRectF outline = box.adjusted(-3, -3, 3, 3);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0, 0, 0), 4));
+    painter.drawRect(outline);
+    QPen light(QColor(255, 255, 255), 2);
+    light.setDashPattern({3, 2});
+    painter.setPen(light);
+    painter.drawRect(outline);
 }
 
 QImage SceneView::grabImage() {

@@ -14,6 +14,7 @@
 #include "draw/draw_list.h"
 
 class QLabel;
+class QPainter;
 class QStackedLayout;
 class QTimer;
 
@@ -59,6 +60,10 @@ class SceneView : public QWidget {
     // when part of it is behind the camera.
     QRectF projectedBounds(int shape) const;
 
+    // Where the outline around the highlighted shapes goes, in pixels: the union of their
+    // projected boxes (a shape partly behind the camera is left out). Null when there is none.
+    QRectF selectionBounds() const;
+
     // The picture as drawn now; a null image without OpenGL.
     QImage grabImage();
 
@@ -71,6 +76,8 @@ class SceneView : public QWidget {
     // Called by the GL widget with its context current.
     void renderFrame();
     void glFailed(const QString &why);
+    // The highlight's outline, over the frame just drawn.
+    void paintSelectionOutline(QPainter &painter) const;
     void applyReset();
     QMatrix4x4 projection() const;
 

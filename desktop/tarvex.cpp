@@ -1,14 +1,13 @@
-// tarvexw: converts a 3D Metafile ASCII file to VRML 97 in a window.
+// tarvexw: converts 3D Metafile files to VRML 97 in a window.
 #include <QApplication>
 #include <QIcon>
 #include <QStringList>
-#include <cstring>
+#include <cstdio>
 #include <iostream>
-#include <optional>
 
+#include "desktop/command_line.h"
 #include "desktop/dialogs.h"
 #include "desktop/main_window.h"
-#include "desktop/winfuncs.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -16,45 +15,44 @@
 
 namespace {
 
-// The input file named on the command line. Windows hands over the line as typed, so the
-// program's own rule applies; elsewhere the shell has split it and the words are joined again.
-std::optional<QString> commandLineFile() {
+// Windows hands over the line as typed, so the program's own rule applies; elsewhere the shell
+// has split it. Read before any window exists, so that --help and --version need no display.
+tarvex::StartOptions startOptions(int argc, char *argv[]) {
 #ifdef Q_OS_WIN
-    return tarvex::fileNameFromCommandLine(QString::fromWCharArray(GetCommandLineW()));
+    (void)argc;
+    (void)argv;
+    return tarvex::parseCommandLine(QString::fromWCharArray(GetCommandLineW()));
 #else
-    return QCoreApplication::arguments().mid(1).join(u' ');
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return tarvex::parseArguments(arguments);
 #endif
-}
-
-// Answers `tarvexw --help` or `tarvexw --version` on standard output; false for any other command
-// line. Asked before any window exists, so that it works without a display.
-bool answeredWithoutWindow(int argc, char *argv[]) {
-    if (argc != 2) return false;
-    if (std::strcmp(argv[1], "--help") == 0) {
-        std::cout << "usage: tarvexw [3dmffile]\n"
-                     "  --help     print this help and exit\n"
-                     "  --version  print the program's name and version and exit\n"
-                     "The words after the program name form one file name, read at once.\n";
-        return true;
-    }
-    if (std::strcmp(argv[1], "--version") == 0) {
-        std::cout << "tarvexw " TARVEX_VERSION "\n";
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
 
 int main(int argc, char *argv[]) {
-    if (answeredWithoutWindow(argc, argv)) return 0;
+    const tarvex::StartOptions options = startOptions(argc, argv);
+    if (!options.unknownOption.isEmpty()) {
+        std::cerr << "Unknown option " << options.unknownOption.toLocal8Bit().constData() << "!\n"
+                  << tarvex::helpText().toLocal8Bit().constData();
+        return 1;
+    }
+    if (options.help) {
+        std::cout << tarvex::helpText().toLocal8Bit().constData();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "tarvexw " TARVEX_VERSION "\n";
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarvex"));
     QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarvexw/tarvex.xpm")));
 
     tarvex::QtDialogs dialogs;
-    tarvex::MainWindow window(dialogs, commandLineFile());
+    tarvex::MainWindow window(dialogs, options);
     window.show();
     return QApplication::exec();
 }

@@ -110,7 +110,7 @@ class SceneViewTest : public QObject {
         QCOMPARE(w->findChild<QTreeWidget *>()->topLevelItem(0)->childCount(), 2);
         auto *splitter = w->findChild<QSplitter *>("splitter");
         QCOMPARE(splitter->widget(0), w->findChild<QTreeWidget *>());
-        QCOMPARE(splitter->widget(1), view(*w));
+        QVERIFY(splitter->widget(1)->isAncestorOf(view(*w)) && view(*w)->isVisible());
         auto *message = w->findChild<QLabel *>("sceneViewMessage");
         QCOMPARE(message->isVisible(), !view(*w)->hasOpenGL());
         if (!view(*w)->hasOpenGL()) {
@@ -198,8 +198,9 @@ class SceneViewTest : public QObject {
         }
     }
 
-    // Selecting a mesh in the tree tints that mesh's pixels and no others; selecting "Top" or
-    // nothing takes the tint away. Double-clicking an item frames that mesh.
+    // Selecting a mesh in the tree tints that mesh's pixels and outlines its box, and changes
+    // nothing else; selecting "Top" or nothing takes both away. Double-clicking an item frames that
+    // mesh.
     void treeSelectionHighlightsAndFrames() {
         auto w = open(example);
         if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
@@ -214,12 +215,35 @@ class SceneViewTest : public QObject {
             for (int x = 0; x < plain.width(); ++x) {
                 if (plain.pixel(x, y) == pyramid.pixel(x, y)) continue;
                 ++changed;
-                outside += !pyramidBox.adjusted(-1, -1, 1, 1).contains(QPointF(x, y));
+                outside += !pyramidBox.adjusted(-6, -6, 6, 6).contains(QPointF(x, y));
             }
         }
         QVERIFY2(changed > 500, qPrintable(QString::number(changed)));
         QCOMPARE(outside, 0);
+        // The outline around the tint shows on any colour, over the shapes too: along each side
+        // light dashes (most of it) alternate with dark gaps.
+        QCOMPARE(v->selectionBounds(), pyramidBox);
+        const QRect ring = pyramidBox.adjusted(-3, -3, 3, 3).toRect();
+        const auto side = [&](QPoint from, QPoint step, const int length0) {
+            int length = length0;
+            int dark = 0, light = 0;
+            for (QPoint at = from; length-- > 0; at += step) {
+                const QColor c = pyramid.pixelColor(at);
+                dark += c.lightness() < 20;
+                light += c.lightness() > 235;
+            }
+            return QString("%1 %2").arg(dark > length0 / 10 ? "dark" : "-",
+                                        light > length0 / 2 ? "light" : "-");
+        };
+        QVERIFY(pyramid.rect().adjusted(4, 4, -4, -4).contains(ring));
+        for (const QString &seen : {side(ring.topLeft(), {1, 0}, ring.width()),
+                                    side(ring.bottomLeft(), {1, 0}, ring.width()),
+                                    side(ring.topLeft(), {0, 1}, ring.height()),
+                                    side(ring.topRight(), {0, 1}, ring.height())}) {
+            QCOMPARE(seen, "dark light");
+        }
         tree->setCurrentItem(tree->topLevelItem(0));
+        QVERIFY(v->selectionBounds().isNull());
         QCOMPARE(countDiffering(v->grabImage(), plain), 0);
 
         QTreeWidgetItem *cube = tree->topLevelItem(0)->child(0);
@@ -291,7 +315,7 @@ class SceneViewTest : public QObject {
         for (QAction *a : menu->actions()) {
             if (!a->isSeparator()) items << a->text();
         }
-        QCOMPARE(items, QStringList({"&Fit to Window", "&Reset View", "camera1"}));
+        QCOMPARE(items, QStringList({"&Fit to Window", "&Reset View", "&Messages", "camera1"}));
         if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
         SceneView *v = view(*w);
         const QImage first = v->grabImage();

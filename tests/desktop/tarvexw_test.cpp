@@ -3,8 +3,11 @@
 #include <QtWidgets>
 
 #include "core/result_codes.h"
+#include "desktop/command_line.h"
 #include "desktop/dialogs.h"
 #include "desktop/main_window.h"
+#include "desktop/scene_view.h"
+#include "desktop/tree_icons.h"
 
 using tarvex::MainWindow;
 using Button = QMessageBox::StandardButton;
@@ -18,6 +21,7 @@ struct FakeDialogs final : tarvex::Dialogs {
     QList<std::optional<QString>> opens, saves;
     QList<Button> answers;
     QStringList warnings, questions;
+    int abouts = 0;  // About is asked for by the tests that expect it
     bool unexpected = false;
 
     template <class T>
@@ -28,7 +32,7 @@ struct FakeDialogs final : tarvex::Dialogs {
     std::optional<QString> saveFileName(QWidget *, const QString &) override { return take(saves); }
     void warning(QWidget *, const QString &text) override { warnings << text; }
     Button question(QWidget *, const QString &t) override { return questions << t, take(answers); }
-    void about(QWidget *) override { unexpected = true; }
+    void about(QWidget *) override { ++abouts; }
 };
 
 class TarvexwTest : public QObject {
@@ -53,6 +57,14 @@ class TarvexwTest : public QObject {
         const QString err = QString::fromUtf8(tarvex.readAllStandardError());
         return {readAll(QStringLiteral("console.wrl")), err.split(u'\n', Qt::SkipEmptyParts)};
     }
+    // What tarvex --full writes for `input`.
+    static QByteArray consoleFull(const QString &input) {
+        QProcess tarvex;
+        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
+        tarvex.waitForFinished();
+        return readAll(QStringLiteral("console.wrl"));
+    }
+    static QImage picture(const QIcon &icon) { return icon.pixmap(16).toImage(); }
     static QString status(MainWindow &w) { return w.findChild<QLabel *>("statusText")->text(); }
     static QAction *action(MainWindow &w, const QString &n) { return w.findChild<QAction *>(n); }
     static void click(MainWindow &w, const char *n) {
@@ -78,7 +90,8 @@ class TarvexwTest : public QObject {
     }
     void cleanup() {
         QDir::setCurrent(QDir::tempPath());
-        QVERIFY2(!dialogs.unexpected, "a dialog appeared that the test did not expect");
+        QVERIFY2(!dialogs.unexpected && dialogs.abouts == 0,
+                 "a dialog appeared that the test did not expect");
         QVERIFY(dialogs.opens.isEmpty() && dialogs.saves.isEmpty() && dialogs.answers.isEmpty());
     }
 
@@ -109,7 +122,6 @@ class TarvexwTest : public QObject {
         QCOMPARE(tree, QStringList("Top") + console(QFileInfo(input).absoluteFilePath()).second);
         QVERIFY(dialogs.warnings.isEmpty() && tree.size() == 3);
         // The parent: a folder with a globe, an open folder when expanded; the meshes: a globe.
-        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
         QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/closed.xpm")));
         QCOMPARE(picture(top(w)->child(1)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
         top(w)->setExpanded(false);
@@ -228,24 +240,39 @@ class TarvexwTest : public QObject {
         QCOMPARE(seen << status(w), QStringList({"", help, ""}));
     }
 
-    // Options > Read all objects is off at first and remembered for the next window. With it on,
-    // the tree shows what was read (groups as folders) and Save As writes what tarvex --full
-    // writes.
+    // Ticking Options > Read all objects reads the open file again at once, after the question
+    // about unsaved work: No reads, Yes saves first and then reads, Cancel leaves the option and
+    // the tree as they were. Save As then writes what tarvex --full writes, the choice holds for
+    // the next window, and unticking brings back the default mode's reading.
+    void readAllObjects_data() {
+        QTest::addColumn<Button>("answer");
+        QTest::newRow("No") << QMessageBox::No;
+        QTest::newRow("Yes") << QMessageBox::Yes;
+        QTest::newRow("Cancel") << QMessageBox::Cancel;
+    }
     void readAllObjects() {
+        QFETCH(Button, answer);
         const QString input =
             write("objects.3dmf",
                   "3DMetafile ( 1 6 Normal toc> )\n"
                   "block: Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n"
                   "BeginGroup ( DisplayGroup ( ) )\nTranslate ( 1 0 0 )\ncube:\n" +
                       mesh + "EndGroup ( )\n");
-        {
-            MainWindow w(dialogs, input);
-            QVERIFY(!w.readsAllObjects());
-            QCOMPARE(top(w)->childCount(), 1);  // the default mode: the mesh alone
-            action(w, "actionReadAllObjects")->trigger();
-        }
         MainWindow w(dialogs, input);
         w.show();
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 1);  // the default mode: the mesh alone
+        dialogs.answers = {answer};
+        if (answer == Button::Yes) dialogs.saves = {"default.wrl"};
+        action(w, "actionReadAllObjects")->trigger();
+        QCOMPARE(dialogs.questions, QStringList("Save file in objects.wrl?"));
+        if (answer == Button::Cancel) {
+            QVERIFY(!w.readsAllObjects() && w.needsSave());
+            QCOMPARE(top(w)->childCount(), 1);
+            QVERIFY(!MainWindow(dialogs, QString()).readsAllObjects());
+            return;
+        }
+        if (answer == Button::Yes) QCOMPARE(readAll("default.wrl"), console(input).first);
         QVERIFY(w.readsAllObjects());
         QCOMPARE(top(w)->childCount(), 2);
         QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
@@ -255,19 +282,247 @@ class TarvexwTest : public QObject {
         QCOMPARE(group->childCount(), 2);
         QVERIFY2(group->child(1)->text(0).startsWith("cube: TriMesh"),
                  qPrintable(group->child(1)->text(0)));
-        // Objects show the document picture, the open group the open folder.
-        const auto picture = [](const QIcon &icon) { return icon.pixmap(16).toImage(); };
+        // Geometry shows the document picture, the open group the open folder.
         QCOMPARE(picture(top(w)->child(0)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
         QCOMPARE(picture(group->icon(0)), picture(QIcon(":/tarvexw/open.xpm")));
         QCOMPARE(state(w), "tarvex - objects.3dmf | objects.3dmf read OK | Save on | unsaved");
 
         dialogs.saves << QStringLiteral("full.wrl");
-        action(w, "actionSaveAs")->trigger();
-        QProcess tarvex;
-        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
-        tarvex.waitForFinished();
-        QCOMPARE(readAll("full.wrl"), readAll("console.wrl"));
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(readAll("full.wrl"), consoleFull(input));
         QVERIFY(readAll("full.wrl").contains("DEF block"));
+        QVERIFY(MainWindow(dialogs, QString()).readsAllObjects());
+
+        action(w, "actionReadAllObjects")->trigger();  // saved: no question
+        QCOMPARE(dialogs.questions.size(), 1);
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 1);
+        QCOMPARE(top(w)->child(0)->text(0), console(input).second.value(0));
+    }
+
+    // The command line as the console program takes it: options first, "--" ends them, the
+    // words after them form one file name. Windows hands over the raw line, program name first.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("rawLine");
+        QTest::addColumn<QString>("seen");  // help version full | unknown | file
+        QTest::newRow("none") << QStringList() << "tarvexw"
+                              << "- - - |  | ";
+        QTest::newRow("full") << QStringList{"--full", "my", "scene.3dmf"}
+                              << "tarvexw --full my scene.3dmf"
+                              << "- - full |  | my scene.3dmf";
+        QTest::newRow("end of options") << QStringList{"--", "--full"} << "tarvexw -- --full"
+                                        << "- - - |  | --full";
+        QTest::newRow("help, version")
+            << QStringList{"--version", "--help"} << "\"C:\\tar vexw.exe\" --version --help"
+            << "help version - |  | ";
+        QTest::newRow("unknown") << QStringList{"--fast", "--full", "a"}
+                                 << "tarvexw --fast --full a"
+                                 << "- - full | --fast | a";
+        QTest::newRow("late option") << QStringList{"a", "--full"} << "tarvexw a --full"
+                                     << "- - - |  | a --full";
+        // The shell has taken the quotes away; on Windows a quoted name ends at its quote.
+        QTest::newRow("quoted") << QStringList{"--full", "a "} << "tarvexw --full \"a \" b"
+                                << "- - full |  | a ";
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, rawLine);
+        QFETCH(QString, seen);
+        const auto show = [](const tarvex::StartOptions &o) {
+            return QStringLiteral("%1 %2 %3 | %4 | %5")
+                .arg(o.help ? "help" : "-", o.version ? "version" : "-", o.full ? "full" : "-",
+                     o.unknownOption, o.file.value_or("<bad>"));
+        };
+        QCOMPARE(show(tarvex::parseCommandLine(rawLine)), seen);
+        QCOMPARE(show(tarvex::parseArguments(arguments)), seen);
+        QCOMPARE(show(tarvex::parseCommandLine(u"\"tarvexw --full")), "- - - |  | <bad>");
+    }
+
+    // The program answers --help and --version without a window, and refuses an unknown option.
+    void commandLineProgram() {
+        const auto run = [](const QStringList &arguments) {
+            QProcess tarvexw;
+            tarvexw.start(QStringLiteral(TARVEXW_EXE), arguments);
+            tarvexw.waitForFinished();
+            return QString::number(tarvexw.exitCode()) + "|" + tarvexw.readAllStandardOutput() +
+                   "|" + tarvexw.readAllStandardError();
+        };
+        QCOMPARE(run({"--help"}), "0|" + tarvex::helpText() + "|");
+        QCOMPARE(run({"--version"}), "0|tarvexw " TARVEX_VERSION "\n|");
+        QCOMPARE(run({"--fast", "x.3dmf"}), "1||Unknown option --fast!\n" + tarvex::helpText());
+    }
+
+    // --full FILE reads FILE in full mode at once, for this run only: the remembered option is
+    // left as it was.
+    void fullFromCommandLine() {
+        const QString input = write("box.3dmf", "block: Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n");
+        {
+            MainWindow w(dialogs, tarvex::parseArguments({"--full", input}));
+            QVERIFY(w.readsAllObjects());
+            QCOMPARE(top(w)->childCount(), 1);
+            QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
+                     qPrintable(top(w)->child(0)->text(0)));
+            dialogs.saves = {"full.wrl"};
+            action(w, "actionSaveAs")->trigger();
+            QCOMPARE(readAll("full.wrl"), consoleFull(input));
+        }
+        MainWindow w(dialogs, input);
+        QVERIFY(!w.readsAllObjects());
+        QCOMPARE(top(w)->childCount(), 0);
+        // The default mode names what it left out and where to get it.
+        QCOMPARE(status(w),
+                 "box.3dmf read OK - the default mode skipped 1 object (1 Box); "
+                 "Options > Read all objects reads them");
+    }
+
+    // File > Recent Files lists the files read, newest first, each once, in this window and the
+    // next; a file that could not be read is not added. Choosing one reads it.
+    void recentFiles() {
+        const QString a = QDir::current().absoluteFilePath(write("a.3dmf", twoMeshes));
+        const QString b = QDir::current().absoluteFilePath(write("b.3dmf", "b:\n" + mesh));
+        MainWindow w(dialogs, QString());
+        QVERIFY(w.recentFiles().isEmpty());
+        QVERIFY(!w.findChild<QMenu *>("menuRecentFiles")->isEnabled());
+        for (const QString &name : {a, b, a, QString("missing.3dmf")}) {
+            dialogs.answers << Button::No;
+            w.openDroppedFile(name);
+        }
+        QCOMPARE(dialogs.warnings, QStringList("Can't open missing.3dmf!"));
+        QCOMPARE(w.recentFiles(), QStringList({a, b}));
+        MainWindow next(dialogs, QString());
+        QCOMPARE(next.recentFiles(), QStringList({a, b}));
+        action(next, "actionRecentFile2")->trigger();
+        QCOMPARE(next.windowTitle(), "tarvex - b.3dmf");
+        QCOMPARE(top(next)->childCount(), 1);
+        QCOMPARE(next.recentFiles(), QStringList({b, a}));
+        dialogs.answers = {};  // the last open of `w` asked nothing: a failed read is not unsaved
+    }
+
+    // The Messages panel lists every warning and skipped object of a full-mode read with its
+    // place, as tarvex --full --verbose prints them; the status bar's button opens it.
+    void messagesPanel() {
+        const QString input = QStringLiteral(TARVEX_SOURCE_DIR "/tests/data/messages.3dmf");
+        MainWindow w(dialogs, tarvex::parseArguments({"--full", input}));
+        w.show();
+        auto *button = w.findChild<QToolButton *>("messagesButton");
+        auto *panel = w.findChild<QDockWidget *>("messagesPanel");
+        QVERIFY(button->isVisible() && !panel->isVisible());
+        QCOMPARE(button->text(), "3 messages");
+        QCOMPARE(status(w), "messages.3dmf read OK (skipped: 1 Frobnicator; 2 warnings)");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(panel->isVisible());
+        QStringList listed;
+        auto *list = w.findChild<QTreeWidget *>("messageList");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            listed << input + ":" + list->topLevelItem(i)->text(0).mid(5) + ": " +
+                          list->topLevelItem(i)->text(1);
+        QProcess tarvex;
+        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", "--verbose", input, "console.wrl"});
+        tarvex.waitForFinished();
+        QStringList printed = QString(tarvex.readAllStandardError()).split('\n');
+        printed = printed.filter(input + ":");
+        // In the order of their lines; tarvex prints them as each stage reports.
+        const auto line = [](const QString &m) { return m.section(u':', 1, 1).toInt(); };
+        QVERIFY(std::is_sorted(listed.begin(), listed.end(),
+                               [&](auto &a, auto &b) { return line(a) < line(b); }));
+        listed.sort();
+        printed.sort();
+        QCOMPARE(listed, printed);
+        QCOMPARE(listed.size(), 3);
+
+        // The default mode lists what it skipped; a file without messages hides the button.
+        dialogs.answers << Button::No;
+        action(w, "actionReadAllObjects")->trigger();
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(1), "skipped 1 object (1 Box)");
+        QCOMPARE(button->text(), "1 message");
+        dialogs.answers << Button::No;
+        w.openDroppedFile(write("plain.3dmf", twoMeshes));
+        QVERIFY(!button->isVisible() && !panel->isVisible());
+    }
+
+    // In full mode each kind of object has its own picture: geometry the globe, groups the
+    // folders, and attribute sets, lights, cameras and view hints pictures of their own.
+    void picturesByKind() {
+        const QString input = write("kinds.3dmf",
+                                    "3DMetafile ( 1 6 Normal toc> )\n"
+                                    "BeginGroup ( DisplayGroup ( ) )\n"
+                                    "Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) )\n"
+                                    "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\nEndGroup ( )\n"
+                                    "DirectionalLight ( 0 0 -1 True )\n"
+                                    "ViewAngleAspectCamera ( 1 1 )\n"
+                                    "ViewHints ( )\n");
+        MainWindow w(dialogs, tarvex::parseArguments({"--full", input}));
+        QMap<QString, QImage> pictures;
+        QList<QTreeWidgetItem *> pending{top(w)};
+        while (!pending.isEmpty()) {
+            QTreeWidgetItem *item = pending.takeFirst();
+            for (int c = 0; c < item->childCount(); ++c) pending << item->child(c);
+            pictures[item->text(0).section(u',', 0, 0)] = picture(item->icon(0));
+        }
+        using tarvex::ObjectKind, tarvex::treeIcon;
+        const QImage globe = picture(QIcon(":/tarvexw/document.xpm"));
+        QCOMPARE(pictures.value("DisplayGroup"), picture(QIcon(":/tarvexw/open.xpm")));
+        QCOMPARE(pictures.value("Box"), globe);
+        QCOMPARE(pictures.value("AttributeSet"), picture(treeIcon(ObjectKind::attributes)));
+        QCOMPARE(pictures.value("DirectionalLight"), picture(treeIcon(ObjectKind::light)));
+        QCOMPARE(pictures.value("ViewAngleAspectCamera"), picture(treeIcon(ObjectKind::camera)));
+        QCOMPARE(pictures.value("ViewHints"), picture(treeIcon(ObjectKind::hint)));
+        const QList<QImage> distinct = {globe,
+                                        picture(treeIcon(ObjectKind::attributes)),
+                                        picture(treeIcon(ObjectKind::light)),
+                                        picture(treeIcon(ObjectKind::camera)),
+                                        picture(treeIcon(ObjectKind::hint)),
+                                        picture(treeIcon(ObjectKind::other))};
+        for (int i = 0; i < distinct.size(); ++i)
+            for (int j = i + 1; j < distinct.size(); ++j) QVERIFY(distinct[i] != distinct[j]);
+    }
+
+    // The empty window says what to do and shows no progress bar; a read shows the view, and the
+    // bar is gone again once the read is done. Ctrl+O opens, F1 shows the About box.
+    void emptyWindowAndKeys() {
+        MainWindow w(dialogs, QString());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto *hint = w.findChild<QLabel *>("emptyHint");
+        auto *progress = w.findChild<QProgressBar *>("progressBar");
+        QVERIFY(hint->isVisible() && !progress->isVisible());
+        QVERIFY2(hint->text().contains("drop one on this window"), qPrintable(hint->text()));
+        dialogs.opens = {write("two.3dmf", twoMeshes)};
+        QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(w.windowTitle(), "tarvex - two.3dmf");
+        QVERIFY(!hint->isVisible() && !progress->isVisible());
+        QVERIFY(w.sceneView()->isVisible());
+        QTest::keyClick(&w, Qt::Key_F1);
+        QCOMPARE(dialogs.abouts, 1);
+        dialogs.abouts = 0;
+    }
+
+    // The tree pane widens to a long label (up to half the window) and keeps the width it had
+    // when the window closed.
+    void treePaneWidth() {
+        const QString longName(120, u'm');
+        const QString input = write("long.3dmf", longName.toLatin1() + ":\n" + mesh);
+        int kept = 0;
+        {
+            MainWindow w(dialogs, QString());
+            w.resize(1000, 600);
+            w.show();
+            auto *splitter = w.findChild<QSplitter *>("splitter");
+            const int before = splitter->sizes().value(0);
+            dialogs.opens = {input};
+            action(w, "actionOpen")->trigger();
+            kept = splitter->sizes().value(0);
+            QVERIFY2(kept > before && kept <= 500, qPrintable(QString::number(kept)));
+            dialogs.answers = {Button::No};
+            w.close();
+        }
+        MainWindow w(dialogs, QString());
+        w.resize(1000, 600);
+        w.show();
+        QCOMPARE(w.findChild<QSplitter *>("splitter")->sizes().value(0), kept);
     }
 
     // A binary file goes to full mode whatever the option says; a failure there names the line.

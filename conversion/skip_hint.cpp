@@ -1,4 +1,4 @@
-#include "console/skip_hint.h"
+#include "conversion/skip_hint.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,7 +27,7 @@ struct FileCloser {
 
 }  // namespace
 
-std::string default_mode_skip_hint(const std::string &fileName) {
+std::string default_mode_skipped(const std::string &fileName) {
     if (fileName == "stdin") return {};  // already read, and cannot be read twice
     const std::filesystem::path path = path_from_utf8(fileName);
     std::error_code error;
@@ -52,8 +52,7 @@ std::string default_mode_skip_hint(const std::string &fileName) {
     std::vector<std::pair<tree::ObjectType, std::size_t>> kinds(skipped.begin(), skipped.end());
     std::stable_sort(kinds.begin(), kinds.end(),
                      [](const auto &a, const auto &b) { return a.second > b.second; });
-    std::string line = "hint: the default mode skipped " + std::to_string(total) +
-                       (total == 1 ? " object (" : " objects (");
+    std::string line = std::to_string(total) + (total == 1 ? " object (" : " objects (");
     std::size_t kindsShown = 0;
     std::size_t objectsShown = 0;
     for (const auto &[type, count] : kinds) {
@@ -66,7 +65,13 @@ std::string default_mode_skip_hint(const std::string &fileName) {
         ++kindsShown;
         objectsShown += count;
     }
-    return line + "); tarvex --full converts them";
+    return line + ")";
+}
+
+std::string default_mode_skip_hint(const std::string &fileName) {
+    const std::string skipped = default_mode_skipped(fileName);
+    if (skipped.empty()) return {};
+    return "hint: the default mode skipped " + skipped + "; tarvex --full converts them";
 }
 
 }  // namespace tarvex

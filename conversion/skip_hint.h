@@ -5,9 +5,14 @@
 
 namespace tarvex {
 
+// How many drawable objects of which kinds the default mode skips in the text file `fileName`:
+// "3 objects (2 Box, 1 Cone)"; "" when it skips none or the file cannot be read again. Reads the
+// whole file once more with full mode's parser. Both programs word their advice around it.
+std::string default_mode_skipped(const std::string &fileName);
+
 // One line saying how many drawable objects of which kinds the default mode skips in the text
 // file `fileName` and that --full converts them; "" when it skips none or the file cannot be
-// read again. Reads the whole file once more with full mode's parser.
+// read again.
 std::string default_mode_skip_hint(const std::string &fileName);
 
 }  // namespace tarvex
