@@ -13,8 +13,8 @@
 
 #include "console/input_kind.h"
 #include "console/messages.h"
-#include "conversion/skip_hint.h"
 #include "conversion/conversion.h"
+#include "conversion/skip_hint.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
 
