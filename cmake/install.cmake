@@ -64,15 +64,18 @@ endif()
 set(CPACK_PACKAGE_NAME tarvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${TARVEX_PACKAGE_MAINTAINER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter from QuickDraw 3D metafiles (3DMF) to VRML 97")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "converter from QuickDraw 3D metafiles (3DMF) to VRML 97, X3D and glTF 2.0")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "tarvex reads scenes stored in the 3D Metafile format (3DMF) of QuickDraw 3D\n\
-and writes them as VRML 97 worlds. It comes as the command-line program\n\
-tarvex and the desktop program tarvexw (Qt 6).")
+and writes them as VRML 97 worlds, X3D documents or glTF 2.0 assets. It comes\n\
+as the command-line program tarvex and the desktop program tarvexw (Qt 6).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The dependencies are those of the shared libraries the programs actually link (dpkg-shlibdeps).
+# The dependencies are those of the shared libraries the programs actually link (dpkg-shlibdeps):
+# libpng16-16 for the glTF writer's textures among them. The JSON library is header-only and
+# adds none.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

@@ -13,8 +13,8 @@
 
 #include "console/input_kind.h"
 #include "console/messages.h"
-#include "conversion/skip_hint.h"
 #include "conversion/conversion.h"
+#include "conversion/skip_hint.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
 
@@ -93,7 +93,8 @@ bool collect(const std::string &input, std::vector<Job> &jobs, std::ostream &err
 }
 
 // Gives each job its output name; a later job whose name is taken gets a numbered one.
-void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::ostream &err) {
+void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::string_view extension,
+                 std::ostream &err) {
     // Inputs count as taken: an output never lands on one.
     std::set<std::string> taken;
     for (const Job &job : jobs) {
@@ -102,7 +103,7 @@ void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::ostream &e
     }
     for (Job &job : jobs) {
         fs::path wanted = outDir / job.relativeOutput;
-        wanted.replace_extension(".wrl");
+        wanted.replace_extension(extension);
         fs::path chosen = wanted;
         std::error_code error;
         for (int number = 2; taken.contains(clashKey(fs::weakly_canonical(chosen, error)));
@@ -193,7 +194,9 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         err << "the standard streams cannot be among many inputs: name the files\n";
         return 1;
     }
-    if (settings.conversion.verbose && !settings.conversion.full) {
+    if (settings.conversion.verbose && !settings.conversion.full &&
+        settings.conversion.format.value_or(conversion::Format::vrml97) ==
+            conversion::Format::vrml97) {
         err << "--verbose lists full mode's warnings: add --full\n";
         return 1;
     }
@@ -222,7 +225,10 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         err << "no 3DMF file found\n";
         return 1;
     }
-    nameOutputs(jobs, outDir, err);
+    nameOutputs(
+        jobs, outDir,
+        conversion::extension_of(settings.conversion.format.value_or(conversion::Format::vrml97)),
+        err);
 
     ConversionSettings conversion = settings.conversion;
     conversion.meshLines = false;  // hundreds of them would hide the messages that matter

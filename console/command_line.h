@@ -31,6 +31,8 @@ inline constexpr OptionInfo kConsoleOptions[] = {
     {"--out-dir", "convert every file named, and every 3DMF file in the folders named, into DIR",
      "DIR"},
     {"--jobs", "with --out-dir, convert N files at once (default: one per processor)", "N"},
+    {"--format", "write vrml, x3d, gltf or glb (default: by the output's extension, else vrml)",
+     "F"},
 };
 
 struct CommandLine {

@@ -16,8 +16,8 @@
 #include "console/conversion.h"
 #include "console/input_kind.h"
 #include "console/messages.h"
-#include "conversion/skip_hint.h"
 #include "conversion/conversion.h"
+#include "conversion/skip_hint.h"
 #include "core/convert.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
@@ -97,10 +97,17 @@ std::mutex defaultModeLock;
 
 }  // namespace
 
+conversion::Format output_format(const ConversionSettings &settings, const std::string &output) {
+    return settings.format.value_or(
+        conversion::format_from_file_name(output).value_or(conversion::Format::vrml97));
+}
+
 int convert_one(const std::string &input, const std::string &output,
                 const ConversionSettings &settings, std::ostream &err) {
+    const conversion::Format format = output_format(settings, output);
     conversion::Options options;
-    options.full = settings.full;
+    // The default mode writes VRML 97 only; every other format is written from a full read.
+    options.full = settings.full || format != conversion::Format::vrml97;
     options.max_output = settings.maxOutput;
     const bool full = conversion::mode_for(input, options) == conversion::Mode::full;
     if (full && refuseNot3dmf(input, err)) return 1;
@@ -134,7 +141,7 @@ int convert_one(const std::string &input, const std::string &output,
     // Whatever was read before a failure is still written, so that nothing read is lost.
     std::vector<std::string> repairs;
     errno = 0;
-    if (conversion.write(output, conversion::Format::vrml97, OutputMode::text, &repairs) != 0) {
+    if (conversion.write(output, format, OutputMode::text, &repairs) != 0) {
         const int writeErrno = errno;
         err << "Error writing to " << (full ? escape_for_terminal(output) : output) << '\n';
         if (reasons) sayReason(err, system_reason(writeErrno));
@@ -181,6 +188,14 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
             return 1;
         }
         settings.maxOutput = *bytes;
+    }
+    if (const std::string *name = line.value("--format")) {
+        settings.format = conversion::format_from_name(*name);
+        if (!settings.format) {
+            err << "Bad format for --format: \"" << escape_for_terminal(*name)
+                << "\" (vrml, x3d, gltf or glb)\n";
+            return 1;
+        }
     }
     if (line.has("--help")) {
         out << help_text();
@@ -235,7 +250,8 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         if (errIsTerminal) err << "  " << output_hazard_reason(hazard) << '\n';
         return 1;
     }
-    settings.full = settings.full || conversion::is_binary_input(mffilename);
+    settings.full = settings.full || conversion::is_binary_input(mffilename) ||
+                    output_format(settings, wrlfilename) != conversion::Format::vrml97;
     if (settings.verbose && !settings.full) {
         err << "--verbose lists full mode's warnings, and " << escape_for_terminal(mffilename)
             << " would be read in the default mode: add --full\n";

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
+
+#include "conversion/format.h"
 
 namespace tarvex {
 
@@ -15,6 +18,9 @@ struct ConversionSettings {
     bool errIsTerminal = false;   // a person reads: reasons and hints for the default mode too
     bool meshLines = true;        // the default mode's line per mesh
     bool reasons = false;         // give the system's reasons in the default mode even so
+    // --format; without it the output's extension decides. Formats other than VRML 97 are
+    // written from full mode's scene.
+    std::optional<conversion::Format> format;
 };
 
 // Converts `input` into `output` ("stdin", "stdout": the standard streams), every message on
@@ -22,5 +28,8 @@ struct ConversionSettings {
 // exactly; it works on the one global scene store, so calls that run it are serialised.
 int convert_one(const std::string &input, const std::string &output,
                 const ConversionSettings &settings, std::ostream &err);
+
+// The format `output` is written in: --format's, else its extension's, else VRML 97.
+conversion::Format output_format(const ConversionSettings &settings, const std::string &output);
 
 }  // namespace tarvex

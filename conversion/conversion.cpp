@@ -14,7 +14,9 @@
 #include "core/stdin_prefix.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
+#include "writers/gltf/gltf_writer.h"
 #include "writers/vrml97/scene_writer.h"
+#include "writers/x3d/x3d_writer.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -69,6 +71,19 @@ bool readAll(std::FILE *file, std::vector<std::uint8_t> &bytes) {
         bytes.insert(bytes.end(), block.begin(), block.begin() + got);
         if (got < block.size()) return std::ferror(file) == 0;
     }
+}
+
+// What a writer had to mend, as warnings.
+void addRepairs(const vrml97::WriteProblems &problems, std::vector<std::string> &repairs) {
+    const auto add = [&](std::uint64_t count, const char *one, const char *many) {
+        if (count > 0) repairs.push_back(std::to_string(count) + (count == 1 ? one : many));
+    };
+    add(problems.non_finite_numbers, " number that is not finite written as 0",
+        " numbers that are not finite written as 0");
+    add(problems.bad_indices, " index out of range written as 0",
+        " indices out of range written as 0");
+    add(problems.dropped, " node or array that VRML cannot hold left out",
+        " nodes or arrays that VRML cannot hold left out");
 }
 
 }  // namespace
@@ -234,22 +249,37 @@ draw::DrawList Conversion::draw_list() const {
     return result_.mode == Mode::full ? draw::fromScene(*scene_) : draw::fromStore();
 }
 
-int Conversion::write(const std::string &fileName, Format /*format*/, OutputMode mode,
+int Conversion::write(const std::string &fileName, Format format, OutputMode mode,
                       std::vector<std::string> *repairs, const Progress &progress) const {
-    if (result_.mode == Mode::default_mode) return write_out(fileName, mode, progress);
-    vrml97::WriteProblems problems;
-    const int result =
-        vrml97::write_scene_file(*scene_, fileName, mode == OutputMode::binary, &problems);
+    if (result_.mode == Mode::default_mode) {
+        // The store knows VRML 97 only; the other formats are asked for after a full read.
+        if (format != Format::vrml97) return 1;
+        return write_out(fileName, mode, progress);
+    }
+    if (format == Format::vrml97 || format == Format::x3d) {
+        vrml97::WriteProblems problems;
+        const int result = format == Format::x3d
+                               ? x3d::write_x3d_file(*scene_, fileName, &problems)
+                               : vrml97::write_scene_file(*scene_, fileName,
+                                                          mode == OutputMode::binary, &problems);
+        if (repairs) addRepairs(problems, *repairs);
+        return result;
+    }
+    gltf::WriteReport report;
+    const int result = gltf::write_gltf_file(
+        *scene_, fileName, format == Format::glb ? gltf::Container::glb : gltf::Container::gltf,
+        &report);
     if (repairs) {
         const auto add = [&](std::uint64_t count, const char *one, const char *many) {
             if (count > 0) repairs->push_back(std::to_string(count) + (count == 1 ? one : many));
         };
-        add(problems.non_finite_numbers, " number that is not finite written as 0",
+        add(report.non_finite_numbers, " number that is not finite written as 0",
             " numbers that are not finite written as 0");
-        add(problems.bad_indices, " index out of range written as 0",
-            " indices out of range written as 0");
-        add(problems.dropped, " node or array that VRML cannot hold left out",
-            " nodes or arrays that VRML cannot hold left out");
+        add(report.bad_normals, " normal of no length written as +z",
+            " normals of no length written as +z");
+        add(report.dropped, " node, placement or texture that glTF cannot hold left out",
+            " nodes, placements or textures that glTF cannot hold left out");
+        repairs->insert(repairs->end(), report.notes.begin(), report.notes.end());
     }
     return result;
 }

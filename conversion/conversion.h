@@ -75,8 +75,9 @@ class Conversion {
                        const Progress &progress = {});
 
     // Writes what was read ("stdout": standard output) through the never-destroy output file.
-    // 0 on success, 1 when anything could not be written. What full mode's writer had to mend
-    // is added to `repairs` (nothing for a scene built correctly).
+    // 0 on success, 1 when anything could not be written, and for a format other than VRML 97
+    // after a default-mode read (choose full mode for those). What full mode's writer had to
+    // mend, and what the format cannot hold (glTF's ambient light), is added to `repairs`.
     int write(const std::string &fileName, Format format = Format::vrml97,
               OutputMode mode = OutputMode::text, std::vector<std::string> *repairs = nullptr,
               const Progress &progress = {}) const;

@@ -14,6 +14,9 @@ struct Named {
 };
 constexpr std::array kFormats = {
     Named{Format::vrml97, "vrml", ".wrl"},
+    Named{Format::x3d, "x3d", ".x3d"},
+    Named{Format::gltf, "gltf", ".gltf"},
+    Named{Format::glb, "glb", ".glb"},
 };
 
 std::string lowered(std::string_view text) {

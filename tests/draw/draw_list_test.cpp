@@ -98,6 +98,27 @@ TEST(draw_list, composesNestedTransformsAndExpandsUse) {
     expectNear(list.bounds.max, {12, 2, 2});
 }
 
+// Use chains as the writers follow them: a chain of uses reaches its shape; one that loops and
+// one that leads past the nodes draw nothing.
+TEST(draw_list, followsUseChainsToTheirEndOnly) {
+    scene::Scene s;
+    scene::FaceSet faces;
+    faces.coords = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1});
+    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    s.shapes.push_back({{}, faces});
+    const auto tri = addNode(s, shapeNode(0, "tri"), 0);
+    const auto first = addNode(s, useNode(tri), 0);
+    addNode(s, useNode(first), 0);  // a use of a use
+    const auto loopA = addNode(s, useNode(0), 0);
+    const auto loopB = addNode(s, useNode(loopA), 0);
+    s.nodes[loopA].used = loopB;
+    addNode(s, useNode(1000), 0);
+
+    const DrawList list = fromScene(s);
+    EXPECT_EQ(list.shapes.size(), 3u);
+    EXPECT_EQ(list.meshes.size(), 1u);
+}
+
 // A rotation of 90 degrees about z after a move: the order of composition shows.
 TEST(draw_list, appliesInnerTransformBeforeOuter) {
     scene::Scene s;

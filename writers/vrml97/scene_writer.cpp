@@ -5,13 +5,14 @@
 #include <exception>
 #include <span>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <variant>
 #include <vector>
 
 #include "core/output_file.h"
 #include "core/vrml_names.h"
+#include "scene/use_chains.h"
+#include "writers/vrml97/def_names.h"
+#include "writers/vrml97/index_repair.h"
 #include "writers/vrml97/number_text.h"
 
 namespace tarvex::vrml97 {
@@ -51,14 +52,6 @@ bool same(const scene::Vec3 &v, float x, float y, float z) {
 bool same(const scene::Color &c, float r, float g, float b) {
     return c.r == r && c.g == g && c.b == b;
 }
-
-// Faces as the writer found them while writing the coordinate index: what the other index
-// arrays must match.
-struct FaceIndexShape {
-    std::size_t faces = 0;
-    std::size_t indexLength = 0;  // coordIndex entries written, separators included
-    std::int64_t maxIndex = -1;   // the largest point index used
-};
 
 class Writer {
   public:
@@ -137,16 +130,7 @@ class Writer {
         out_.write("\"");
     }
 
-    // A DEF name made from `source` that no earlier DEF in this file has.
-    std::string uniqueName(std::string_view source) {
-        std::string base = vrml_def_name(source);
-        if (names_.insert(base).second) return base;
-        std::uint32_t &suffix = nextSuffix_[base];
-        for (;;) {
-            std::string candidate = base + "_" + std::to_string(++suffix);
-            if (names_.insert(candidate).second) return candidate;
-        }
-    }
+    std::string uniqueName(std::string_view source) { return names_.unique(source); }
     void def(std::string_view name) {
         if (name.empty()) return;
         out_.write("DEF ");
@@ -239,70 +223,17 @@ class Writer {
         bool wrapped;      // false for the root group, whose children stand at the top
     };
 
-    // Which node each node stands for: a `use` chain is followed to the node it repeats; kNone
-    // when the chain ends nowhere or loops. Worked out once for all nodes, in time linear in
-    // their number however the chains run.
-    void resolveUses() {
-        const std::vector<scene::Node> &nodes = scene_.nodes;
-        constexpr std::uint32_t kPending = kNone - 1, kOnPath = kNone - 2;
-        resolved_.assign(nodes.size(), kPending);
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (nodes[i].kind != scene::Node::Kind::use)
-                resolved_[i] = static_cast<std::uint32_t>(i);
-        }
-        std::vector<std::uint32_t> path;
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (resolved_[i] != kPending) continue;
-            path.clear();
-            std::uint32_t at = static_cast<std::uint32_t>(i);
-            while (at < nodes.size() && resolved_[at] == kPending) {
-                resolved_[at] = kOnPath;
-                path.push_back(at);
-                at = nodes[at].used;
-            }
-            const std::uint32_t target =
-                at < nodes.size() && resolved_[at] != kOnPath ? resolved_[at] : kNone;
-            for (const std::uint32_t node : path) resolved_[node] = target;
-        }
-    }
-
     std::uint32_t resolve(std::uint32_t index) const {
         return index < resolved_.size() ? resolved_[index] : kNone;
-    }
-
-    // Nodes reached more than once are written in full once, then as USE: they need a DEF name.
-    void countReferences() {
-        const std::vector<scene::Node> &nodes = scene_.nodes;
-        std::vector<std::uint8_t> references(nodes.size(), 0);
-        auto reach = [&](std::uint32_t index) {
-            const std::uint32_t target = resolve(index);
-            if (target != kNone && references[target] < 2) ++references[target];
-        };
-        for (const scene::Node &node : nodes) {
-            if (node.kind == scene::Node::Kind::group ||
-                node.kind == scene::Node::Kind::transform) {
-                for (const std::uint32_t child : node.children) reach(child);
-            }
-        }
-        shared_.resize(nodes.size());
-        for (std::size_t i = 0; i < nodes.size(); ++i) shared_[i] = references[i] >= 2;
-
-        std::vector<std::uint8_t> textureUses(scene_.textures.size(), 0);
-        for (const scene::Shape &shape : scene_.shapes) {
-            const std::uint32_t t = shape.appearance.texture;
-            if (t < textureUses.size() && textureUses[t] < 2) ++textureUses[t];
-        }
-        textureNames_.resize(scene_.textures.size());
-        sharedTexture_.resize(scene_.textures.size());
-        for (std::size_t i = 0; i < textureUses.size(); ++i)
-            sharedTexture_[i] = textureUses[i] >= 2;
     }
 
     void nodes() {
         const std::vector<scene::Node> &nodes = scene_.nodes;
         if (nodes.empty()) return;
-        resolveUses();
-        countReferences();
+        resolved_ = scene::resolve_uses(scene_);
+        shared_ = scene::shared_nodes(scene_, resolved_);
+        sharedTexture_ = scene::shared_textures(scene_);
+        textureNames_.resize(scene_.textures.size());
         state_.assign(nodes.size(), State::unwritten);
         defNames_.resize(nodes.size());
         std::vector<Frame> stack;
@@ -596,15 +527,12 @@ class Writer {
         std::size_t inLine = 0;
         bool openFace = false;
         for (const std::int32_t original : index) {
-            std::int32_t value = original;
+            const std::int32_t value =
+                repaired_index(original, limit, separators, problems_.bad_indices);
             if (separators && value == -1) {
                 if (openFace) ++shape.faces;
                 openFace = false;
             } else {
-                if (value < 0 || value >= limit) {
-                    ++problems_.bad_indices;
-                    value = 0;
-                }
                 openFace = true;
                 shape.maxIndex = std::max<std::int64_t>(shape.maxIndex, value);
             }
@@ -632,15 +560,7 @@ class Writer {
                        std::span<const std::int32_t> index, bool perVertex,
                        const FaceIndexShape &faces) {
         if (values.empty()) return false;
-        const std::size_t count = values.size() / groupSize;
-        bool fits;
-        if (index.empty()) {
-            fits = perVertex ? faces.maxIndex < static_cast<std::int64_t>(count)
-                             : count >= faces.faces;
-        } else {
-            fits = count > 0 &&
-                   (perVertex ? index.size() >= faces.indexLength : index.size() >= faces.faces);
-        }
+        const bool fits = attribute_fits(values, groupSize, index, perVertex, faces);
         if (!fits) ++problems_.dropped;
         return fits;
     }
@@ -705,8 +625,7 @@ class Writer {
     const scene::Scene &scene_;
     OutputBuffer &out_;
     WriteProblems &problems_;
-    std::unordered_set<std::string> names_;
-    std::unordered_map<std::string, std::uint32_t> nextSuffix_;
+    DefNames names_;
     std::vector<std::uint32_t> resolved_;
     std::vector<State> state_;
     std::vector<bool> shared_;

@@ -1,0 +1,240 @@
+// The glTF writer held to the VRML one: the same scene written both ways must put the same
+// geometry in the same places (each output measured by its own independent reader), on our own
+// files and on every real one; shared shapes stay one mesh; .gltf holds what .glb holds.
+#include "writers/gltf/gltf_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "conversion/conversion.h"
+#include "gltf_measure.h"
+#include "node_tools.h"
+#include "vrml_measure.h"
+#include "writers/vrml97/scene_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarvex::measure::Box;
+using tarvex::measure::GltfMeasure;
+using tarvex::measure::Measure;
+
+const fs::path kSource = TARVEX_SOURCE_DIR;
+const fs::path kCorpus = TARVEX_CORPUS_DIR;
+
+tarvex::conversion::Options fullMode() {
+    tarvex::conversion::Options options;
+    options.full = true;
+    return options;
+}
+
+std::vector<fs::path> filesIn(const fs::path &folder) {
+    std::vector<fs::path> files;
+    if (!fs::is_directory(folder)) return files;
+    for (const auto &entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+struct Both {
+    Measure vrml;
+    GltfMeasure glb, gltf;
+    tarvex::gltf::WriteReport report;
+};
+
+Both convert(const fs::path &file) {
+    tarvex::conversion::Conversion conversion;
+    conversion.read(file.string(), fullMode());
+    Both both;
+    both.vrml =
+        tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(conversion.scene()));
+    std::string bytes;
+    EXPECT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::glb, bytes,
+                                         &both.report));
+    both.glb = tarvex::measure::measure_gltf(bytes);
+    EXPECT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf, bytes));
+    both.gltf = tarvex::measure::measure_gltf(bytes);
+    return both;
+}
+
+double diagonal(const Box &b) {
+    double sum = 0;
+    for (int k = 0; k < 3; ++k) sum += (b.max[k] - b.min[k]) * (b.max[k] - b.min[k]);
+    return std::sqrt(sum);
+}
+
+// Float32 rounding: the box to 1e-5 of its diagonal, area and length to 1e-4 relative.
+void expectSameGeometry(const fs::path &file, const Measure &vrml, const GltfMeasure &gltf) {
+    SCOPED_TRACE(file.filename().string());
+    EXPECT_TRUE(gltf.errors.empty()) << gltf.errors.front();
+    EXPECT_TRUE(vrml.errors.empty()) << vrml.errors.front();
+    EXPECT_EQ(gltf.triangles, vrml.triangles);
+    EXPECT_EQ(gltf.points, vrml.points);
+    EXPECT_NEAR(gltf.area, vrml.area, 1e-4 * std::max(vrml.area, 1e-30));
+    EXPECT_NEAR(gltf.line_length, vrml.line_length, 1e-4 * std::max(vrml.line_length, 1e-30));
+    ASSERT_EQ(gltf.box.empty, vrml.box.empty);
+    const double tolerance = 1e-5 * std::max(diagonal(vrml.box), 1e-30);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(gltf.box.min[k], vrml.box.min[k], tolerance) << "axis " << k;
+        EXPECT_NEAR(gltf.box.max[k], vrml.box.max[k], tolerance) << "axis " << k;
+    }
+}
+
+TEST(GltfGeometry, OwnFilesMatchTheVrmlWorld) {
+    std::vector<fs::path> files = filesIn(kSource / "tests/data/shapes");
+    const std::vector<fs::path> instancing = filesIn(kSource / "tests/writers/gltf/data");
+    files.insert(files.end(), instancing.begin(), instancing.end());
+    files.push_back(kSource / "examples/scene.3dmf");
+    ASSERT_GT(files.size(), 10u);
+    std::size_t drawing = 0;
+    for (const fs::path &file : files) {
+        const Both both = convert(file);
+        expectSameGeometry(file, both.vrml, both.glb);
+        if (both.vrml.triangles + both.vrml.points > 0 || both.vrml.line_length > 0) ++drawing;
+    }
+    // The comparison means something only if the files draw.
+    EXPECT_EQ(drawing, files.size());
+}
+
+TEST(GltfGeometry, EveryCorpusFileMatchesTheVrmlWorld) {
+    const std::vector<fs::path> text = filesIn(kCorpus / "3dmf"),
+                                binary = filesIn(kCorpus / "3dmf-binary");
+    if (text.empty() && binary.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
+    for (const auto *list : {&text, &binary})
+        for (const fs::path &file : *list) {
+            const Both both = convert(file);
+            expectSameGeometry(file, both.vrml, both.glb);
+        }
+}
+
+// The JSON container with its data URI is read back to the very same figures as the binary one.
+TEST(GltfContainers, GltfHoldsWhatGlbHolds) {
+    for (const char *name :
+         {"mesh_lines_points.3dmf", "lights_and_camera.3dmf", "trimesh_triangle_uvs.3dmf"}) {
+        SCOPED_TRACE(name);
+        const Both both = convert(kSource / "tests/data/shapes" / name);
+        EXPECT_TRUE(both.gltf.errors.empty());
+        EXPECT_EQ(both.gltf.triangles, both.glb.triangles);
+        EXPECT_EQ(both.gltf.points, both.glb.points);
+        EXPECT_EQ(both.gltf.area, both.glb.area);
+        EXPECT_EQ(both.gltf.line_length, both.glb.line_length);
+        EXPECT_EQ(both.gltf.meshes, both.glb.meshes);
+        EXPECT_EQ(both.gltf.cameras, both.glb.cameras);
+        EXPECT_EQ(both.gltf.lights, both.glb.lights);
+    }
+}
+
+// A shape drawn by reference four times is one mesh placed by four nodes: five placements of
+// the box in all (the first, drawn where it stands, is a shape of its own as in the VRML world),
+// two meshes.
+TEST(GltfInstancing, ReferencesShareOneMesh) {
+    const Both both = convert(kSource / "tests/writers/gltf/data/five_boxes.3dmf");
+    EXPECT_EQ(both.vrml.shapes, 5u);
+    EXPECT_EQ(both.glb.placed_meshes, 5u);
+    EXPECT_EQ(both.glb.meshes, 2u);
+    EXPECT_NEAR(both.glb.area, 30, 1e-4);
+}
+
+// Cameras and lights come through, and the ambient light glTF cannot hold is said.
+TEST(GltfScene, CamerasLightsAndTheAmbientNote) {
+    const Both both = convert(kSource / "tests/data/shapes/lights_and_camera.3dmf");
+    EXPECT_EQ(both.glb.cameras, both.vrml.viewpoints.size());
+    EXPECT_GE(both.glb.cameras, 1u);
+    std::size_t ambient = 0;
+    for (const std::string &note : both.report.notes)
+        ambient += note.find("ambient") != std::string::npos;
+    // Every light the VRML world holds is in the asset but the ambient ones, each noted.
+    std::size_t vrmlLights = 0;
+    for (const auto &[name, count] : both.vrml.lights) vrmlLights += count;
+    EXPECT_EQ(both.glb.lights + ambient, vrmlLights);
+    EXPECT_GE(both.glb.lights, 1u);
+}
+
+// Spot cones past a right angle, or with the beam wider than the cut-off, are brought inside
+// glTF's bounds (inner < outer <= pi/2) as written, after rounding to text.
+TEST(GltfScene, SpotConesStayInsideTheirBounds) {
+    tarvex::scene::Scene scene;
+    for (const float cutOff : {1.5707964f, 3.0f, 0.5f}) {
+        tarvex::scene::Light light;
+        light.kind = tarvex::scene::Light::Kind::spot;
+        light.cut_off_angle = cutOff;
+        light.beam_width = 2.0f;
+        scene.lights.push_back(light);
+    }
+    std::string text;
+    ASSERT_TRUE(tarvex::gltf::write_gltf(scene, tarvex::gltf::Container::gltf, text));
+    const nlohmann::json json = nlohmann::json::parse(text);
+    const nlohmann::json &lights = json["extensions"]["KHR_lights_punctual"]["lights"];
+    ASSERT_EQ(lights.size(), 3u);
+    for (const nlohmann::json &light : lights) {
+        const double outer = light["spot"]["outerConeAngle"],
+                     inner = light["spot"]["innerConeAngle"];
+        EXPECT_LE(outer, 1.5707963267948966);
+        EXPECT_GT(outer, 0);
+        EXPECT_LT(inner, outer);
+        EXPECT_GE(inner, 0);
+    }
+}
+
+// A hostile scene: a use chain that loops and one that leads nowhere are left out and counted,
+// and writing still succeeds.
+TEST(GltfScene, BrokenUseChainsAreDroppedNotFollowed) {
+    tarvex::scene::Scene scene;
+    using Kind = tarvex::scene::Node::Kind;
+    scene.nodes.push_back({Kind::use, "a", {}, tarvex::scene::kNone, 2, {}});
+    scene.nodes.push_back({Kind::use, "b", {}, tarvex::scene::kNone, 1, {}});
+    scene.nodes.push_back({Kind::use, "c", {}, tarvex::scene::kNone, 99, {}});
+    scene.nodes[0].children = {1, 2, 3};
+    std::string bytes;
+    tarvex::gltf::WriteReport report;
+    ASSERT_TRUE(tarvex::gltf::write_gltf(scene, tarvex::gltf::Container::glb, bytes, &report));
+    EXPECT_EQ(report.dropped, 3u);
+    const GltfMeasure m = tarvex::measure::measure_gltf(bytes);
+    EXPECT_TRUE(m.errors.empty());
+    EXPECT_EQ(m.placed_meshes, 0u);
+}
+
+// The Khronos glTF-Validator finds no error (nor warning) in any asset, .glb or .gltf, written
+// from our files and the corpus.
+TEST(GltfValidator, NoErrorOnAnyOutput) {
+    std::vector<fs::path> files = filesIn(kSource / "tests/data/shapes");
+    for (const fs::path &folder :
+         {kSource / "tests/writers/gltf/data", kCorpus / "3dmf", kCorpus / "3dmf-binary"}) {
+        const std::vector<fs::path> more = filesIn(folder);
+        files.insert(files.end(), more.begin(), more.end());
+    }
+    files.push_back(kSource / "examples/scene.3dmf");
+    const fs::path out = fs::temp_directory_path() / ("tarvex-gltf-" + std::to_string(getpid()));
+    fs::create_directories(out);
+    std::vector<std::string> written;
+    for (const fs::path &file : files) {
+        tarvex::conversion::Conversion conversion;
+        conversion.read(file.string(), fullMode());
+        for (const auto container : {tarvex::gltf::Container::glb, tarvex::gltf::Container::gltf}) {
+            const bool glb = container == tarvex::gltf::Container::glb;
+            const fs::path target = out / (file.filename().string() + (glb ? ".glb" : ".gltf"));
+            ASSERT_EQ(tarvex::gltf::write_gltf_file(conversion.scene(), target.string(), container),
+                      0);
+            written.push_back(target.string());
+        }
+    }
+    const tarvex::test::NodeRun run = tarvex::test::run_node_tool("validate-gltf.mjs", written);
+    fs::remove_all(out);
+    if (run.status == 77) GTEST_SKIP() << run.output;
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find(std::to_string(written.size()) + " files, 0 with errors"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("warning "), std::string::npos) << run.output;
+}
+
+}  // namespace

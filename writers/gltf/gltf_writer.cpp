@@ -1,0 +1,375 @@
+// The node walk: the scene's node tree as glTF nodes, each placement of a shared node its own
+// glTF node (a glTF node has one parent) over the one mesh, so that instancing survives.
+#include "writers/gltf/gltf_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "core/output_buffer.h"
+#include "core/output_file.h"
+#include "scene/use_chains.h"
+#include "writers/gltf/gltf_document.h"
+
+namespace tarvex::gltf {
+
+namespace {
+
+using scene::kNone;
+
+// Placements a hostile file can multiply out of `use` nodes repeating each other: beyond this
+// many glTF nodes the rest is left out (and counted) rather than filling memory.
+constexpr std::size_t kMaxNodes = std::size_t{1} << 20;
+// A right angle rounded down to a float, so that the written value stays within glTF's bound.
+constexpr double kRightAngle = 1.5707963f;
+
+struct Quat {
+    double x = 0, y = 0, z = 0, w = 1;
+};
+
+Quat quat(const scene::Rotation &r) {
+    const double length = std::sqrt(double(r.x) * r.x + double(r.y) * r.y + double(r.z) * r.z);
+    if (!(length > 0) || !std::isfinite(length) || !std::isfinite(r.angle)) return {};
+    const double s = std::sin(r.angle / 2) / length;
+    return {r.x * s, r.y * s, r.z * s, std::cos(r.angle / 2)};
+}
+
+Quat operator*(const Quat &a, const Quat &b) {
+    return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+            a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w,
+            a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+
+Quat inverse(const Quat &q) {
+    return {-q.x, -q.y, -q.z, q.w};
+}
+
+struct DVec3 {
+    double x = 0, y = 0, z = 0;
+};
+
+DVec3 rotate(const Quat &q, const DVec3 &v) {
+    const Quat p = q * Quat{v.x, v.y, v.z, 0} * inverse(q);
+    return {p.x, p.y, p.z};
+}
+
+// The rotation turning glTF's forward axis, -z, onto `to`.
+Quat facing(const scene::Vec3 &to) {
+    const double length =
+        std::sqrt(double(to.x) * to.x + double(to.y) * to.y + double(to.z) * to.z);
+    if (!(length > 0) || !std::isfinite(length)) return {};
+    const DVec3 d{to.x / length, to.y / length, to.z / length};
+    const double cosine = -d.z;                    // dot((0,0,-1), d)
+    if (cosine < -1 + 1e-12) return {0, 1, 0, 0};  // straight back: half a turn about y
+    // axis = (0,0,-1) x d = (d.y, -d.x, 0)
+    Quat q{d.y, -d.x, 0, 1 + cosine};
+    const double n = std::sqrt(q.x * q.x + q.y * q.y + q.w * q.w);
+    return {q.x / n, q.y / n, 0, q.w / n};
+}
+
+bool isIdentity(const Quat &q) {
+    return q.x == 0 && q.y == 0 && q.z == 0;
+}
+
+class Walker {
+  public:
+    Walker(const scene::Scene &scene, Document &document, WriteReport &report)
+        : scene_(scene), doc_(document), report_(report) {}
+
+    void run() {
+        nlohmann::json roots = nlohmann::json::array();
+        // The first camera of the scene's nodes is the one clients open with: the file's first
+        // viewpoint. Cameras and lights stand at the root, as in the VRML output.
+        const std::size_t cameraNodes = scene_.viewpoints.size();
+        for (std::size_t i = 0; i < cameraNodes; ++i) roots.push_back(addNode({}));
+        lights(roots);
+        content(roots);
+        cameras(roots);  // their near planes follow from the scene's size, known only now
+        nlohmann::json &json = doc_.json();
+        if (!nodes_.empty()) json["nodes"] = std::move(nodes_);
+        nlohmann::json scene = nlohmann::json::object();
+        if (!roots.empty()) scene["nodes"] = std::move(roots);  // glTF allows no empty list
+        json["scenes"] = nlohmann::json::array({std::move(scene)});
+        json["scene"] = 0;
+        if (!scene_.info.empty()) json["asset"]["extras"]["info"] = scene_.info;
+    }
+
+  private:
+    int addNode(nlohmann::json node) {
+        nodes_.push_back(std::move(node));
+        return static_cast<int>(nodes_.size() - 1);
+    }
+    nlohmann::json array3(double x, double y, double z) { return {num(x), num(y), num(z)}; }
+    nlohmann::json rotation(const Quat &q) {
+        const double n = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+        return {num(q.x / n), num(q.y / n), num(q.z / n), num(q.w / n)};
+    }
+    double num(double v) { return json_number(static_cast<float>(v), report_); }
+
+    void cameras(nlohmann::json &roots) {
+        double diagonal = 0;
+        if (!boxEmpty_) {
+            const double dx = box_[1][0] - box_[0][0], dy = box_[1][1] - box_[0][1],
+                         dz = box_[1][2] - box_[0][2];
+            diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
+        }
+        // Near enough for the whole scene's detail, far enough to keep the depth buffer useful;
+        // no far plane: glTF then projects to infinity.
+        const double znear = diagonal > 0 && std::isfinite(diagonal) ? diagonal * 1e-4 : 0.01;
+        if (scene_.viewpoints.empty()) return;
+        nlohmann::json &list = doc_.json()["cameras"];
+        for (std::size_t i = 0; i < scene_.viewpoints.size(); ++i) {
+            const scene::Viewpoint &v = scene_.viewpoints[i];
+            const double fov = std::isfinite(v.field_of_view)
+                                   ? std::clamp<double>(v.field_of_view, 1e-3, 3.14)
+                                   : 0.785398;
+            nlohmann::json camera = {{"type", "perspective"},
+                                     {"perspective", {{"yfov", num(fov)}, {"znear", num(znear)}}}};
+            const std::string &name = v.description.empty() ? v.name : v.description;
+            if (!name.empty()) camera["name"] = name;
+            list.push_back(std::move(camera));
+            nlohmann::json &node = nodes_[roots[i].get<std::size_t>()];
+            node["camera"] = i;
+            if (!name.empty()) node["name"] = name;
+            node["translation"] = array3(v.position.x, v.position.y, v.position.z);
+            const Quat q = quat(v.orientation);
+            if (!isIdentity(q)) node["rotation"] = rotation(q);
+        }
+    }
+
+    void lights(nlohmann::json &roots) {
+        using Kind = scene::Light::Kind;
+        nlohmann::json list = nlohmann::json::array();
+        for (const scene::Light &light : scene_.lights) {
+            if (light.kind == Kind::ambient) {
+                report_.notes.push_back("the ambient light" +
+                                        (light.name.empty() ? "" : " " + light.name) +
+                                        " left out: glTF has no ambient light");
+                continue;
+            }
+            const float intensity = light.on ? std::max(light.intensity, 0.0f) : 0.0f;
+            nlohmann::json out = {{"type", light.kind == Kind::directional ? "directional"
+                                           : light.kind == Kind::point     ? "point"
+                                                                           : "spot"},
+                                  {"color",
+                                   {num(std::clamp(light.color.r, 0.0f, 1.0f)),
+                                    num(std::clamp(light.color.g, 0.0f, 1.0f)),
+                                    num(std::clamp(light.color.b, 0.0f, 1.0f))}},
+                                  {"intensity", num(intensity)}};
+            // 3DMF lights have no cut-off distance: no range, so they reach the whole scene.
+            if (light.kind == Kind::spot) {
+                const double outer =
+                    std::isfinite(light.cut_off_angle)
+                        ? std::clamp<double>(light.cut_off_angle, 1e-3, kRightAngle)
+                        : kRightAngle / 2;
+                double inner = std::isfinite(light.beam_width)
+                                   ? std::clamp<double>(light.beam_width, 0, outer)
+                                   : 0;
+                if (inner >= outer) inner = outer * 0.999;  // glTF wants the inner cone smaller
+                out["spot"] = {{"innerConeAngle", num(inner)}, {"outerConeAngle", num(outer)}};
+            }
+            if (!light.name.empty()) out["name"] = light.name;
+            list.push_back(std::move(out));
+            nlohmann::json node = {
+                {"extensions", {{"KHR_lights_punctual", {{"light", list.size() - 1}}}}}};
+            if (!light.name.empty()) node["name"] = light.name;
+            if (light.kind != Kind::directional) {
+                node["translation"] = array3(light.location.x, light.location.y, light.location.z);
+            }
+            if (light.kind != Kind::point) {
+                const Quat q = facing(light.direction);
+                if (!isIdentity(q)) node["rotation"] = rotation(q);
+            }
+            roots.push_back(addNode(std::move(node)));
+        }
+        if (!list.empty()) doc_.json()["extensions"]["KHR_lights_punctual"]["lights"] = list;
+    }
+
+    // A VRML transform, T C R SR S SR^-1 C^-1, as glTF's T R S. Without a scale orientation
+    // (or with an even scale) it is one node; otherwise an inner node takes SR^-1 C^-1.
+    // Returns the node the children hang from.
+    int transformNode(const scene::Transform &t, nlohmann::json node) {
+        const Quat r = quat(t.rotation), so = quat(t.scale_orientation);
+        const DVec3 s{t.scale.x, t.scale.y, t.scale.z}, c{t.center.x, t.center.y, t.center.z};
+        const bool even = s.x == s.y && s.y == s.z;
+        const bool split = !even && !isIdentity(so);
+        const auto put = [&](nlohmann::json &into, const DVec3 &translation, const Quat &q,
+                             bool scaled) {
+            if (translation.x != 0 || translation.y != 0 || translation.z != 0)
+                into["translation"] = array3(translation.x, translation.y, translation.z);
+            if (!isIdentity(q)) into["rotation"] = rotation(q);
+            if (scaled && (s.x != 1 || s.y != 1 || s.z != 1)) into["scale"] = array3(s.x, s.y, s.z);
+        };
+        if (!split) {
+            // T C R S C^-1 = translate(t + c - R S c) R S
+            const DVec3 rsc = rotate(r, {s.x * c.x, s.y * c.y, s.z * c.z});
+            put(node,
+                {t.translation.x + c.x - rsc.x, t.translation.y + c.y - rsc.y,
+                 t.translation.z + c.z - rsc.z},
+                r, true);
+            return addNode(std::move(node));
+        }
+        put(node, {t.translation.x + c.x, t.translation.y + c.y, t.translation.z + c.z}, r * so,
+            true);
+        const int outer = addNode(std::move(node));
+        // SR^-1 C^-1 = translate(SR^-1 (-c)) SR^-1
+        const Quat back = inverse(so);
+        const DVec3 moved = rotate(back, {-c.x, -c.y, -c.z});
+        nlohmann::json inner;
+        put(inner, moved, back, false);
+        const int innerIndex = addNode(std::move(inner));
+        nodes_[static_cast<std::size_t>(outer)]["children"].push_back(innerIndex);
+        return innerIndex;
+    }
+
+    struct Frame {
+        std::uint32_t node;  // the scene node, resolved
+        int parent;          // the glTF node it hangs from; -1: the scene's roots
+        double world[4][4];  // row-vector, as scene::Transform::matrix
+        bool leaving;
+    };
+
+    void addBox(const float box[2][3], const double (&m)[4][4]) {
+        for (int corner = 0; corner < 8; ++corner) {
+            const double p[3] = {box[corner & 1][0], box[(corner >> 1) & 1][1],
+                                 box[(corner >> 2) & 1][2]};
+            for (int k = 0; k < 3; ++k) {
+                const double v = p[0] * m[0][k] + p[1] * m[1][k] + p[2] * m[2][k] + m[3][k];
+                if (!std::isfinite(v)) continue;
+                box_[0][k] = boxEmpty_ ? v : std::min(box_[0][k], v);
+                box_[1][k] = boxEmpty_ ? v : std::max(box_[1][k], v);
+            }
+        }
+        boxEmpty_ = false;
+    }
+
+    void content(nlohmann::json &roots) {
+        const std::vector<scene::Node> &nodes = scene_.nodes;
+        if (nodes.empty()) return;
+        const std::vector<std::uint32_t> resolved = scene::resolve_uses(scene_);
+        std::vector<char> onPath(nodes.size(), 0);
+        std::vector<Frame> stack;
+        Frame root{0, -1, {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, false};
+        const bool rootGroup = nodes[0].kind == scene::Node::Kind::group;
+        if (rootGroup) {
+            // The root group's children stand at the top, as in the VRML output.
+            for (auto child = nodes[0].children.rbegin(); child != nodes[0].children.rend();
+                 ++child) {
+                root.node = *child < resolved.size() ? resolved[*child] : kNone;
+                stack.push_back(root);
+            }
+            onPath[0] = 1;
+        } else {
+            root.node = resolved[0];
+            stack.push_back(root);
+        }
+        while (!stack.empty()) {
+            const Frame frame = stack.back();
+            stack.pop_back();
+            if (frame.leaving) {
+                onPath[frame.node] = 0;
+                continue;
+            }
+            if (frame.node == kNone || onPath[frame.node] || nodes_.size() >= kMaxNodes) {
+                ++report_.dropped;  // a chain to nowhere, a node inside itself, or too many
+                continue;
+            }
+            const scene::Node &node = nodes[frame.node];
+            nlohmann::json out = nlohmann::json::object();
+            if (!node.name.empty()) out["name"] = node.name;
+            int attach = -1;
+            if (node.kind == scene::Node::Kind::shape) {
+                if (node.shape >= scene_.shapes.size()) {
+                    ++report_.dropped;
+                    continue;
+                }
+                float box[2][3];
+                const int mesh = doc_.mesh(node.shape, box);
+                if (mesh >= 0) {
+                    out["mesh"] = mesh;
+                    addBox(box, frame.world);
+                }
+                attach = addNode(std::move(out));
+                hang(roots, frame.parent, attach);
+                continue;
+            }
+            Frame inner = frame;
+            if (node.kind == scene::Node::Kind::transform) {
+                const int top = static_cast<int>(nodes_.size());
+                attach = transformNode(node.transform, std::move(out));
+                hang(roots, frame.parent, top);
+                const auto &m = node.transform.matrix;
+                for (int i = 0; i < 4; ++i)
+                    for (int j = 0; j < 4; ++j) {
+                        inner.world[i][j] = 0;
+                        for (int k = 0; k < 4; ++k)
+                            inner.world[i][j] += m[i][k] * frame.world[k][j];
+                    }
+            } else {
+                attach = addNode(std::move(out));
+                hang(roots, frame.parent, attach);
+            }
+            onPath[frame.node] = 1;
+            stack.push_back({frame.node, -1, {}, true});
+            inner.parent = attach;
+            inner.leaving = false;
+            for (auto child = node.children.rbegin(); child != node.children.rend(); ++child) {
+                inner.node = *child < resolved.size() ? resolved[*child] : kNone;
+                stack.push_back(inner);
+            }
+        }
+    }
+
+    void hang(nlohmann::json &roots, int parent, int child) {
+        if (parent < 0) {
+            roots.push_back(child);
+        } else {
+            nodes_[static_cast<std::size_t>(parent)]["children"].push_back(child);
+        }
+    }
+
+    const scene::Scene &scene_;
+    Document &doc_;
+    WriteReport &report_;
+    nlohmann::json nodes_ = nlohmann::json::array();
+    double box_[2][3] = {{0, 0, 0}, {0, 0, 0}};
+    bool boxEmpty_ = true;
+};
+
+}  // namespace
+
+bool write_gltf(const scene::Scene &scene, Container container, std::string &bytes,
+                WriteReport *report) {
+    WriteReport local;
+    WriteReport &found = report ? *report : local;
+    try {
+        Document document(scene, found);
+        Walker(scene, document, found).run();
+        bytes = document.finish(container);
+        return true;
+    } catch (const std::exception &) {  // out of memory, or past what a .glb can hold
+        bytes.clear();
+        return false;
+    }
+}
+
+int write_gltf_file(const scene::Scene &scene, const std::string &fileName, Container container,
+                    WriteReport *report) {
+    std::string bytes;
+    if (!write_gltf(scene, container, bytes, report)) return 1;
+    try {
+        OutputFile output(fileName, true);
+        if (!output.stream()) return 1;
+        // The stream changes hands only once the buffer exists, so that it is closed either way.
+        OutputBuffer out(output.stream());
+        output.release();
+        out.write(bytes);
+        return output.commit(out.finish()) ? 0 : 1;
+    } catch (const std::exception &) {
+        return 1;
+    }
+}
+
+}  // namespace tarvex::gltf
