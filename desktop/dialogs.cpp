@@ -24,8 +24,9 @@ constexpr char allFiles[] = "All Files (*.*)";
 constexpr char allFiles[] = "All Files (*)";
 #endif
 
+// `suffixes[i]` is added to a name typed without one while `filters[i]` is chosen.
 std::optional<QString> runFileDialog(QWidget *owner, QFileDialog::AcceptMode mode,
-                                     QStringList filters, const QString &suffix,
+                                     QStringList filters, const QStringList &suffixes,
                                      const QString &fileName) {
     QFileDialog dialog(owner);
     dialog.setAcceptMode(mode);
@@ -34,7 +35,12 @@ std::optional<QString> runFileDialog(QWidget *owner, QFileDialog::AcceptMode mod
                                                        : QFileDialog::AnyFile);
     filters << QString::fromLatin1(allFiles);
     dialog.setNameFilters(filters);
-    dialog.setDefaultSuffix(suffix);
+    dialog.setDefaultSuffix(suffixes.constFirst());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, filters, suffixes](const QString &filter) {
+                         const qsizetype i = filters.indexOf(filter);
+                         if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
+                     });
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
@@ -53,14 +59,16 @@ QLabel *centredLabel(const QString &text, QWidget *parent) {
 std::optional<QString> QtDialogs::openFileName(QWidget *owner, const QString &fileName) {
     return runFileDialog(owner, QFileDialog::AcceptOpen,
                          {QStringLiteral("QuickDraw 3D Files (*.3dmf *.3dm *.q3d)")},
-                         QStringLiteral("3dmf"), fileName);
+                         {QStringLiteral("3dmf")}, fileName);
 }
 
 std::optional<QString> QtDialogs::saveFileName(QWidget *owner, const QString &fileName) {
-    QStringList filters;
-    for (const OutputFormat &format : outputFormats()) filters << format.filter;
-    return runFileDialog(owner, QFileDialog::AcceptSave, filters,
-                         outputFormats().constFirst().suffix, fileName);
+    QStringList filters, suffixes;
+    for (const OutputFormat &format : outputFormats()) {
+        filters << format.filter;
+        suffixes << format.suffix;
+    }
+    return runFileDialog(owner, QFileDialog::AcceptSave, filters, suffixes, fileName);
 }
 
 void QtDialogs::warning(QWidget *owner, const QString &text) {

@@ -42,6 +42,11 @@ tarvex::Progress update_display(const Document::Progress &progress) {
 const QList<OutputFormat> &outputFormats() {
     static const QList<OutputFormat> formats = {
         {QStringLiteral("VRML 97"), QStringLiteral("VRML Files (*.wrl)"), QStringLiteral("wrl")},
+        {QStringLiteral("X3D"), QStringLiteral("X3D Files (*.x3d)"), QStringLiteral("x3d")},
+        {QStringLiteral("glTF 2.0"), QStringLiteral("glTF Binary Files (*.glb)"),
+         QStringLiteral("glb")},
+        {QStringLiteral("glTF 2.0 (JSON)"), QStringLiteral("glTF Files (*.gltf)"),
+         QStringLiteral("gltf")},
     };
     return formats;
 }
@@ -71,6 +76,7 @@ ReadReport Document::read(const QString &path, bool readAllObjects, const Progre
     messages_.clear();
     shapesByObject_.clear();
     const std::string fileName = converterFileName(path);
+    inputFileName_ = fileName;
     conversion::Options options;
     options.full = readAllObjects;
     options.outline = true;
@@ -117,10 +123,19 @@ ReadReport Document::read(const QString &path, bool readAllObjects, const Progre
 }
 
 bool Document::write(const QString &path, const Progress &progress) const {
-    // Only VRML 97 is written so far; every suffix writes it.
     const std::string output = converterFileName(path);
-    return conversion_->write(output, conversion::Format::vrml97, OutputMode::binary, nullptr,
-                              update_display(progress)) == 0;
+    const conversion::Format format =
+        conversion::format_from_file_name(output).value_or(conversion::Format::vrml97);
+    if (format == conversion::Format::vrml97 || fullMode())
+        return conversion_->write(output, format, OutputMode::binary, nullptr,
+                                  update_display(progress)) == 0;
+    // The other formats hold the whole scene, which only full mode reads: the file is read so
+    // for this write alone, and what the window shows stays as it is.
+    conversion::Options options;
+    options.full = true;
+    conversion::Conversion whole;
+    if (!whole.read(inputFileName_, options, update_display(progress)).ok()) return false;
+    return whole.write(output, format, OutputMode::binary) == 0;
 }
 
 draw::DrawList Document::drawList() const {

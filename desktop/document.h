@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -67,7 +68,8 @@ class Document {
     // default mode, replacing what was read before. What was read before a failure is kept.
     ReadReport read(const QString &path, bool readAllObjects, const Progress &progress);
     // Writes what was read (or an empty world) to `path`, in the format its suffix names (VRML
-    // 97 for any other). False when the file could not be written.
+    // 97 for any other); a format other than VRML 97 reads the file in full mode for it. False
+    // when the file could not be read or written.
     bool write(const QString &path, const Progress &progress) const;
     // Forgets what was read.
     void clear();
@@ -87,6 +89,7 @@ class Document {
 
   private:
     std::unique_ptr<conversion::Conversion> conversion_;
+    std::string inputFileName_;  // of the last read
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> shapesByObject_;
     QList<Message> messages_;
 };

@@ -57,12 +57,13 @@ class TarvexwTest : public QObject {
         const QString err = QString::fromUtf8(tarvex.readAllStandardError());
         return {readAll(QStringLiteral("console.wrl")), err.split(u'\n', Qt::SkipEmptyParts)};
     }
-    // What tarvex --full writes for `input`.
-    static QByteArray consoleFull(const QString &input) {
+    // What tarvex --full writes for `input` into `output`, whose extension names the format.
+    static QByteArray consoleFull(const QString &input,
+                                  const QString &output = QStringLiteral("console.wrl")) {
         QProcess tarvex;
-        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, "console.wrl"});
+        tarvex.start(QStringLiteral(TARVEX_EXE), {"--full", input, output});
         tarvex.waitForFinished();
-        return readAll(QStringLiteral("console.wrl"));
+        return readAll(output);
     }
     static QImage picture(const QIcon &icon) { return icon.pixmap(16).toImage(); }
     static QString status(MainWindow &w) { return w.findChild<QLabel *>("statusText")->text(); }
@@ -177,6 +178,25 @@ class TarvexwTest : public QObject {
         dialogs.opens = {"gone.3dmf"};
         action(w, "actionOpen")->trigger();
         QCOMPARE(state(w), "tarvex - scene.3dmf | Reading gone.3dmf | Save on | saved");
+    }
+
+    // Save As offers every format; one the default mode cannot hold is written from the whole
+    // scene, as tarvex --full writes it, while the window keeps showing what it read.
+    void saveAsOtherFormats() {
+        const QString input = QStringLiteral(TARVEX_SOURCE_DIR "/examples/scene.3dmf");
+        MainWindow w(dialogs, QString());
+        w.show();
+        dialogs.opens = {input};
+        action(w, "actionOpen")->trigger();
+        for (const char *name : {"out.glb", "out.gltf", "out.x3d"}) {
+            dialogs.saves = {QString::fromLatin1(name)};
+            action(w, "actionSaveAs")->trigger();
+            const QByteArray saved = readAll(QString::fromLatin1(name));
+            QVERIFY2(saved.size() > 100, name);
+            QCOMPARE(saved, consoleFull(input, QStringLiteral("console-") + name));
+        }
+        QVERIFY(dialogs.warnings.isEmpty());
+        QCOMPARE(top(w)->childCount(), 2);  // still the default mode's two meshes
     }
 
     // The question about unsaved work, answered on Open, on a drop and on Ctrl+Q.
