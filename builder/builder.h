@@ -211,22 +211,22 @@ class Builder {
 
     // ---- geometry (geometry_objects.cpp, trimesh.cpp, surfaces.cpp) --------------------------
     bool build_geometry(std::uint32_t node);  // false when the type is not a geometry
-    void draw_trimesh(std::uint32_t node);
-    void draw_point(std::uint32_t node);
-    void draw_line(std::uint32_t node);
-    void draw_polyline(std::uint32_t node);
-    void draw_triangle(std::uint32_t node);
-    void draw_polygon(std::uint32_t node);
-    void draw_general_polygon(std::uint32_t node);
-    void draw_box(std::uint32_t node);
-    void draw_trigrid(std::uint32_t node);
-    void draw_polyhedron(std::uint32_t node);
-    void draw_mesh(std::uint32_t node);
-    void draw_quadric(std::uint32_t node);
-    void draw_ellipse(std::uint32_t node);
-    void draw_nurb_curve(std::uint32_t node);
-    void draw_nurb_patch(std::uint32_t node);
-    void draw_marker(std::uint32_t node);
+    void build_trimesh(std::uint32_t node);
+    void build_point(std::uint32_t node);
+    void build_line(std::uint32_t node);
+    void build_polyline(std::uint32_t node);
+    void build_triangle(std::uint32_t node);
+    void build_polygon(std::uint32_t node);
+    void build_general_polygon(std::uint32_t node);
+    void build_box(std::uint32_t node);
+    void build_trigrid(std::uint32_t node);
+    void build_polyhedron(std::uint32_t node);
+    void build_mesh(std::uint32_t node);
+    void build_quadric(std::uint32_t node);
+    void build_ellipse(std::uint32_t node);
+    void build_nurb_curve(std::uint32_t node);
+    void build_nurb_patch(std::uint32_t node);
+    void build_marker(std::uint32_t node);
     std::string size_text_;  // the outline's size of the object being drawn
 
     // ---- lights and cameras (lights_cameras.cpp) --------------------------------------------

@@ -9,7 +9,7 @@ namespace tarvex::builder {
 
 using tree::ObjectType;
 
-void Builder::draw_ellipse(std::uint32_t node) {
+void Builder::build_ellipse(std::uint32_t node) {
     FieldReader in(tree_, node);
     // The empty form is the default frame the quadrics share: a unit circle in the y-z plane.
     Vec3 major{0, 1, 0}, minor{0, 0, 1}, origin{0, 0, 0};
@@ -53,7 +53,7 @@ std::optional<geometry::NurbCurve> read_nurb_curve(FieldReader &in, std::uint32_
 
 }  // namespace
 
-void Builder::draw_nurb_curve(std::uint32_t node) {
+void Builder::build_nurb_curve(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::optional<geometry::NurbCurve> curve = read_nurb_curve(in, 4);
     std::optional<geometry::Polyline> line;
@@ -66,7 +66,7 @@ void Builder::draw_nurb_curve(std::uint32_t node) {
     size_text_ = count_text(curve->points.size() / 4, "control point", "control points");
 }
 
-void Builder::draw_nurb_patch(std::uint32_t node) {
+void Builder::build_nurb_patch(std::uint32_t node) {
     FieldReader in(tree_, node);
     const auto u_order = in.next_uint(), v_order = in.next_uint(), rows = in.next_uint(),
                columns = in.next_uint();

@@ -33,57 +33,57 @@ bool Builder::build_geometry(std::uint32_t node) {
     size_text_.clear();
     switch (tree_.node(node).type) {
         case ObjectType::TriMesh:
-            draw_trimesh(node);
+            build_trimesh(node);
             break;
         case ObjectType::Point:
-            draw_point(node);
+            build_point(node);
             break;
         case ObjectType::Line:
-            draw_line(node);
+            build_line(node);
             break;
         case ObjectType::PolyLine:
-            draw_polyline(node);
+            build_polyline(node);
             break;
         case ObjectType::Triangle:
-            draw_triangle(node);
+            build_triangle(node);
             break;
         case ObjectType::Polygon:
-            draw_polygon(node);
+            build_polygon(node);
             break;
         case ObjectType::GeneralPolygon:
-            draw_general_polygon(node);
+            build_general_polygon(node);
             break;
         case ObjectType::Box:
-            draw_box(node);
+            build_box(node);
             break;
         case ObjectType::TriGrid:
-            draw_trigrid(node);
+            build_trigrid(node);
             break;
         case ObjectType::Polyhedron:
-            draw_polyhedron(node);
+            build_polyhedron(node);
             break;
         case ObjectType::Mesh:
-            draw_mesh(node);
+            build_mesh(node);
             break;
         case ObjectType::Ellipsoid:
         case ObjectType::Cylinder:
         case ObjectType::Disk:
         case ObjectType::Cone:
         case ObjectType::Torus:
-            draw_quadric(node);
+            build_quadric(node);
             break;
         case ObjectType::Ellipse:
-            draw_ellipse(node);
+            build_ellipse(node);
             break;
         case ObjectType::NURBCurve:
-            draw_nurb_curve(node);
+            build_nurb_curve(node);
             break;
         case ObjectType::NURBPatch:
-            draw_nurb_patch(node);
+            build_nurb_patch(node);
             break;
         case ObjectType::Marker:
         case ObjectType::PixmapMarker:
-            draw_marker(node);
+            build_marker(node);
             break;
         default:
             end_geometry();
@@ -95,7 +95,7 @@ bool Builder::build_geometry(std::uint32_t node) {
     return true;
 }
 
-void Builder::draw_point(std::uint32_t node) {
+void Builder::build_point(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::span<const float> p = read_points(in, 1);
     if (p.empty()) return warn(node, "Point needs three finite numbers: skipped");
@@ -127,7 +127,7 @@ std::vector<float> vertex_colors(const PartSets &vertices, std::size_t n, const 
 
 }  // namespace
 
-void Builder::draw_line(std::uint32_t node) {
+void Builder::build_line(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::span<const float> p = read_points(in, 2);
     if (p.empty()) return warn(node, "Line needs two points: skipped");
@@ -142,7 +142,7 @@ void Builder::draw_line(std::uint32_t node) {
     size_text_ = "1 line";
 }
 
-void Builder::draw_polyline(std::uint32_t node) {
+void Builder::build_polyline(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::optional<std::uint32_t> n = in.next_uint();
     const std::span<const float> p = n ? read_points(in, *n) : std::span<const float>{};
@@ -237,7 +237,7 @@ bool Builder::add_face(std::uint32_t node, std::string_view what, Polygons &poly
     return true;
 }
 
-void Builder::draw_triangle(std::uint32_t node) {
+void Builder::build_triangle(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::span<const float> p = read_points(in, 3);
     if (p.empty()) return warn(node, "Triangle needs three points: skipped");
@@ -250,7 +250,7 @@ void Builder::draw_triangle(std::uint32_t node) {
     size_text_ = "1 triangle";
 }
 
-void Builder::draw_polygon(std::uint32_t node) {
+void Builder::build_polygon(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::optional<std::uint32_t> n = in.next_uint();
     const std::span<const float> p = n ? read_points(in, *n) : std::span<const float>{};
@@ -269,7 +269,7 @@ void Builder::draw_polygon(std::uint32_t node) {
     size_text_ = count_text(*n, "vertex", "vertices");
 }
 
-void Builder::draw_general_polygon(std::uint32_t node) {
+void Builder::build_general_polygon(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::optional<std::uint32_t> contour_count = in.next_uint();
     if (!contour_count || *contour_count == 0 || *contour_count > in.remaining())
@@ -299,7 +299,7 @@ void Builder::draw_general_polygon(std::uint32_t node) {
                  count_text(total, "vertex", "vertices");
 }
 
-void Builder::draw_box(std::uint32_t node) {
+void Builder::build_box(std::uint32_t node) {
     FieldReader in(tree_, node);
     Vec3 orientation{0, 1, 0}, major{0, 0, 1}, minor{1, 0, 0}, origin{0, 0, 0};
     if (!in.at_end()) {
@@ -318,7 +318,7 @@ void Builder::draw_box(std::uint32_t node) {
     size_text_ = "6 faces";
 }
 
-void Builder::draw_trigrid(std::uint32_t node) {
+void Builder::build_trigrid(std::uint32_t node) {
     FieldReader in(tree_, node);
     const auto rows = in.next_uint(), columns = in.next_uint();
     if (!rows || !columns || *rows < 2 || *columns < 2)
@@ -337,13 +337,13 @@ void Builder::draw_trigrid(std::uint32_t node) {
         count_text(triangles, "triangle", "triangles") + ", " + count_text(n, "point", "points");
 }
 
-void Builder::draw_polyhedron(std::uint32_t node) {
+void Builder::build_polyhedron(std::uint32_t node) {
     // Its file layout is not known for certain: guessing would draw wrong shapes silently.
     warn(node, "Polyhedron: layout not confirmed, not converted");
     skip(node);
 }
 
-void Builder::draw_mesh(std::uint32_t node) {
+void Builder::build_mesh(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::optional<std::uint32_t> n = in.next_uint();
     if (!n) return warn(node, "Mesh needs a vertex count: skipped");
@@ -423,7 +423,7 @@ void Builder::draw_mesh(std::uint32_t node) {
         count_text(faces.size(), "face", "faces") + ", " + count_text(*n, "point", "points");
 }
 
-void Builder::draw_marker(std::uint32_t node) {
+void Builder::build_marker(std::uint32_t node) {
     FieldReader in(tree_, node);
     const std::span<const float> p = read_points(in, 1);
     if (p.empty()) return warn(node, type_text(node) + " needs a location: skipped");

@@ -31,7 +31,7 @@ int cap_part(ObjectType t) {
 
 }  // namespace
 
-void Builder::draw_quadric(std::uint32_t node) {
+void Builder::build_quadric(std::uint32_t node) {
     const ObjectType type = tree_.node(node).type;
     FieldReader in(tree_, node);
     geometry::Quadric q;

@@ -38,7 +38,7 @@ std::vector<T> compact(std::span<const T> values, std::size_t stride,
 
 }  // namespace
 
-void Builder::draw_trimesh(std::uint32_t node) {
+void Builder::build_trimesh(std::uint32_t node) {
     FieldReader in(tree_, node);
     std::uint32_t count[6];
     for (std::uint32_t &c : count) {
