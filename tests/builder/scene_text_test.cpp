@@ -82,7 +82,7 @@ TEST(scene_builder, forward_direction_mirrors_z_of_what_follows) {
         Translate ( 0 0 2 )
         Triangle ( 0 0 1  1 0 1  0 1 1 )
         Container ( DirectionalLight ( 0 0 1 True ) LightData ( True 1 1 1 1 ) )
-        Matrix ( 1 1 0 0  0 1 0 0  0 1 2 0  0 0 0 1 )
+        Matrix ( 1 1 0 0  1 2 0 0  0 1 2 0  0 0 0 1 )
         Triangle ( 0 0 1  1 0 1  0 1 1 )
     )");
     ASSERT_TRUE(b.result.ok);
@@ -90,10 +90,10 @@ TEST(scene_builder, forward_direction_mirrors_z_of_what_follows) {
     ASSERT_EQ(placed.size(), 3u);
     expect_near(world_point(b.scene, placed[0], 0), {0, 0, 1}, "before");
     expect_near(world_point(b.scene, placed[1], 0), {0, 0, -3}, "after");
-    // Rows (1 1 0), (0 1 0), (0 1 2), then the translation, then z mirrored.
+    // Rows (1 1 0), (1 2 0), (0 1 2), then the translation, then z mirrored.
     expect_near(world_point(b.scene, placed[2], 0), {0, 1, -4}, "sheared first");
     expect_near(world_point(b.scene, placed[2], 1), {1, 2, -4}, "sheared second");
-    expect_near(world_point(b.scene, placed[2], 2), {0, 2, -4}, "sheared third");
+    expect_near(world_point(b.scene, placed[2], 2), {1, 3, -4}, "sheared third");
     EXPECT_FALSE(face_set(b, 1).ccw);
     ASSERT_EQ(b.scene.lights.size(), 1u);
     EXPECT_EQ(b.scene.lights[0].direction.z, -1.0f);

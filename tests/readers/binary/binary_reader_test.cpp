@@ -365,6 +365,8 @@ TEST(binary_reader, decodes_fields_whose_layout_depends_on_the_data) {
                                     .u8(1)
                                     .u8(2)),
          "4 0 0 0 1 0 0 1 1 0 0 1 0 1 1 4 0 1 2 3 -3 0 1 2"},
+        {"mesh edges: two pairs of vertices",
+         Bytes{}.object("edge", Bytes{}.u32(2).u32(0).u32(1).u32(1).u32(2)), "2 0 1 1 2"},
         {"mesh corners: a vertex and its faces, twice",
          Bytes{}.object("crnr", Bytes{}.u32(2).u32(0).u32(1).u32(3).u32(5).u32(2).u32(0).u32(1)),
          "2 0 1 3 5 2 0 1"},
