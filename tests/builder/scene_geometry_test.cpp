@@ -1,6 +1,7 @@
 // Scene builder tests of the geometry types, their attribute lists, and textures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <variant>
@@ -230,6 +231,23 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
     // (u, v, 1) · M: point 1's uv (1, 0) becomes (1, 0.5).
     EXPECT_FLOAT_EQ(fs.tex_coords[2], 1.0f);
     EXPECT_FLOAT_EQ(fs.tex_coords[3], 0.5f);
+
+    // A polygon's corner uvs: one per corner, the face's run ended by -1.
+    Built p;
+    build(p, std::string(R"(
+        Container (
+          Polygon ( 4  0 0 0  1 0 0  1 1 0  0 1 0 )
+          Container ( VertexAttributeSetList ( 4 Exclude 0 )
+                      Container ( AttributeSet ( ) SurfaceUV ( 0 0 ) )
+                      Container ( AttributeSet ( ) SurfaceUV ( 1 0 ) )
+                      Container ( AttributeSet ( ) SurfaceUV ( 1 1 ) )
+                      Container ( AttributeSet ( ) SurfaceUV ( 0 1 ) ) )
+          Container ( AttributeSet ( ) Container ( TextureShader ( ) )") +
+                 std::string(kPixmap) + ") ) )");
+    const FaceSet &polygon = face_set(p, 0);
+    EXPECT_TRUE(std::ranges::equal(polygon.tex_coords, std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}));
+    EXPECT_TRUE(
+        std::ranges::equal(polygon.tex_coord_index, std::vector<std::int32_t>{0, 1, 2, 3, -1}));
 }
 
 TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixmaps) {

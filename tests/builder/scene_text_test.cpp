@@ -2,6 +2,7 @@
 // cases grouped by object kind, each group short.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -82,12 +83,18 @@ TEST(scene_builder, forward_direction_mirrors_z_of_what_follows) {
         Translate ( 0 0 2 )
         Triangle ( 0 0 1  1 0 1  0 1 1 )
         Container ( DirectionalLight ( 0 0 1 True ) LightData ( True 1 1 1 1 ) )
+        Matrix ( 1 1 0 0  1 2 0 0  0 1 2 0  0 0 0 1 )
+        Triangle ( 0 0 1  1 0 1  0 1 1 )
     )");
     ASSERT_TRUE(b.result.ok);
     const auto placed = placed_shapes(b.scene);
-    ASSERT_EQ(placed.size(), 2u);
+    ASSERT_EQ(placed.size(), 3u);
     expect_near(world_point(b.scene, placed[0], 0), {0, 0, 1}, "before");
     expect_near(world_point(b.scene, placed[1], 0), {0, 0, -3}, "after");
+    // Rows (1 1 0), (1 2 0), (0 1 2), then the translation, then z mirrored.
+    expect_near(world_point(b.scene, placed[2], 0), {0, 1, -4}, "sheared first");
+    expect_near(world_point(b.scene, placed[2], 1), {1, 2, -4}, "sheared second");
+    expect_near(world_point(b.scene, placed[2], 2), {1, 3, -4}, "sheared third");
     EXPECT_FALSE(face_set(b, 1).ccw);
     ASSERT_EQ(b.scene.lights.size(), 1u);
     EXPECT_EQ(b.scene.lights[0].direction.z, -1.0f);
@@ -101,7 +108,7 @@ TEST(scene_builder, attributes_inherit_per_type_from_group_to_vertex) {
           Triangle ( 0 0 0  1 0 0  0 1 0 )
           Container ( AttributeSet ( ) SpecularColor ( 0.5 0.5 0.5 ) )
           Container ( VertexAttributeSetList ( 3 Include 1  0 )
-                      Container ( AttributeSet ( ) Normal ( 0 0 1 ) ) )
+                      Container ( AttributeSet ( ) Normal ( 0 0.6 0.8 ) ) )
         )
     )");
     ASSERT_TRUE(b.result.ok);
@@ -113,8 +120,13 @@ TEST(scene_builder, attributes_inherit_per_type_from_group_to_vertex) {
     EXPECT_EQ(m.specular.r, 0.5f);
     const FaceSet &fs = face_set(b, 0);
     EXPECT_TRUE(fs.colors.empty());
-    ASSERT_EQ(fs.normals.size(), 9u);  // one per corner; the others take the face's normal
-    EXPECT_EQ(fs.normals[2], 1.0f);
+    // One per corner, each face's run ended by -1; the others take the face's normal.
+    const std::vector<float> normals{0, 0.6f, 0.8f, 0, 0, 1, 0, 0, 1};
+    ASSERT_EQ(fs.normals.size(), normals.size());
+    for (std::size_t i = 0; i < normals.size(); ++i)
+        EXPECT_NEAR(fs.normals[i], normals[i], 1e-6) << i;
+    const std::vector<std::int32_t> index{0, 1, 2, -1};
+    EXPECT_TRUE(std::ranges::equal(fs.normal_index, index));
 }
 
 TEST(scene_builder, vertex_colours_over_face_colours_bind_per_corner) {
@@ -210,7 +222,7 @@ TEST(scene_builder, material_follows_the_attributes_and_illumination) {
     EXPECT_EQ(unlit.diffuse.b, 0.0f);
 }
 
-TEST(scene_builder, styles_set_solid_ccw_and_fill) {
+TEST(scene_builder, styles_set_solid_ccw_fill_and_subdivision) {
     Built b;
     build(b, R"(
         BackfacingStyle ( Culled )
@@ -221,9 +233,10 @@ TEST(scene_builder, styles_set_solid_ccw_and_fill) {
         Triangle ( 0 0 0  1 0 0  0 1 0 )
         FillStyle ( Points )
         Triangle ( 0 0 0  1 0 0  0 1 0 )
+        Line ( 0 0 0  1 2 3 )
     )");
     ASSERT_TRUE(b.result.ok);
-    ASSERT_EQ(b.scene.shapes.size(), 3u);
+    ASSERT_EQ(b.scene.shapes.size(), 4u);
     const FaceSet &fs = face_set(b, 0);
     EXPECT_TRUE(fs.solid);
     EXPECT_FALSE(fs.ccw);
@@ -233,6 +246,24 @@ TEST(scene_builder, styles_set_solid_ccw_and_fill) {
     EXPECT_EQ(std::vector<std::int32_t>(edges.coord_index.begin(), edges.coord_index.end()),
               closed);
     EXPECT_EQ(std::get<PointSet>(b.scene.shapes[2].geometry).coords.size(), 9u);
+    const std::vector<float> line_ends{0, 0, 0, 1, 2, 3};
+    EXPECT_TRUE(
+        std::ranges::equal(std::get<PointSet>(b.scene.shapes[3].geometry).coords, line_ends));
+
+    // Screen-space subdivision cannot be honoured: the default counts replace an earlier style.
+    Built s;
+    build(s, R"(
+        BeginGroup ( DisplayGroup ( ) )
+          SubdivisionStyle ( Constant 5 2 )
+          SubdivisionStyle ( ScreenSpace 10 )
+          Cylinder ( 0 3 0  2 0 0  0 0 -2  0 0 0 )
+        EndGroup ( )
+        Cylinder ( 0 3 0  2 0 0  0 0 -2  0 0 0 )
+    )");
+    ASSERT_TRUE(s.result.ok);
+    ASSERT_EQ(s.scene.shapes.size(), 2u);
+    EXPECT_EQ(face_set(s, 0).coords.size(), face_set(s, 1).coords.size());
+    EXPECT_TRUE(has_warning(s.diagnostics, "ScreenSpace: default segment counts used"));
 }
 
 constexpr std::string_view kSharedGroup = R"(

@@ -252,6 +252,26 @@ TEST(draw_list, linesAndPointsKeepValidIndicesOnly) {
     expectNear(list.bounds.max, {3, 3, 3});
 }
 
+// VRML's tc' = -C S R C T tc, worked by hand for translation (0.5 0.25), centre (0.5 0.5),
+// scale (2 3): (0 0) -> (1 0.75) before the scale -> (1.5 1.75); (1 0) -> (3.5 1.75);
+// (0 1) -> (1.5 4.75).
+TEST(draw_list, textureTransformMovesAndScalesBothCoordinates) {
+    scene::Scene s;
+    scene::FaceSet faces;
+    faces.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
+    faces.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, -1});
+    faces.tex_coords = s.keep(std::vector<float>{0, 0, 1, 0, 0, 1});
+    scene::Appearance a;
+    a.texture_transform = scene::TextureTransform{{0.5f, 0.5f}, 0, {2, 3}, {0.5f, 0.25f}};
+    s.shapes.push_back({a, faces});
+    addNode(s, shapeNode(0), 0);
+    const DrawList list = fromScene(s);
+    const std::vector<float> want{1.5f, 1.75f, 3.5f, 1.75f, 1.5f, 4.75f};
+    const std::vector<float> &got = list.meshes.at(0).texCoords;
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6f) << i;
+}
+
 TEST(draw_list, convertsTheStore) {
     tarvex::newSceneGraph();
     tarvex::Shape *cube = tarvex::newShape("cube", 4, 3);

@@ -71,9 +71,11 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     list.meshes = {lit, line, triangle(0)};
     Shape turned;
     turned.mesh = 0;
-    // 90 degrees about z: x goes to y.
+    // 90 degrees about z, y sheared into z, z doubled: the plane x = 0 of the normal (1 0 0)
+    // goes to the plane y = 0, whose normal (0 1 0) is the first row of M's inverse transposed.
     turned.toWorld.m[0][0] = 0, turned.toWorld.m[0][1] = 1;
-    turned.toWorld.m[1][0] = -1, turned.toWorld.m[1][1] = 0;
+    turned.toWorld.m[1][0] = -1, turned.toWorld.m[1][1] = 0, turned.toWorld.m[1][2] = 1;
+    turned.toWorld.m[2][2] = 2;
     Shape lines;
     lines.mesh = 1;
     lines.material.emissive = {0, 0, 1};
@@ -99,15 +101,16 @@ TEST(packed_scene, resolvesColoursAndNormals) {
 
 }  // namespace
 
-// A flat 101 x 101 grid cut into 10 x 10 cells: the coarse version is the 10 x 10 lattice of each
-// cell's first vertex, two triangles a lattice square, none degenerate.
+// A flat 101 x 101 grid, centred on the origin as models often are, cut into 10 x 10 cells: the
+// coarse version is the 10 x 10 lattice of each cell's first vertex, two triangles a lattice
+// square, none degenerate.
 TEST(packed_scene, clustersBigMeshesIntoCells) {
     std::vector<PackedVertex> vertices;
     std::vector<std::uint32_t> indices;
     const std::uint32_t side = 101;
     for (std::uint32_t y = 0; y < side; ++y) {
         for (std::uint32_t x = 0; x < side; ++x) {
-            vertices.push_back({{float(x), float(y), 0}, {}, {}, {}});
+            vertices.push_back({{float(x) - 50, float(y) - 50, 0}, {}, {}, {}});
             if (x + 1 < side && y + 1 < side) {
                 const std::uint32_t c = y * side + x;
                 indices.insert(indices.end(), {c, c + 1, c + side, c + 1, c + side + 1, c + side});
@@ -119,8 +122,8 @@ TEST(packed_scene, clustersBigMeshesIntoCells) {
     for (std::size_t t = 0; t < coarse.size(); t += 3) {
         std::array<std::uint32_t, 3> corners{coarse[t], coarse[t + 1], coarse[t + 2]};
         for (std::uint32_t i : corners) {
-            EXPECT_EQ(int(vertices[i].position[0]) % 10, 0);
-            EXPECT_EQ(int(vertices[i].position[1]) % 10, 0);
+            EXPECT_EQ((int(vertices[i].position[0]) + 50) % 10, 0);
+            EXPECT_EQ((int(vertices[i].position[1]) + 50) % 10, 0);
         }
         EXPECT_TRUE(corners[0] != corners[1] && corners[1] != corners[2] &&
                     corners[0] != corners[2]);

@@ -111,6 +111,23 @@ TEST(nurbs, patch_grid_positions_and_normals) {
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(q->coords[3 * at[c] + k], corners[c][k], 1e-5);
     // Wrong knot count for the columns: refused.
     EXPECT_FALSE(g::tessellate_nurb_patch({4, 3, 3, 4, pts, vk, uk}, {}, {}, trimmed));
+
+    // Curved: quadratic in u over x = 0, 0.5, 1 and z = 0, 0, 1, linear in y: the surface
+    // z = x^2, whose normal is (-2x 0 1) / sqrt(4x^2 + 1) everywhere, edges included.
+    const std::vector<float> bowl = {0, 0, 0, 1, 0.5f, 0, 0, 1, 1, 0, 1, 1,
+                                     0, 1, 0, 1, 0.5f, 1, 0, 1, 1, 1, 1, 1};
+    const std::vector<float> quadratic = {0, 0, 0, 1, 1, 1};
+    const auto c = g::tessellate_nurb_patch({3, 2, 2, 3, bowl, quadratic, kLinear}, {},
+                                            {M::constant, 4, 2}, trimmed);
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->coords.size(), 3u * 5 * 3);
+    for (std::size_t i = 0; i < 15; ++i) {
+        const V at = point(*c, static_cast<std::int32_t>(i));
+        EXPECT_NEAR(at.z, at.x * at.x, 1e-6);
+        const V want = (1 / std::sqrt(4 * at.x * at.x + 1)) * V{-2 * at.x, 0, 1};
+        EXPECT_NEAR(std::abs(dot(normal(*c, static_cast<std::int32_t>(i)), want)), 1, 1e-6)
+            << "x " << at.x;
+    }
 }
 
 TEST(nurbs, knot_spans_beyond_the_grid_cap_are_sampled_in_strides) {

@@ -209,6 +209,26 @@ TEST(triangulate, large_concave_polygon_is_filled_exactly) {
         EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], 1, 2, 2, 12));
 }
 
+TEST(triangulate, hole_in_a_polygon_of_many_corners_is_filled_exactly) {
+    // Half the corners of a regular 20,000-gon of radius 1000 see the square hole's rightmost
+    // corner; the bridge takes the first it finds, not the cost of looking at them all. Both
+    // loops counter-clockwise: even-odd still makes the square a hole, and a fan would add it.
+    constexpr int kCorners = 20000;
+    constexpr double kRadius = 1000, kPi = std::numbers::pi;
+    std::vector<std::pair<double, double>> outer;
+    for (int i = 0; i < kCorners; ++i) {
+        const double a = 2 * kPi * i / kCorners;
+        outer.push_back({kRadius * std::cos(a), kRadius * std::sin(a)});
+    }
+    const Result r = run({outer, {{-50, -50}, {50, -50}, {50, 50}, {-50, 50}}});
+    EXPECT_TRUE(r.ok);
+    // n/2 r^2 sin(2 pi / n) less the hole; float corners and sums err by a few units.
+    const double area = kCorners / 2.0 * kRadius * kRadius * std::sin(2 * kPi / kCorners);
+    EXPECT_NEAR(r.signed_area, area - 100 * 100, 50);
+    for (std::size_t t = 0; t < r.centroids.size(); t += 2)
+        EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], -50, -50, 50, 50));
+}
+
 TEST(triangulate, random_tangles_are_covered_exactly_once) {
     // Polygons on a small integer grid cross themselves, touch, overlap and repeat points. At
     // sample points off the grid lines, the triangles must cover each point exactly as often as

@@ -39,6 +39,9 @@ TEST(object_tree, numbers_convert_in_place_only_when_all_of_a_run_can) {
     EXPECT_EQ(floats[1], -2.0f);
     EXPECT_EQ(floats[2], 1.5f);
     EXPECT_EQ(tree.floats(first, 3).data(), floats.data());  // no copy, and idempotent
+    const auto one = tree.floats(first + 2, 1);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0], 1.5f);
     const auto integral = tree.unsigned_ints(first + 4, 1);  // 2.0 counts as an integer
     ASSERT_EQ(integral.size(), 1u);
     EXPECT_EQ(integral[0], 2u);
@@ -55,7 +58,10 @@ TEST(object_tree, references_resolve_through_labels_and_the_table_of_contents) {
     tree.set_label(box, "block");
     const std::uint32_t toc = tree.add_node(ObjectType::TableOfContents, "TableOfContents", 0, 3);
     tree.add_ref_by_name("toc2");  // the next table: defined nowhere, as in real files
-    for (const std::uint32_t v : {3u, 0u, 1u, 16u, 2u}) tree.add_uns(v);
+    // The count says 7; the first entry has lost its id and is skipped, the count no id.
+    for (const std::uint32_t v : {3u, 0u, 1u, 16u, 7u}) tree.add_uns(v);
+    tree.add_ref_by_name("block");
+    tree.add_word("Box");
     tree.add_uns(2);
     tree.add_ref_by_name("block");
     tree.add_word("Box");
@@ -67,6 +73,7 @@ TEST(object_tree, references_resolve_through_labels_and_the_table_of_contents) {
     EXPECT_EQ(tree.reference_target(tree.as_integer(tree.node(reference).first_value).value()),
               box);
     EXPECT_EQ(tree.reference_target(5), ObjectTree::kNone);
+    EXPECT_EQ(tree.reference_target(7), ObjectTree::kNone);
     EXPECT_EQ(tree.ref_target(tree.node(toc).first_value), ObjectTree::kNone);
     EXPECT_EQ(tree.ref_name(tree.node(toc).first_value), "toc2");
     EXPECT_EQ(tree.labelled("block"), box);
@@ -94,11 +101,13 @@ TEST(diagnostics, warnings_fall_into_kinds_by_their_text) {
     diagnostics.warn(9, "'nan' is not a finite number: dropped");
     diagnostics.warn(12, "the value at byte 1040 is not a finite number: dropped");
     diagnostics.warn(15, "Triangle needs three points: skipped");
+    diagnostics.warn(16, "Triangle needs three points: dropped");  // as long, yet another kind
     diagnostics.warn(20, "'-inf' is not a finite number: dropped");
     diagnostics.warn(21, "'nan is not a finite number");  // an unclosed quote is text
     const std::vector<Diagnostics::Kind> kinds = diagnostics.kinds();
-    ASSERT_EQ(kinds.size(), 4u);
-    const std::pair<std::uint64_t, std::size_t> expected[] = {{7, 2}, {9, 2}, {15, 1}, {21, 1}};
+    ASSERT_EQ(kinds.size(), 5u);
+    const std::pair<std::uint64_t, std::size_t> expected[] = {
+        {7, 2}, {9, 2}, {15, 1}, {16, 1}, {21, 1}};
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         EXPECT_EQ(kinds[i].position, expected[i].first) << i;
         EXPECT_EQ(kinds[i].count, expected[i].second) << i;

@@ -282,6 +282,11 @@ TEST(binary_reader, folds_containers_and_groups_like_the_text_form) {
          "3DMetafile DiffuseColor", "24: DiffuseColor: 4 bytes after its last field skipped\n"},
         {"padding after the fields", header().object("kdif", Bytes{}.floats({1, 0, 0}).u8(0)),
          "3DMetafile DiffuseColor", ""},
+        {"zeros after raw data and its padding",
+         header().object(
+             "txpm",
+             Bytes{}.u32(1).u32(1).u32(3).u32(24).u32(5).u32(0).u32(0).chars("abc").u8(0).u32(0)),
+         "3DMetafile PixmapTexture", "24: PixmapTexture: 4 bytes after its last field skipped\n"},
         // Dropped as the text form drops "nan"; the objects after it are read as ever.
         {"values that are not finite numbers",
          header().object("kdif", Bytes{}.f32(1).u32(0x7FC00000).u32(0xFF800000)).append(red),
@@ -360,6 +365,11 @@ TEST(binary_reader, decodes_fields_whose_layout_depends_on_the_data) {
                                     .u8(1)
                                     .u8(2)),
          "4 0 0 0 1 0 0 1 1 0 0 1 0 1 1 4 0 1 2 3 -3 0 1 2"},
+        {"mesh edges: two pairs of vertices",
+         Bytes{}.object("edge", Bytes{}.u32(2).u32(0).u32(1).u32(1).u32(2)), "2 0 1 1 2"},
+        {"mesh corners: a vertex and its faces, twice",
+         Bytes{}.object("crnr", Bytes{}.u32(2).u32(0).u32(1).u32(3).u32(5).u32(2).u32(0).u32(1)),
+         "2 0 1 3 5 2 0 1"},
         {"vertex attribute set list of Uns8 indices",
          Bytes{}.object("vasl", Bytes{}.u32(5).u32(0).u32(2).u8(1).u8(4)), "5 0 2 1 4"},
         {"face attribute set list of Uns32 indices",

@@ -217,6 +217,12 @@ TEST(text_parser, ReadsPastWhatCanBeReadPastWithAWarningOnItsLine) {
         EXPECT_EQ(shape(parsed->tree), c.shape) << c.input;
         EXPECT_EQ(warningLines(parsed->diagnostics), c.warningLines) << c.input;
     }
+    const auto strays = parse("Container ( 1 A ( ) )\n7 B ( )");
+    std::vector<std::string> texts;
+    for (const auto &entry : strays->diagnostics.entries()) texts.push_back(entry.text);
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"skipped values inside the Container of line 1, from '1'",
+                                        "skipped values between objects, from '7'"}));
     const auto nul = parse(std::string_view("A ( 1\0 2 )", 10));
     EXPECT_EQ(shape(nul->tree), "A{1 2}");
     EXPECT_EQ(warningLines(nul->diagnostics), (std::vector<std::uint64_t>{1}));

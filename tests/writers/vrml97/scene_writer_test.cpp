@@ -353,6 +353,14 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     s.shapes.push_back(Shape{a, f});
     addNode(s, shapeNode(0));
     addNode(s, shapeNode(9));  // no such shape
+    FaceSet clean;
+    clean.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
+    clean.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    s.textures.push_back(Texture{2, 2, 3, {255, 0, 0}});  // one pixel of four
+    Appearance shortOfPixels;
+    shortOfPixels.texture = 0;
+    s.shapes.push_back(Shape{shortOfPixels, clean});
+    addNode(s, shapeNode(1));
     const std::uint32_t loop = addNode(s, groupNode("loop"));
     addNode(s, useNode(loop), loop);  // a group inside itself
     addNode(s, useNode(100));         // a use of nothing
@@ -363,27 +371,45 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     const std::string text = write_scene_string(s, &problems);
     EXPECT_EQ(problems.non_finite_numbers, 1u);
     EXPECT_EQ(problems.bad_indices, 1u);
-    EXPECT_EQ(problems.dropped, 6u);  // colours, texture, shape, two cycles, use of nothing
+    // colours, missing texture, short texture, shape, two cycles, use of nothing
+    EXPECT_EQ(problems.dropped, 7u);
+    EXPECT_NE(text.find("image 0 0 0\n"), std::string::npos);
     EXPECT_NE(text.find("        0 0 0,\n"), std::string::npos);
     EXPECT_NE(text.find("      0, 1, 0, -1,\n"), std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);
     EXPECT_EQ(testing::vrml_reader_complaints(text, "mended"), "");
 }
 
-// Nesting deeper than any call stack: written iteratively, indentation capped.
+// Nesting deeper than any call stack: written iteratively, indentation capped. The deepest group
+// holds many points, whose lines at the widest indentation must each fit the room reserved.
 TEST(vrml97_writer, WritesDeepNestingWithoutRecursion) {
     constexpr std::uint32_t kDepth = 100000;
+    constexpr int kPoints = 5000;
     Scene s;
+    std::vector<float> coords;
+    for (int i = 0; i < kPoints; ++i) coords.insert(coords.end(), {float(i), 0, 0});
+    PointSet p;
+    p.coords = s.keep(std::move(coords));
+    s.shapes.push_back(Shape{{}, p});
     std::uint32_t parent = 0;
     for (std::uint32_t i = 0; i < kDepth; ++i) parent = addNode(s, groupNode(), parent);
+    addNode(s, shapeNode(0), parent);
     const std::string text = write_scene_string(s);
     const std::string deepest(2 * kMaxIndentLevels, ' ');
-    EXPECT_NE(text.find("\n" + deepest + "Group {\n" + deepest + "}\n"), std::string::npos);
+    EXPECT_NE(
+        text.find("\n" + deepest + "Group {\n" + deepest + "children [\n" + deepest + "Shape {\n"),
+        std::string::npos);
+    std::size_t at = 0;
+    for (int i = 0; i < kPoints && at != std::string::npos; ++i) {
+        at = text.find("\n" + deepest + std::to_string(i) + " 0 0,\n", at);
+        EXPECT_NE(at, std::string::npos) << "point " << i;
+    }
     EXPECT_TRUE(text.ends_with("\n      ]\n    }\n  ]\n}\n"));
     std::size_t opened = 0, closed = 0;
     for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) ++opened;
     for (std::size_t at = 0; (at = text.find('}', at)) != std::string::npos; ++at) ++closed;
-    EXPECT_EQ(opened, kDepth + 1);  // NavigationInfo and the groups
+    // NavigationInfo, the groups, and Shape, Appearance, Material, PointSet, Coordinate
+    EXPECT_EQ(opened, kDepth + 1 + 5);
     EXPECT_EQ(closed, opened);
 }
 
