@@ -105,6 +105,10 @@ conversion::Format output_format(const ConversionSettings &settings, const std::
 int convert_one(const std::string &input, const std::string &output,
                 const ConversionSettings &settings, std::ostream &err) {
     const conversion::Format format = output_format(settings, output);
+    if (!conversion::format_available(format)) {
+        say(err, "This build of tarvex writes no glTF: " + output + " is not written");
+        return 1;
+    }
     conversion::Options options;
     // The default mode writes VRML 97 only; every other format is written from a full read.
     options.full = settings.full || format != conversion::Format::vrml97;

@@ -14,7 +14,9 @@
 #include "core/stdin_prefix.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
+#if TARVEX_GLTF
 #include "writers/gltf/gltf_writer.h"
+#endif
 #include "writers/vrml97/scene_writer.h"
 #include "writers/x3d/x3d_writer.h"
 
@@ -265,6 +267,9 @@ int Conversion::write(const std::string &fileName, Format format, OutputMode mod
         if (repairs) addRepairs(problems, *repairs);
         return result;
     }
+#if !TARVEX_GLTF
+    return 1;  // format_available() tells callers beforehand
+#else
     gltf::WriteReport report;
     const int result = gltf::write_gltf_file(
         *scene_, fileName, format == Format::glb ? gltf::Container::glb : gltf::Container::gltf,
@@ -282,6 +287,7 @@ int Conversion::write(const std::string &fileName, Format format, OutputMode mod
         repairs->insert(repairs->end(), report.notes.begin(), report.notes.end());
     }
     return result;
+#endif
 }
 
 }  // namespace tarvex::conversion

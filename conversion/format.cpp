@@ -41,6 +41,14 @@ std::optional<Format> format_from_file_name(std::string_view fileName) {
     return std::nullopt;
 }
 
+bool format_available([[maybe_unused]] Format format) {
+#if TARVEX_GLTF
+    return true;
+#else
+    return format != Format::gltf && format != Format::glb;
+#endif
+}
+
 std::string_view extension_of(Format format) {
     for (const Named &f : kFormats)
         if (f.format == format) return f.extension;

@@ -14,6 +14,8 @@ enum class Format { vrml97, x3d, gltf, glb };
 // extension implies (".wrl", ".x3d", ".gltf", ".glb", any case); nullopt for neither.
 std::optional<Format> format_from_name(std::string_view name);
 std::optional<Format> format_from_file_name(std::string_view fileName);
+// Whether this build writes `format` (glTF may be left out of a build; the others never are).
+bool format_available(Format format);
 // The extension a batch gives the files it writes, dot included.
 std::string_view extension_of(Format format);
 

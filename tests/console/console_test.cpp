@@ -7,6 +7,7 @@
 
 #include "console/command_line.h"
 #include "console/console_app.h"
+#include "conversion/format.h"
 #include "tests/core/core_test_support.h"
 
 #if defined(_WIN32)
@@ -151,6 +152,20 @@ TEST_F(console, conversion_reports_each_mesh_and_writes_the_world) {
 
 // An input that cannot be opened gives an empty world (only "-h" and "-?" are options); what was
 // read before a failure is still written.
+// glTF is written where the build has it, and refused by name where it has not (the Windows
+// build): never a VRML world under a .glb name.
+TEST_F(console, gltf_is_written_or_refused_by_name) {
+    const std::string glb = path("scene.glb").string();
+    if (tarvex::conversion::format_available(tarvex::conversion::Format::glb)) {
+        EXPECT_EQ(run({input(), glb}), 0) << err_;
+        EXPECT_EQ(read_file(glb).substr(0, 4), "glTF");
+    } else {
+        EXPECT_EQ(run({input(), glb}), 1);
+        EXPECT_EQ(err_, "This build of tarvex writes no glTF: " + glb + " is not written\n");
+        EXPECT_FALSE(std::filesystem::exists(glb));
+    }
+}
+
 TEST_F(console, read_failures_are_reported_and_what_was_read_is_written) {
     for (const std::string &in : {path("missing.3dmf").string(), std::string("-x")}) {
         EXPECT_EQ(run({in, out()}), 1);
