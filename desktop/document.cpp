@@ -40,14 +40,25 @@ tarvex::Progress update_display(const Document::Progress &progress) {
 }
 
 const QList<OutputFormat> &outputFormats() {
-    static const QList<OutputFormat> formats = {
-        {QStringLiteral("VRML 97"), QStringLiteral("VRML Files (*.wrl)"), QStringLiteral("wrl")},
-        {QStringLiteral("X3D"), QStringLiteral("X3D Files (*.x3d)"), QStringLiteral("x3d")},
-        {QStringLiteral("glTF 2.0"), QStringLiteral("glTF Binary Files (*.glb)"),
-         QStringLiteral("glb")},
-        {QStringLiteral("glTF 2.0 (JSON)"), QStringLiteral("glTF Files (*.gltf)"),
-         QStringLiteral("gltf")},
-    };
+    static const QList<OutputFormat> formats = [] {
+        const QList<OutputFormat> all = {
+            {QStringLiteral("VRML 97"), QStringLiteral("VRML Files (*.wrl)"),
+             QStringLiteral("wrl")},
+            {QStringLiteral("X3D"), QStringLiteral("X3D Files (*.x3d)"), QStringLiteral("x3d")},
+            {QStringLiteral("glTF 2.0"), QStringLiteral("glTF Binary Files (*.glb)"),
+             QStringLiteral("glb")},
+            {QStringLiteral("glTF 2.0 (JSON)"), QStringLiteral("glTF Files (*.gltf)"),
+             QStringLiteral("gltf")},
+        };
+        // Only what this build writes.
+        QList<OutputFormat> offered;
+        for (const OutputFormat &format : all) {
+            const auto known =
+                conversion::format_from_file_name("x." + format.suffix.toStdString());
+            if (!known || conversion::format_available(*known)) offered.append(format);
+        }
+        return offered;
+    }();
     return formats;
 }
 
