@@ -1,3 +1,7 @@
+// The scene as VRML 97 text: the walk over the node tree and the text of every node it meets.
+// The walk and the node texts share the writer's output, its indentation and its names, so they
+// are one class in one file; what the X3D writer shares with it (DEF names, use chains, index
+// repair) is apart, in def_names.h, index_repair.h and scene/use_chains.
 #include "writers/vrml97/scene_writer.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// The scene as X3D 3.3 XML, node for node what the VRML 97 writer writes. Its walk follows that
+// writer's, but every line of its text differs (elements and attributes rather than fields), so
+// it is a class of its own in one file; the naming, use chains and index repair are shared.
 #include "writers/x3d/x3d_writer.h"
 
 #include <algorithm>
