@@ -76,9 +76,15 @@ bool readAll(std::FILE *file, std::vector<std::uint8_t> &bytes) {
 }
 
 // What a writer had to mend, as warnings.
+// "3 numbers ...", or nothing for none.
+void addCount(std::vector<std::string> &repairs, std::uint64_t count, const char *one,
+              const char *many) {
+    if (count > 0) repairs.push_back(std::to_string(count) + (count == 1 ? one : many));
+}
+
 void addRepairs(const vrml97::WriteProblems &problems, std::vector<std::string> &repairs) {
     const auto add = [&](std::uint64_t count, const char *one, const char *many) {
-        if (count > 0) repairs.push_back(std::to_string(count) + (count == 1 ? one : many));
+        addCount(repairs, count, one, many);
     };
     add(problems.non_finite_numbers, " number that is not finite written as 0",
         " numbers that are not finite written as 0");
@@ -276,7 +282,7 @@ int Conversion::write(const std::string &fileName, Format format, OutputMode mod
         &report);
     if (repairs) {
         const auto add = [&](std::uint64_t count, const char *one, const char *many) {
-            if (count > 0) repairs->push_back(std::to_string(count) + (count == 1 ? one : many));
+            addCount(*repairs, count, one, many);
         };
         add(report.non_finite_numbers, " number that is not finite written as 0",
             " numbers that are not finite written as 0");
