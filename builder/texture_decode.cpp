@@ -184,10 +184,10 @@ std::optional<PixelType> pixel_type_from_number(std::uint32_t number) {
     return static_cast<PixelType>(number);
 }
 
-std::optional<TextureTransform> uv_transform_to_vrml(const float m[3][3]) {
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            if (!std::isfinite(m[r][c])) return std::nullopt;
+std::optional<TextureTransform> uv_transform_to_vrml(const float (&m)[3][3]) {
+    for (const auto &row : m) {
+        for (const float v : row) {
+            if (!std::isfinite(v)) return std::nullopt;
         }
     }
     // Only a constant w keeps the divide out of the mapping.

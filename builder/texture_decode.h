@@ -41,6 +41,6 @@ std::optional<PixelType> pixel_type_from_number(std::uint32_t number);
 // by m[2][2]), invertible, and its linear part a rotation and a scale that commute (a uniform
 // scale, mirroring included, or a rotation by 0 or pi). nullopt otherwise: the builder then bakes
 // M into the texture coordinates, which every browser shows alike.
-std::optional<TextureTransform> uv_transform_to_vrml(const float m[3][3]);
+std::optional<TextureTransform> uv_transform_to_vrml(const float (&m)[3][3]);
 
 }  // namespace tarvex::builder

@@ -24,13 +24,6 @@ Vec3 transformPoint(const Matrix &m, Vec3 p) {
             p.x * a[0][2] + p.y * a[1][2] + p.z * a[2][2] + a[3][2]};
 }
 
-Vec3 transformDirection(const Matrix &m, Vec3 d) {
-    const auto &a = m.m;
-    return {d.x * a[0][0] + d.y * a[1][0] + d.z * a[2][0],
-            d.x * a[0][1] + d.y * a[1][1] + d.z * a[2][1],
-            d.x * a[0][2] + d.y * a[1][2] + d.z * a[2][2]};
-}
-
 void Box::add(Vec3 p) {
     if (empty()) {
         min = max = p;

@@ -30,8 +30,6 @@ struct Matrix {
 // `first` applied, then `then`.
 Matrix compose(const Matrix &first, const Matrix &then);
 Vec3 transformPoint(const Matrix &m, Vec3 p);
-// Ignores the translation; the result is not normalised.
-Vec3 transformDirection(const Matrix &m, Vec3 d);
 
 // An axis-aligned box; empty until a point is added.
 struct Box {

@@ -257,10 +257,4 @@ void ObjectTree::resolve() {
     }
 }
 
-std::size_t ObjectTree::memory_bytes() const {
-    return nodes_.capacity() * sizeof(Node) + payloads_.capacity() * 4 + kinds_.capacity() +
-           chars_.capacity() + texts_.capacity() * sizeof(Span) + bytes_.capacity() +
-           raws_.capacity() * sizeof(Span) + refs_.capacity() * sizeof(RefEntry);
-}
-
 }  // namespace tarvex::tree

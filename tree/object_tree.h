@@ -149,9 +149,6 @@ class ObjectTree {
     // reference names a node that exists, or kNone.
     void resolve();
 
-    // Total bytes held, for memory checks in tests.
-    std::size_t memory_bytes() const;
-
   private:
     struct Span {
         std::uint32_t offset;

@@ -226,8 +226,8 @@ TEST(texture_decode, LeavesUvMatricesVrmlCannotExpressToTheBuilder) {
     const float singular[3][3] = {{1, 0, 0}, {0, 0, 0}, {0, 0, 1}};
     const float noW[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 0}};
     const float notFinite[3][3] = {{nan, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    for (const auto *m : {shear, projective, singular, noW, notFinite}) {
-        EXPECT_FALSE(uv_transform_to_vrml(m));
+    for (const auto *m : {&shear, &projective, &singular, &noW, &notFinite}) {
+        EXPECT_FALSE(uv_transform_to_vrml(*m));
     }
 }
 

@@ -494,5 +494,32 @@ TEST(binary_reader, reads_an_open_file_as_it_reads_memory) {
     }
 }
 
+// Objects and values are numbered in 32 bits: a file of 2^32 - 1 bytes could run out of numbers
+// and must be refused by its size, before any of it is read (a sparse file: no disk is used).
+TEST(binary_reader, a_file_too_large_to_number_is_refused_unread) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("tarvex-huge-" +
+                       std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".3dmf");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "3DMF";
+    }
+    std::error_code error;
+    std::filesystem::resize_file(path, std::uint64_t{UINT32_MAX}, error);
+    if (error) GTEST_SKIP() << "no sparse file of 4 GiB here: " << error.message();
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    Read huge;
+    huge.result = read_binary(file, std::filesystem::file_size(path), huge.tree, huge.diagnostics);
+    const long position = std::ftell(file);
+    std::fclose(file);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(huge.result.ok);
+    EXPECT_NE(huge.result.message.find("larger than 4 GiB"), std::string::npos)
+        << huge.result.message;
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(huge.tree.node_count(), ObjectTree{}.node_count());
+}
+
 }  // namespace
 }  // namespace tarvex::binary
