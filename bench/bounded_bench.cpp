@@ -75,8 +75,7 @@ Run convert(const fs::path &dir, const std::string &name, std::string bytes) {
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     {
         tarvex::conversion::Conversion c;
-        const tarvex::conversion::Status result =
-            c.read(in.string(), {.full = true}).status;
+        const tarvex::conversion::Status result = c.read(in.string(), {.full = true}).status;
         r.work = c.build().work;
         r.result =
             result == tarvex::conversion::Status::ok ? "ok" : "exit 1: " + c.result().message;
@@ -251,18 +250,6 @@ std::string binary_type(std::size_t name_bytes, int uses) {
     b += std::string(name_bytes, 'T') + std::string(padded - name_bytes, '\0');
     for (int i = 0; i < uses; ++i) u32(0xFFFFFFFF), u32(0);
     return b;
-}
-
-std::string zigzag_polygon_used(int vertices, int uses) {
-    std::ostringstream t;
-    t << kHead << "s1: GeneralPolygon ( 1 " << vertices << "\n";
-    for (int i = 0; i < vertices / 2; ++i) t << i << " " << (i % 2 ? 10 : 1) << " 0\n";
-    for (int i = vertices / 2; i-- > 0;) t << i << " 0 0\n";
-    t << ")\n";
-    for (int i = 0; i < uses; ++i)
-        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << i / double(uses)
-          << " 1 0 ) Reference ( 1 ) EndGroup ( )\n";
-    return t.str() + toc(1);
 }
 
 std::string knotty_patch(int columns, int rows, int trim_edges) {

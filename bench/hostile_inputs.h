@@ -57,4 +57,18 @@ inline std::string greedy_tori(int count) {
     return t.str();
 }
 
+// A comb of `vertices` corners, its teeth 9 high on one long edge, drawn `uses` times through
+// References, each in a colour of its own: once a triangulation that outran its steps, repeated.
+inline std::string zigzag_polygon_used(int vertices, int uses) {
+    std::ostringstream t;
+    t << kHead << "s1: GeneralPolygon ( 1 " << vertices << "\n";
+    for (int i = 0; i < vertices / 2; ++i) t << i << " " << (i % 2 ? 10 : 1) << " 0\n";
+    for (int i = vertices / 2; i-- > 0;) t << i << " 0 0\n";
+    t << ")\n";
+    for (int i = 0; i < uses; ++i)
+        t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << i / double(uses)
+          << " 1 0 ) Reference ( 1 ) EndGroup ( )\n";
+    return t.str() + toc(1);
+}
+
 }  // namespace tarvex::hostile

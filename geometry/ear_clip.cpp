@@ -44,12 +44,20 @@ bool ear_clip(std::span<const P2> pos, std::span<const std::uint32_t> poly,
     const bool binned = grid.size(lo, hi, extent / static_cast<double>(n), n);
     std::vector<std::pair<std::uint64_t, std::uint32_t>> corners;  // (cell, corner)
     std::unordered_map<std::uint64_t, std::pair<std::uint32_t, std::uint32_t>> cell_range;
+    // Only a corner that is not convex can block an ear: were a convex one inside the ear, a
+    // reflex one would be too. Cutting ears only makes the corners beside them more convex, so
+    // the reflex corners are listed (and binned) once and the list only shrinks.
+    const auto convex = [&](std::size_t r) {
+        return orient(pos[poly[prev[r]]], pos[poly[r]], pos[poly[next[r]]]) > 0;
+    };
+    std::vector<std::uint32_t> reflex;
+    for (std::uint32_t r = 0; r < n; ++r)
+        if (!convex(r)) reflex.push_back(r);
     if (binned) {
-        corners.reserve(n);
-        for (std::size_t i = 0; i < n; ++i)
-            corners.emplace_back(
-                SparseGrid::key(grid.cx(pos[poly[i]].x), grid.cy(pos[poly[i]].y)),
-                static_cast<std::uint32_t>(i));
+        corners.reserve(reflex.size());
+        for (const std::uint32_t i : reflex)
+            corners.emplace_back(SparseGrid::key(grid.cx(pos[poly[i]].x), grid.cy(pos[poly[i]].y)),
+                                 i);
         std::sort(corners.begin(), corners.end());
         for (std::uint32_t k = 0; k < corners.size(); ++k) {
             auto &range = cell_range.try_emplace(corners[k].first, k, k).first->second;
@@ -71,15 +79,6 @@ bool ear_clip(std::span<const P2> pos, std::span<const std::uint32_t> poly,
         idle = 0;
         return next[i];
     };
-    // Only a corner that is not convex can block an ear: were a convex one inside the ear, a
-    // reflex one would be too. Cutting ears only makes the corners beside them more convex, so
-    // the reflex corners are listed once and the list only shrinks.
-    const auto convex = [&](std::size_t r) {
-        return orient(pos[poly[prev[r]]], pos[poly[r]], pos[poly[next[r]]]) > 0;
-    };
-    std::vector<std::uint32_t> reflex;
-    for (std::uint32_t r = 0; r < n; ++r)
-        if (!convex(r)) reflex.push_back(r);
     // No reflex corner left but the ear's own lies in the ear (corners at its corners' places
     // aside).
     const auto blocks = [&](std::size_t p, std::size_t i, std::size_t q, std::size_t r) {
@@ -128,7 +127,9 @@ bool ear_clip(std::span<const P2> pos, std::span<const std::uint32_t> poly,
         }
         if (o > 0 && is_ear(p, cur, q)) {
             emit(poly[p], poly[cur], poly[q]);
-            cur = remove(cur);
+            // On to the corner after next: staying would fan every later ear out from p, each
+            // wider than the last and tested against more corners.
+            cur = next[remove(cur)];
             continue;
         }
         cur = q;

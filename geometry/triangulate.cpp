@@ -8,11 +8,14 @@
 // stay separate. Counter-clockwise loops are outer boundaries, clockwise ones holes; each hole
 // is bridged to its outer loop and the result ear-clipped.
 //
-// All stages are at most quadratic; a work budget and a limit on crossings keep hostile input
-// (a polygon with 100k self-crossing edges) from taking minutes or gigabytes.
+// An outline whose edges meet only at their corners, as most do, is shown so by a sweep
+// (segment_sweep) and skips the search for crossings. That search, and so a tangled outline, is
+// at most quadratic; a work budget and a limit on crossings keep hostile input (a polygon with
+// 100k self-crossing edges) from taking minutes or gigabytes.
 //
 // The stages share the arrangement's vertices, their hash maps and the work budget, so they are
-// one class in one file; the ear clipper and the grid they use are apart (ear_clip, sparse_grid).
+// one class in one file; the ear clipper, the sweep and the grid they use are apart (ear_clip,
+// segment_sweep, sparse_grid).
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -24,6 +27,7 @@
 
 #include "geometry/ear_clip.h"
 #include "geometry/plane.h"
+#include "geometry/segment_sweep.h"
 #include "geometry/sparse_grid.h"
 #include "geometry/tessellation.h"
 
@@ -51,9 +55,7 @@ class Triangulator {
         double t;
         std::uint32_t v;
     };
-    struct Edge {
-        std::uint32_t a, b;
-    };
+    using Edge = Segment;
 
     void spend(long units) {
         work_ += units;
@@ -661,16 +663,22 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
             segs.push_back({loop[k], loop[(k + 1) % loop.size()]});
     }
     std::vector<std::vector<Split>> splits(segs.size());
-    find_crossings(segs, splits);
     runs.push_back(segs.size());
-    bool clean = true;  // no crossing, no shared or repeated vertex: odd_edges kept segs as is
-    for (const auto &sp : splits) clean &= sp.empty();
+    bool clean = true;  // no crossing, no shared or repeated vertex: odd_edges keeps segs as is
     std::vector<std::uint32_t> degree(pos_.size(), 0);
     for (const Edge &e : segs) {
         ++degree[e.a];
         ++degree[e.b];
     }
     for (std::uint32_t d : degree) clean &= d == 2;
+    // Most outlines are simple, and the sweep shows it in n log n steps; only where it sees a
+    // contact are the crossings sought, through every pair of edges whose boxes overlap.
+    const bool disjoint = clean && only_shared_ends_meet(pos_, segs, work_, budget_);
+    if (work_ > budget_) throw Failed{};
+    if (!disjoint) {
+        find_crossings(segs, splits);
+        for (const auto &sp : splits) clean &= sp.empty();
+    }
     const std::vector<Edge> edges = odd_edges(segs, splits);
     if (edges.empty()) return false;
     if (!clean || edges.size() != segs.size()) runs.clear();

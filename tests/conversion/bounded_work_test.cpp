@@ -3,6 +3,7 @@
 // within the work and output budgets, coarsening surfaces rather than stopping, and say so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <sstream>
@@ -23,6 +24,7 @@ const tarvex::conversion::Options kFull{.full = true};
 using tarvex::hostile::fanned_sets;
 using tarvex::hostile::greedy_tori;
 using tarvex::hostile::spheres;
+using tarvex::hostile::zigzag_polygon_used;
 
 std::size_t count_of(const std::string &text, const std::string &what) {
     std::size_t n = 0;
@@ -290,6 +292,26 @@ TEST_F(bounded_work, a_polygon_used_again_is_triangulated_once) {
     EXPECT_LT(more * 10, first);  // a use costs a small part of the triangulation
     EXPECT_LE(work[2], first + 149 * more + 149 * 64);  // up to the colour's bytes
     EXPECT_EQ(run({"--full", path("star.3dmf").string(), path("star.wrl").string()}), 0) << err_;
+}
+
+// 15,000 corners close together along one long edge, drawn 150 times: the triangulation used to
+// outrun its own steps, and its repeats the file's budget.
+TEST_F(bounded_work, a_crowded_polygon_used_150_times_converts_whole) {
+    Conversion c;
+    ASSERT_EQ(c.read(file("comb.3dmf", zigzag_polygon_used(15000, 150)), kFull).status, Status::ok)
+        << c.result().message;
+    EXPECT_LT(c.build().work, 40'000'000u);
+    std::size_t drawings = 0;
+    for (const auto &shape : c.scene().shapes) {
+        const auto *faces = std::get_if<tarvex::scene::FaceSet>(&shape.geometry);
+        ASSERT_NE(faces, nullptr);
+        // At least one triangle a tooth, and no fan: a fan from the first corner crosses teeth.
+        const auto ends = std::count(faces->coord_index.begin(), faces->coord_index.end(), -1);
+        EXPECT_GE(faces->triangles.size() / 3 + static_cast<std::size_t>(ends), 3750u);
+        ++drawings;
+    }
+    EXPECT_EQ(drawings, 151u);  // where it stands, and through the 150 References
+    EXPECT_EQ(c.diagnostics().entries().size(), 0u);
 }
 
 }  // namespace

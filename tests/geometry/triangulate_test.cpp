@@ -229,6 +229,46 @@ TEST(triangulate, hole_in_a_polygon_of_many_corners_is_filled_exactly) {
         EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], -50, -50, 50, 50));
 }
 
+// Outlines of many corners close together, simple but for rounding: a round one whose teeth are
+// as deep as wide (its inner corners in a line but for float rounding), and one whose teeth keep
+// one depth as they crowd together. Both used to run out of the triangulator's 100 M steps and
+// fall back to a fan; each must be filled exactly at a few dozen steps a corner.
+TEST(triangulate, crowded_outlines_are_filled_exactly_in_steps_per_corner) {
+    struct Outline {
+        std::uint32_t corners;
+        double depth;  // 0: as deep as wide
+        std::uint64_t steps_per_corner;
+    };
+    for (const Outline o : {Outline{64000, 0, 40}, Outline{32000, 0.02, 120}}) {
+        std::vector<float> pts;
+        Contours contours(1);
+        const double inner = 1 - (o.depth > 0 ? o.depth : 4 * std::numbers::pi / o.corners);
+        double area = 0;
+        for (std::uint32_t i = 0; i < o.corners; ++i) {
+            const double a = 2 * std::numbers::pi * i / o.corners, r = i % 2 ? 1.0 : inner;
+            pts.insert(pts.end(), {float(r * std::cos(a)), float(r * std::sin(a)), 0});
+            contours[0].push_back(i);
+        }
+        for (std::uint32_t i = 0; i < o.corners; ++i) {
+            const float *p = &pts[3 * i], *q = &pts[3 * ((i + 1) % o.corners)];
+            area += (double(p[0]) * q[1] - double(q[0]) * p[1]) / 2;
+        }
+        std::vector<std::uint32_t> tris;
+        std::uint64_t work = UINT64_MAX;
+        EXPECT_TRUE(g::triangulate_contours(pts, contours, tris, &work)) << o.corners;
+        EXPECT_LE(work, o.steps_per_corner * o.corners) << o.corners;
+        double filled = 0;
+        for (std::size_t t = 0; t + 2 < tris.size(); t += 3) {
+            const float *a = &pts[3 * tris[t]], *b = &pts[3 * tris[t + 1]],
+                        *c = &pts[3 * tris[t + 2]];
+            filled += ((double(b[0]) - a[0]) * (double(c[1]) - a[1]) -
+                       (double(b[1]) - a[1]) * (double(c[0]) - a[0])) /
+                      2;
+        }
+        EXPECT_NEAR(filled, area, 1e-5) << o.corners;
+    }
+}
+
 TEST(triangulate, random_tangles_are_covered_exactly_once) {
     // Polygons on a small integer grid cross themselves, touch, overlap and repeat points. At
     // sample points off the grid lines, the triangles must cover each point exactly as often as
