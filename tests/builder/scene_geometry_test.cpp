@@ -117,6 +117,27 @@ TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(fs.colors[i], want[i], 1e-6) << i;
 }
 
+// A face without a normal of its own, beside one with, gets its plane's normal, every component
+// of it: this face's corners (1 1 1), (3 1 2), (1 4 3) turn about (-3 -4 6). The last point is
+// used by no face.
+TEST(scene_builder_geometry, faces_without_a_normal_get_their_planes) {
+    Built b;
+    build(b, R"(
+        Container (
+          Mesh ( 8  0 0 0  1 0 0  1 1 0  0 1 0  1 1 1  3 1 2  1 4 3  5 5 5
+                 2 0  4 0 1 2 3  3 4 5 6 )
+          Container ( FaceAttributeSetList ( 2 Include 1  0 )
+                      Container ( AttributeSet ( ) Normal ( 0 0 1 ) ) )
+        )
+    )");
+    const FaceSet &fs = face_set(b, 0);
+    EXPECT_FALSE(fs.normal_per_vertex);
+    const double r = std::sqrt(61.0);
+    const std::vector<double> want{0, 0, 1, -3 / r, -4 / r, 6 / r};
+    ASSERT_EQ(fs.normals.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(fs.normals[i], want[i], 1e-6) << i;
+}
+
 TEST(scene_builder_geometry, vertex_transparency_is_averaged_per_face) {
     Built b;
     build(b, R"(
@@ -248,6 +269,30 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
     EXPECT_TRUE(std::ranges::equal(polygon.tex_coords, std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}));
     EXPECT_TRUE(
         std::ranges::equal(polygon.tex_coord_index, std::vector<std::int32_t>{0, 1, 2, 3, -1}));
+}
+
+// A MipmapTexture's first level is read past the table of all 32 levels, and decodes as the same
+// image in a PixmapTexture does.
+TEST(scene_builder_geometry, a_mipmap_texture_shows_its_first_level) {
+    std::string levels;
+    for (int i = 0; i < 31 * 4; ++i) levels += " 0";
+    const auto textured = [](std::string_view texture) {
+        return std::string(R"(
+            Container (
+              TriMesh ( 1 0 0 0 3 0  0 1 2  0 0 0  1 0 0  0 1 0  False )
+              Container ( AttributeSet ( ) Container ( TextureShader ( ) )") +
+               std::string(texture) + ") ) )";
+    };
+    Built pixmap, mipmap;
+    build(pixmap, textured(kPixmap));
+    build(mipmap, textured("MipmapTexture ( 0 RGB16 BigEndian BigEndian  2 2 4 0" + levels +
+                           "  0x7C0003E0 0x001F7FFF )"));
+    ASSERT_EQ(pixmap.scene.textures.size(), 1u);
+    ASSERT_EQ(mipmap.scene.textures.size(), 1u) << mipmap.diagnostics.entries().size();
+    EXPECT_EQ(mipmap.scene.textures[0].width, 2u);
+    EXPECT_EQ(mipmap.scene.textures[0].height, 2u);
+    EXPECT_EQ(mipmap.scene.textures[0].pixels, pixmap.scene.textures[0].pixels);
+    EXPECT_TRUE(mipmap.diagnostics.entries().empty());
 }
 
 TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixmaps) {

@@ -18,14 +18,15 @@
 
 // Every byte the program holds through new, counted here rather than by the reader's own account
 // of itself, so that a forgotten table or a wrong estimate cannot hide. Each block carries its
-// size in front of it.
+// size in front of it. Kept out of line: inlined at a delete, the compiler would take the step
+// back to the header for a mismatched free.
 namespace heap {
 std::size_t live = 0;
 std::size_t peak = 0;
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 }  // namespace heap
 
-void *operator new(std::size_t size) {
+[[gnu::noinline]] void *operator new(std::size_t size) {
     auto *block = static_cast<unsigned char *>(std::malloc(size + heap::kHeader));
     if (block == nullptr) throw std::bad_alloc();
     *reinterpret_cast<std::size_t *>(block) = size;
@@ -36,7 +37,18 @@ void *operator new(std::size_t size) {
 void *operator new[](std::size_t size) {
     return operator new(size);
 }
-void operator delete(void *p) noexcept {
+// The library asks these of the sanitizer's allocator unless they are replaced too.
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept {
+    return operator new(size, tag);
+}
+[[gnu::noinline]] void operator delete(void *p) noexcept {
     if (p == nullptr) return;
     auto *block = static_cast<unsigned char *>(p) - heap::kHeader;
     heap::live -= *reinterpret_cast<std::size_t *>(block);
@@ -49,6 +61,12 @@ void operator delete(void *p, std::size_t) noexcept {
     operator delete(p);
 }
 void operator delete[](void *p, std::size_t) noexcept {
+    operator delete(p);
+}
+void operator delete(void *p, const std::nothrow_t &) noexcept {
+    operator delete(p);
+}
+void operator delete[](void *p, const std::nothrow_t &) noexcept {
     operator delete(p);
 }
 

@@ -256,6 +256,29 @@ TEST(vrml97_writer, WritesIndexArraysAndFieldsAwayFromTheirDefaults) {
     EXPECT_EQ(text.find("solid"), std::string::npos);  // TRUE is VRML's default
 }
 
+// Each TextureTransform field is written exactly when either of its numbers leaves the default.
+TEST(vrml97_writer, WritesATextureTransformsFieldsAwayFromTheirDefaults) {
+    const struct {
+        TextureTransform t;
+        const char *lines;
+    } cases[] = {
+        {TextureTransform{}, "    textureTransform TextureTransform {\n    }\n"},
+        {TextureTransform{{0, 0.5f}, 0, {1, 1}, {0, 0}}, "{\n      center 0 0.5\n    }\n"},
+        {TextureTransform{{0.5f, 0}, 0, {1, 1}, {0, 0}}, "{\n      center 0.5 0\n    }\n"},
+        {TextureTransform{{0, 0}, 0.25f, {1, 1}, {0, 0}}, "{\n      rotation 0.25\n    }\n"},
+        {TextureTransform{{0, 0}, 0, {1, 2}, {0, 0}}, "{\n      scale 1 2\n    }\n"},
+        {TextureTransform{{0, 0}, 0, {2, 1}, {0, 0}}, "{\n      scale 2 1\n    }\n"},
+        {TextureTransform{{0, 0}, 0, {1, 1}, {0, 3}}, "{\n      translation 0 3\n    }\n"},
+        {TextureTransform{{0, 0}, 0, {1, 1}, {3, 0}}, "{\n      translation 3 0\n    }\n"},
+    };
+    for (const auto &c : cases) {
+        Scene scene = indexedBindings();
+        scene.shapes[0].appearance.texture_transform = c.t;
+        const std::string text = write_scene_string(scene);
+        EXPECT_NE(text.find(c.lines), std::string::npos) << c.lines << "\n" << text;
+    }
+}
+
 struct Case {
     const char *name;  // of its expected text, tests/writers/vrml97/data/<name>.wrl
     std::function<Scene()> build;
