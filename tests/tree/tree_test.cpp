@@ -158,6 +158,14 @@ TEST(diagnostics, summary_counts_everything_but_keeps_bounded_records) {
         bytes += e.text.size();
     }
     EXPECT_LE(bytes, Diagnostics::kMaxEntries * Diagnostics::kMaxEntryBytes);
+
+    // A type name of up to 80 bytes is shown whole in the summary; a longer one is cut to 80
+    // with "…" (three bytes) at its end.
+    Diagnostics edge;
+    edge.skipped(1, std::string(80, 'A'));
+    edge.skipped(2, std::string(81, 'B'));
+    EXPECT_EQ(edge.skipped_counts().count(std::string(80, 'A')), 1u);
+    EXPECT_EQ(edge.skipped_counts().count(std::string(77, 'B') + "…"), 1u);
     ASSERT_EQ(longs.skipped_counts().size(), 1u);
     EXPECT_LE(longs.skipped_counts().begin()->first.size(), Diagnostics::kMaxNameBytes);
     EXPECT_EQ(longs.skipped_counts().begin()->second, 3000u);
