@@ -272,6 +272,28 @@ TEST(draw_list, textureTransformMovesAndScalesBothCoordinates) {
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6f) << i;
 }
 
+// Textures of every pixel size are handed over as they are, and one whose pixels fall short of
+// its size is left empty rather than read past its end.
+TEST(draw_list, texturesKeepTheirPixelSizeAndShortOnesAreEmptied) {
+    scene::Scene s;
+    s.textures.push_back({2, 1, 1, {10, 20}, true, false});
+    s.textures.push_back({1, 1, 2, {30, 40}, false, true});
+    s.textures.push_back({1, 1, 4, {1, 2, 3, 4}, true, true});
+    s.textures.push_back({2, 2, 3, {1, 2, 3}, true, true});  // 3 of 12 bytes
+    const DrawList list = fromScene(s);
+    ASSERT_EQ(list.textures.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(list.textures[i].width, s.textures[i].width) << i;
+        EXPECT_EQ(list.textures[i].height, s.textures[i].height) << i;
+        EXPECT_EQ(list.textures[i].components, s.textures[i].components) << i;
+        EXPECT_EQ(list.textures[i].pixels, s.textures[i].pixels) << i;
+        EXPECT_EQ(list.textures[i].repeatS, s.textures[i].repeat_s) << i;
+        EXPECT_EQ(list.textures[i].repeatT, s.textures[i].repeat_t) << i;
+    }
+    EXPECT_EQ(list.textures[3].width, 0u);
+    EXPECT_EQ(list.textures[3].height, 0u);
+}
+
 TEST(draw_list, convertsTheStore) {
     tarvex::newSceneGraph();
     tarvex::Shape *cube = tarvex::newShape("cube", 4, 3);
