@@ -672,8 +672,10 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
     }
     for (std::uint32_t d : degree) clean &= d == 2;
     // Most outlines are simple, and the sweep shows it in n log n steps; only where it sees a
-    // contact are the crossings sought, through every pair of edges whose boxes overlap.
-    const bool disjoint = clean && only_shared_ends_meet(pos_, segs, work_, budget_);
+    // contact are the crossings sought, through every pair of edges whose boxes overlap. Below
+    // a few dozen edges that search is as quick, and the sweep's set not worth making.
+    const bool disjoint =
+        clean && segs.size() >= 64 && only_shared_ends_meet(pos_, segs, work_, budget_);
     if (work_ > budget_) throw Failed{};
     if (!disjoint) {
         find_crossings(segs, splits);
