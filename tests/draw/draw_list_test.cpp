@@ -221,6 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  true,
                  {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f}},
+        // A colour index that stops short leaves the faces past its end out.
+        FaceCase{"shortColourIndexLeavesFaceOut",
+                 {0, 1, 2, 3, -1, 1, 4, 5, 2, -1},
+                 {0.1f, 0, 0, 0.2f, 0, 0},
+                 {0, 1, 1, 0, -1},
+                 true,
+                 true,
+                 {0.1f, 0.2f, 0.2f, 0.1f, 0.2f, 0.1f}},
         // A concave face is cut into ears: a fan from corner 0 would cover the notch.
         FaceCase{"concaveEarClipped",
                  {4, 5, 6, 7, 8, 0, -1},

@@ -99,6 +99,31 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     EXPECT_EQ(lineBatch.vertices[0].color[0], 0);
 }
 
+// A textured shape's vertices carry both texture coordinates; an untextured one's are zero.
+TEST(packed_scene, texturedVerticesCarryBothCoordinates) {
+    DrawList list;
+    Mesh mesh = triangle(0);
+    mesh.texCoords = {0.25f, 0.75f, 1, 0.5f, 0, 1};
+    list.meshes = {mesh};
+    list.textures.push_back(Texture{1, 1, 3, {255, 255, 255}, true, true});
+    Shape textured;
+    textured.mesh = 0;
+    textured.texture = 0;
+    Shape plain;
+    plain.mesh = 0;
+    list.shapes = {textured, plain};
+
+    const PackedScene packed = pack(list);
+    const Batch &t = packed.batches[packed.ranges[0].batch];
+    ASSERT_EQ(t.vertices.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(t.vertices[i].texCoord[0], mesh.texCoords[2 * i]) << i;
+        EXPECT_EQ(t.vertices[i].texCoord[1], mesh.texCoords[2 * i + 1]) << i;
+    }
+    const Batch &p = packed.batches[packed.ranges[1].batch];
+    for (const PackedVertex &v : p.vertices) EXPECT_EQ(v.texCoord[0] + v.texCoord[1], 0);
+}
+
 }  // namespace
 
 // A flat 101 x 101 grid, centred on the origin as models often are, cut into 10 x 10 cells: the
