@@ -69,6 +69,29 @@ TEST(scene_builder_geometry, faces_with_holes_are_triangulated_even_odd) {
     }
 }
 
+// Curves and patches cut short anywhere in their counts or values are skipped with one warning
+// each, and nothing is drawn of them.
+TEST(scene_builder_geometry, curves_and_patches_cut_short_are_skipped_with_a_warning) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"NURBPatch ( )", "NURBPatch with inconsistent orders or counts: skipped"},
+        {"NURBPatch ( 2 )", "NURBPatch with inconsistent orders or counts: skipped"},
+        {"NURBPatch ( 2 2 )", "NURBPatch with inconsistent orders or counts: skipped"},
+        {"NURBPatch ( 2 2 2 )", "NURBPatch with inconsistent orders or counts: skipped"},
+        {"NURBPatch ( 2 2 2 2  0 0 0 1  1 0 0 1 )",
+         "NURBPatch with inconsistent orders or counts: skipped"},
+        {"NURBCurve ( 2 )", "NURBCurve with inconsistent order, points or knots: skipped"},
+        {"NURBCurve ( 2 2  0 0 0 1  1 0 0 1  0 0 1 )",
+         "NURBCurve with inconsistent order, points or knots: skipped"},
+    };
+    for (const auto &[file, warning] : cases) {
+        Built b;
+        build(b, file);
+        EXPECT_TRUE(b.scene.shapes.empty()) << file;
+        ASSERT_EQ(b.diagnostics.entries().size(), 1u) << file;
+        EXPECT_EQ(b.diagnostics.entries()[0].text, warning) << file;
+    }
+}
+
 // Faces too tangled for the even-odd fill (a {601/300} star: some 180,000 crossings) are drawn
 // as a fan with a warning, not dropped; faces without area are dropped with one.
 TEST(scene_builder_geometry, faces_are_never_lost_in_silence) {
