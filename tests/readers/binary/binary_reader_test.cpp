@@ -374,6 +374,8 @@ TEST(binary_reader, decodes_fields_whose_layout_depends_on_the_data) {
          Bytes{}.object("vasl", Bytes{}.u32(5).u32(0).u32(2).u8(1).u8(4)), "5 0 2 1 4"},
         {"face attribute set list of Uns32 indices",
          Bytes{}.object("fasl", Bytes{}.u32(6).u32(1).u32(1).u32(5)), "6 1 1 5"},
+        {"image dimensions: two Uns32", Bytes{}.object("imdm", Bytes{}.u32(640).u32(480)),
+         "640 480"},
         {"NURB curve: four numbers a point, order + points knots",
          Bytes{}.object(
              "nrbc", Bytes{}.u32(2).u32(2).floats({0, 0, 0, 1, 1, 0, 0, 1}).floats({0, 0, 1, 1})),
