@@ -204,7 +204,7 @@ class Builder {
     // The texture a geometry with attributes `a` shows (its own SurfaceShader, else the
     // free-standing one in scope); nullptr when none.
     const TextureUse *texture_for(const Attributes &a) const;
-    std::string pending_name_;
+    Name pending_name_;
     void begin_geometry(std::uint32_t node);
     void end_geometry();
     void count_shape_bounds(std::span<const float> coords, const geometry::Matrix4 &world);

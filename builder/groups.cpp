@@ -150,7 +150,7 @@ void Builder::open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t 
     if (parent == kNone && !name.empty() && !f.info) {
         const Target t = place();
         Node group;
-        group.name = std::move(name);
+        group.name = scene_.name(name);
         parent = add_node(t.parent, std::move(group));
     }
     frames_.push_back(f);
@@ -198,7 +198,7 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     const Target t = place();
     Node wrapper;
     // A group's name goes on its wrapper; a geometry's stays on its Shape.
-    if (group) wrapper.name = group_name(*this, target);
+    if (group) wrapper.name = scene_.name(group_name(*this, target));
     const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
     if (reusable) {
         const State &now = state();

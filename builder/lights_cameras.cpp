@@ -37,7 +37,7 @@ void Builder::read_light(std::uint32_t node) {
     if (!view_objects_read_.insert(node).second) return;
     const ObjectType type = tree_.node(node).type;
     Light light;
-    light.name = name_of(node);
+    light.name = scene_.name(name_of(node));
     bool has_data = false;
     for_children(node, [&](std::uint32_t c) {
         if (has_data || tree_.node(c).type != ObjectType::LightData) return;
@@ -121,7 +121,7 @@ void Builder::read_camera(std::uint32_t node) {
     if (!view_objects_read_.insert(node).second) return;
     const ObjectType type = tree_.node(node).type;
     Viewpoint vp;
-    vp.name = name_of(node);
+    vp.name = scene_.name(name_of(node));
     vp.description = vp.name;
     std::optional<std::uint32_t> placement;
     float yon = 0;  // 0: none given

@@ -133,11 +133,11 @@ std::vector<std::int32_t> face_edges(const FaceSet &fs) {
 }  // namespace
 
 void Builder::begin_geometry(std::uint32_t node) {
-    pending_name_ = name_of(node);
+    pending_name_ = scene_.name(name_of(node));
 }
 
 void Builder::end_geometry() {
-    pending_name_.clear();
+    pending_name_ = {};
 }
 
 const TextureUse *Builder::texture_for(const Attributes &a) const {
@@ -177,8 +177,8 @@ void add_shape_node(Builder &b, std::uint32_t parent, Shape shape) {
     node.shape = static_cast<std::uint32_t>(scene.shapes.size());
     scene.shapes.push_back(std::move(shape));
     // One geometry's several Shapes share its name: the first carries it.
-    node.name = std::move(b.pending_name_);
-    b.pending_name_.clear();
+    node.name = b.pending_name_;
+    b.pending_name_ = {};
     b.add_node(parent, std::move(node));
 }
 

@@ -62,11 +62,10 @@ DrawList fromScene(const scene::Scene &scene) {
     struct Visit {
         std::uint32_t node;
         Matrix toWorld;
-        const std::string *name;  // of the nearest named node on the way
+        std::string_view name;  // of the nearest named node on the way
         bool leaving;
     };
-    static const std::string noName;
-    std::vector<Visit> stack{{0, Matrix{}, &noName, false}};
+    std::vector<Visit> stack{{0, Matrix{}, {}, false}};
     while (!stack.empty()) {
         const Visit visit = stack.back();
         stack.pop_back();
@@ -76,7 +75,7 @@ DrawList fromScene(const scene::Scene &scene) {
         }
         if (visit.node >= scene.nodes.size() || onPath[visit.node]) continue;
         const scene::Node &node = scene.nodes[visit.node];
-        const std::string *name = node.name.empty() ? visit.name : &node.name;
+        const std::string_view name = node.name.empty() ? visit.name : node.name.view();
         if (node.kind == scene::Node::Kind::shape) {
             if (node.shape >= scene.shapes.size() || list.shapes.size() >= kMaxPlacedShapes) {
                 continue;
@@ -88,7 +87,7 @@ DrawList fromScene(const scene::Scene &scene) {
                 list.meshes.push_back(shapeMesh(in));
             }
             Shape &shape = list.shapes.emplace_back();
-            shape.name = *name;
+            shape.name = name;
             shape.mesh = mesh;
             const scene::Material &m = in.appearance.material;
             shape.material = {rgb(m.diffuse),  m.ambient_intensity, rgb(m.specular),

@@ -15,6 +15,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -127,12 +129,32 @@ struct Transform {
     float matrix[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 };
 
+// A name held once by the scene however many nodes carry it (a label on an object drawn
+// thousands of times through References is not copied thousands of times): made by
+// Scene::name(), or from a literal, which outlives any scene.
+class Name {
+  public:
+    constexpr Name() = default;
+    template <std::size_t N>
+    constexpr Name(const char (&literal)[N]) : text_(literal, N - 1) {}
+    std::string_view view() const { return text_; }
+    operator std::string_view() const { return text_; }
+    bool empty() const { return text_.empty(); }
+    std::size_t size() const { return text_.size(); }
+    bool operator==(std::string_view other) const { return text_ == other; }
+
+  private:
+    friend struct Scene;
+    explicit Name(std::string_view interned) : text_(interned) {}
+    std::string_view text_;
+};
+
 // The node hierarchy: node 0 is the root group. A `use` node repeats another node (written as
 // VRML USE; the writer gives the repeated node a DEF name).
 struct Node {
     enum class Kind { group, transform, shape, use };
     Kind kind = Kind::group;
-    std::string name;                     // from the 3DMF label or name element; may be empty
+    Name name;                            // from the 3DMF label or name element; may be empty
     Transform transform;                  // Kind::transform
     std::uint32_t shape = kNone;          // Kind::shape: index into Scene::shapes
     std::uint32_t used = kNone;           // Kind::use: index into Scene::nodes
@@ -142,7 +164,7 @@ struct Node {
 struct Light {
     enum class Kind { ambient, directional, point, spot };
     Kind kind = Kind::directional;
-    std::string name;
+    Name name;
     bool on = true;
     float intensity = 1;
     Color color{1, 1, 1};
@@ -155,8 +177,8 @@ struct Light {
 };
 
 struct Viewpoint {
-    std::string name;  // DEF name source
-    std::string description;
+    Name name;  // DEF name source
+    Name description;
     Vec3 position{0, 0, 10};
     Rotation orientation;
     float field_of_view = 0.785398f;
@@ -182,11 +204,25 @@ struct Scene {
     std::span<const std::uint32_t> keep(std::vector<std::uint32_t> values) {
         return unsStore_.emplace_back(std::move(values));
     }
+    // `text` held once, looked up by hash.
+    Name name(std::string_view text) {
+        if (text.empty()) return {};
+        auto found = names_.find(text);
+        if (found == names_.end()) found = names_.emplace(text).first;
+        return Name(*found);
+    }
 
   private:
     std::deque<std::vector<float>> floatStore_;
     std::deque<std::vector<std::int32_t>> intStore_;
     std::deque<std::vector<std::uint32_t>> unsStore_;
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::unordered_set<std::string, NameHash, std::equal_to<>> names_;  // nodes keep their strings
 };
 
 }  // namespace tarvex::scene

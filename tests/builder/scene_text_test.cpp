@@ -548,7 +548,7 @@ TEST(scene_builder, names_come_from_name_elements_and_labels) {
     ASSERT_TRUE(b.result.ok);
     std::vector<std::string> names;
     for (const Node &n : b.scene.nodes)
-        if (!n.name.empty()) names.push_back(n.name);
+        if (!n.name.empty()) names.emplace_back(n.name);
     EXPECT_EQ(names, (std::vector<std::string>{"dot", "spot", "team"}));
     ASSERT_GE(b.outline.size(), 3u);
     EXPECT_EQ(b.outline[1].label, "spot");

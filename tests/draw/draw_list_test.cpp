@@ -40,11 +40,11 @@ std::uint32_t addNode(scene::Scene &s, scene::Node node, std::uint32_t parent) {
     return index;
 }
 
-scene::Node shapeNode(std::uint32_t shape, std::string name = {}) {
+scene::Node shapeNode(std::uint32_t shape, scene::Name name = {}) {
     scene::Node node;
     node.kind = scene::Node::Kind::shape;
     node.shape = shape;
-    node.name = std::move(name);
+    node.name = name;
     return node;
 }
 

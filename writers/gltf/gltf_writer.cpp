@@ -127,7 +127,7 @@ class Walker {
                                    : 0.785398;
             nlohmann::json camera = {{"type", "perspective"},
                                      {"perspective", {{"yfov", num(fov)}, {"znear", num(znear)}}}};
-            const std::string &name = v.description.empty() ? v.name : v.description;
+            const std::string name(v.description.empty() ? v.name : v.description);
             if (!name.empty()) camera["name"] = name;
             list.push_back(std::move(camera));
             nlohmann::json &node = nodes_[roots[i].get<std::size_t>()];
@@ -144,9 +144,9 @@ class Walker {
         nlohmann::json list = nlohmann::json::array();
         for (const scene::Light &light : scene_.lights) {
             if (light.kind == Kind::ambient) {
-                report_.notes.push_back("the ambient light" +
-                                        (light.name.empty() ? "" : " " + light.name) +
-                                        " left out: glTF has no ambient light");
+                std::string note = "the ambient light";
+                if (!light.name.empty()) note.append(" ").append(light.name.view());
+                report_.notes.push_back(note.append(" left out: glTF has no ambient light"));
                 continue;
             }
             const float intensity = light.on ? std::max(light.intensity, 0.0f) : 0.0f;

@@ -25,11 +25,11 @@ std::uint32_t addNode(Scene &s, Node node, std::uint32_t parent = 0) {
     return index;
 }
 
-Node shapeNode(std::uint32_t shape, std::string name = "") {
+Node shapeNode(std::uint32_t shape, scene::Name name = {}) {
     Node node;
     node.kind = Node::Kind::shape;
     node.shape = shape;
-    node.name = std::move(name);
+    node.name = name;
     return node;
 }
 
@@ -40,9 +40,9 @@ Node useNode(std::uint32_t used) {
     return node;
 }
 
-Node groupNode(std::string name = "") {
+Node groupNode(scene::Name name = {}) {
     Node node;
-    node.name = std::move(name);
+    node.name = name;
     return node;
 }
 
