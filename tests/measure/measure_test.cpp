@@ -111,14 +111,16 @@ Transform { scale 2 2 2 children Shape {
   geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0, 3 4 0 ] }
                             coordIndex [ 0 1 2 -1 1 2 ] } } }
 Shape { geometry PointSet { coord Coordinate { point [ -1 0 0, 0 0 9 ] } } }
+Shape { geometry PointSet { coord Coordinate { point 0 0 -2 } } }
 )");
     ASSERT_TRUE(m.errors.empty()) << m.errors.front();
     EXPECT_NEAR(m.line_length, 2 * (7 + 4), 1e-12);
     EXPECT_EQ(m.polylines, 2u);
-    EXPECT_EQ(m.points, 2u);
-    expectBox(m, {-1, 0, 0}, {6, 8, 9}, 1e-12);
+    EXPECT_EQ(m.points, 3u);  // one point needs no brackets
+    expectBox(m, {-1, 0, -2}, {6, 8, 9}, 1e-12);
     EXPECT_EQ(m.lights.at("DirectionalLight"), 2u);
     EXPECT_EQ(m.lights.at("PointLight"), 1u);
+    EXPECT_NEAR(m.light_intensity, 0.3 + 1, 1e-12);  // the one that is off adds nothing
     ASSERT_EQ(m.viewpoints.size(), 1u);
     EXPECT_EQ(m.viewpoints[0].position, (Vec3{1, 2, 3}));
     EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
@@ -154,6 +156,7 @@ Shape { appearance Appearance { texture PixelTexture { image 2 1 3 0xFF0000 0x00
     EXPECT_EQ(m.point_lights[0].radius, 7);
     EXPECT_EQ(m.point_lights[0].attenuation, (Vec3{0, 1, 0}));
     EXPECT_FALSE(m.point_lights[1].on);
+    EXPECT_EQ(m.light_intensity, 1);
 }
 
 TEST(measure, broken_worlds_say_so) {
@@ -173,8 +176,7 @@ TEST(measure, broken_worlds_say_so) {
 Measure convert(const std::string &name) {
     conversion::Conversion conversion;
     const std::string path = std::string(TARVEX_DATA_DIR) + "/" + name;
-    EXPECT_EQ(conversion.read(path, {.full = true}).status,
-              conversion::Status::ok)
+    EXPECT_EQ(conversion.read(path, {.full = true}).status, conversion::Status::ok)
         << conversion.result().message;
     EXPECT_EQ(conversion.diagnostics().summary(), "") << name;
     vrml97::WriteProblems problems;

@@ -220,11 +220,11 @@ class Reader {
         }
         return s;
     }
-    // An MF field of numbers: one value without brackets, or a bracketed list.
-    std::vector<double> numbers() {
+    // An MF field of values of `arity` numbers: one value without brackets, or a bracketed list.
+    std::vector<double> numbers(int arity = 1) {
         std::vector<double> v;
         if (peek() != "[") {
-            v.push_back(number());
+            for (int k = 0; k < arity && !failed_; ++k) v.push_back(number());
             return v;
         }
         next();
@@ -324,12 +324,30 @@ class Reader {
             shape(m);
         } else if (v.type == "DirectionalLight") {
             ++out_.lights[v.type];
-            fields([](std::string_view) { return false; });
+            bool on = true;
+            double intensity = 1, ambient = 0;
+            fields([&](std::string_view f) {
+                if (f == "on")
+                    on = boolean();
+                else if (f == "intensity")
+                    intensity = number();
+                else if (f == "ambientIntensity")
+                    ambient = number();
+                else
+                    return false;
+                return true;
+            });
+            if (on) out_.light_intensity += intensity + ambient;
         } else if (v.type == "PointLight" || v.type == "SpotLight") {
             ++out_.lights[v.type];
             PointLight light;
+            double intensity = 1, ambient = 0;
             fields([&](std::string_view f) {
-                if (f == "location")
+                if (f == "intensity")
+                    intensity = number();
+                else if (f == "ambientIntensity")
+                    ambient = number();
+                else if (f == "location")
                     light.location = m.apply(vec3());
                 else if (f == "attenuation")
                     light.attenuation = vec3();
@@ -341,6 +359,7 @@ class Reader {
                     return false;
                 return true;
             });
+            if (light.on) out_.light_intensity += intensity + ambient;
             out_.point_lights.push_back(light);
         } else if (v.type == "Viewpoint") {
             viewpoint();
@@ -382,7 +401,7 @@ class Reader {
         } else if ((v.type == "Coordinate" && f == "point") ||
                    (v.type == "TextureCoordinate" && f == "point") ||
                    (v.type == "Color" && f == "color")) {
-            v.numbers = numbers();
+            v.numbers = numbers(v.type == "TextureCoordinate" ? 2 : 3);
         } else if (v.type == "IndexedFaceSet" || v.type == "IndexedLineSet" ||
                    v.type == "PointSet") {
             if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, {}, {}, true};

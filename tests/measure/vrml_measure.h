@@ -62,6 +62,7 @@ struct Measure {
     std::map<Rgb, double> length_by_color;
     std::vector<PointLight> point_lights;
     std::map<std::string, std::size_t, std::less<>> lights;  // by node name; off ones too
+    double light_intensity = 0;  // intensity and ambient intensity of the lights that are on
     std::vector<Viewpoint> viewpoints;
     std::vector<std::string> errors;  // what could not be read; empty for a sound world
 };
