@@ -280,6 +280,16 @@ TEST(draw_list, textureTransformMovesAndScalesBothCoordinates) {
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6f) << i;
 }
 
+// The view frames a box by its centre and the radius of the sphere through its corners.
+TEST(draw_list, boxesGiveTheirCentreAndRadius) {
+    tarvex::draw::Box box;
+    EXPECT_EQ(box.radius(), 0);
+    box.add({1, 1, 1});
+    box.add({3, 3, 2});
+    expectNear(box.center(), {2, 2, 1.5f});
+    EXPECT_FLOAT_EQ(box.radius(), 1.5f);  // half of sqrt(2^2 + 2^2 + 1^2)
+}
+
 // Textures of every pixel size are handed over as they are, and one whose pixels fall short of
 // its size is left empty rather than read past its end.
 TEST(draw_list, texturesKeepTheirPixelSizeAndShortOnesAreEmptied) {

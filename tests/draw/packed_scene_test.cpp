@@ -99,6 +99,34 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     EXPECT_EQ(lineBatch.vertices[0].color[0], 0);
 }
 
+// Under the sheared transform above, (0 1 0) turns to (-1 0 0): the plane y = 0 goes to x = 0,
+// and its tangents (1 0 0) and (0 0 1) to (0 1 0) and (0 0 2), so (0 -1 0), their cross
+// product, goes to (1 0 0). Every colour channel keeps its place, alpha after them.
+TEST(packed_scene, turnsNormalsByTheWholeMatrixAndKeepsEachColourChannel) {
+    DrawList list;
+    Mesh mesh = triangle(0);
+    mesh.colors = {0.2f, 0.6f, 1, 0.2f, 0.6f, 1, 0.2f, 0.6f, 1};
+    mesh.normals = {0, 1, 0, 0, 1, 0, 0, 1, 0};
+    list.meshes = {mesh};
+    Shape turned;
+    turned.mesh = 0;
+    turned.material.transparency = 0.5f;
+    turned.toWorld.m[0][0] = 0, turned.toWorld.m[0][1] = 1;
+    turned.toWorld.m[1][0] = -1, turned.toWorld.m[1][1] = 0, turned.toWorld.m[1][2] = 1;
+    turned.toWorld.m[2][2] = 2;
+    list.shapes = {turned};
+
+    const PackedScene packed = pack(list);
+    const PackedVertex &v = packed.batches.at(0).vertices.at(0);
+    EXPECT_EQ(v.normal[0], -127);
+    EXPECT_EQ(v.normal[1], 0);
+    EXPECT_EQ(v.normal[2], 0);
+    EXPECT_EQ(v.color[0], 51);
+    EXPECT_EQ(v.color[1], 153);
+    EXPECT_EQ(v.color[2], 255);
+    EXPECT_EQ(v.color[3], 128);
+}
+
 // A textured shape's vertices carry both texture coordinates; an untextured one's are zero.
 TEST(packed_scene, texturedVerticesCarryBothCoordinates) {
     DrawList list;

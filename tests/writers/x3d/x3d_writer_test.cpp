@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -123,6 +124,105 @@ TEST_F(X3dOutputs, LoadInAnX3dBrowserWithTheVrmlWorldsTriangles) {
     }
     EXPECT_EQ(checked, outputs_.size());
     EXPECT_GT(triangles, 0u);
+}
+
+// Read back by an independent X3D reader (view3dscene's tovrmlx3d, which rewrites it in the
+// classic encoding), each document must show what its VRML world shows: where the geometry
+// stands, how much surface in which colours, lines, points, lights and viewpoints.
+TEST_F(X3dOutputs, ReadBackIndependentlyMeasureAsTheVrmlWorld) {
+    if (std::system("command -v tovrmlx3d >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tovrmlx3d is not installed (Debian: view3dscene)";
+    using tarvex::measure::Measure;
+    std::size_t compared = 0;
+    for (const Output &out : outputs_) {
+        SCOPED_TRACE(out.name);
+        const std::string classic = out.path + ".x3dv";
+        ASSERT_EQ(std::system(("tovrmlx3d '" + out.path + "' --encoding classic > '" + classic +
+                               "' 2>/dev/null")
+                                  .c_str()),
+                  0);
+        // Its header lines are X3D's; the nodes below them are VRML 97's.
+        std::ifstream in(classic);
+        std::string text = "#VRML V2.0 utf8\n", line;
+        while (std::getline(in, line))
+            if (line.rfind("#X3D", 0) != 0 && line.rfind("PROFILE", 0) != 0 &&
+                line.rfind("META", 0) != 0)
+                text.append(line).append("\n");
+        const Measure x3d = tarvex::measure::measure_vrml(text);
+        const Measure vrml = tarvex::measure::measure_vrml(out.vrml);
+        ASSERT_TRUE(x3d.errors.empty()) << x3d.errors.front();
+        EXPECT_EQ(x3d.shapes, vrml.shapes);
+        EXPECT_EQ(x3d.faces, vrml.faces);
+        EXPECT_EQ(x3d.triangles, vrml.triangles);
+        EXPECT_EQ(x3d.polylines, vrml.polylines);
+        EXPECT_EQ(x3d.points, vrml.points);
+        const auto near = [](double a, double b) {
+            return std::abs(a - b) <= 1e-5 * std::max({1.0, std::abs(a), std::abs(b)});
+        };
+        EXPECT_PRED2(near, x3d.area, vrml.area);
+        EXPECT_PRED2(near, x3d.line_length, vrml.line_length);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_PRED2(near, x3d.box.min[k], vrml.box.min[k]) << k;
+            EXPECT_PRED2(near, x3d.box.max[k], vrml.box.max[k]) << k;
+        }
+        ASSERT_EQ(x3d.area_by_color.size(), vrml.area_by_color.size());
+        for (auto a = x3d.area_by_color.begin(), b = vrml.area_by_color.begin();
+             b != vrml.area_by_color.end(); ++a, ++b)
+            EXPECT_PRED2(near, a->second, b->second);
+        EXPECT_EQ(x3d.lights, vrml.lights);
+        EXPECT_PRED2(near, x3d.light_intensity, vrml.light_intensity);
+        ASSERT_EQ(x3d.point_lights.size(), vrml.point_lights.size());
+        for (std::size_t i = 0; i < vrml.point_lights.size(); ++i)
+            for (int k = 0; k < 3; ++k)
+                EXPECT_PRED2(near, x3d.point_lights[i].location[k],
+                             vrml.point_lights[i].location[k]);
+        ASSERT_EQ(x3d.viewpoints.size(), vrml.viewpoints.size());
+        for (std::size_t i = 0; i < vrml.viewpoints.size(); ++i) {
+            for (int k = 0; k < 3; ++k)
+                EXPECT_PRED2(near, x3d.viewpoints[i].position[k], vrml.viewpoints[i].position[k]);
+            for (int k = 0; k < 4; ++k)
+                EXPECT_PRED2(near, x3d.viewpoints[i].orientation[k],
+                             vrml.viewpoints[i].orientation[k]);
+        }
+        ++compared;
+    }
+    EXPECT_EQ(compared, outputs_.size());
+}
+
+// What a correct builder never makes, the X3D writer mends as the VRML writer does, and counts
+// the same: a point set short of colours, a face set short of them, an index out of range, a
+// number that is not finite, a texture and a shape that are not there.
+TEST(X3dText, MendsAndCountsAsTheVrmlWriterDoes) {
+    namespace scene = tarvex::scene;
+    scene::Scene s;
+    scene::PointSet points;
+    points.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0});
+    points.colors = s.keep(std::vector<float>{1, 0, 0});
+    scene::FaceSet faces;
+    faces.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, std::nanf(""), 0});
+    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5, 2, 1, 0});
+    faces.colors = s.keep(std::vector<float>{1, 0, 0});
+    faces.color_per_vertex = false;
+    scene::Appearance missingTexture;
+    missingTexture.texture = 7;
+    s.shapes.push_back({{}, points});
+    s.shapes.push_back({missingTexture, faces});
+    for (std::uint32_t shape : {0u, 1u, 9u}) {
+        scene::Node node;
+        node.kind = scene::Node::Kind::shape;
+        node.shape = shape;
+        s.nodes.push_back(node);
+        s.nodes[0].children.push_back(static_cast<std::uint32_t>(s.nodes.size() - 1));
+    }
+    tarvex::vrml97::WriteProblems vrml, x3d;
+    tarvex::vrml97::write_scene_string(s, &vrml);
+    tarvex::x3d::write_x3d_string(s, &x3d);
+    EXPECT_EQ(vrml.dropped, 4u);  // the two colour arrays, the texture and the shape
+    EXPECT_EQ(x3d.dropped, vrml.dropped);
+    EXPECT_EQ(x3d.bad_indices, vrml.bad_indices);
+    EXPECT_EQ(x3d.non_finite_numbers, vrml.non_finite_numbers);
+    EXPECT_EQ(vrml.bad_indices, 1u);
+    EXPECT_EQ(vrml.non_finite_numbers, 1u);
 }
 
 // Names and strings holding XML's own characters are escaped, and control characters that XML
