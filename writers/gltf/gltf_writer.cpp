@@ -110,7 +110,7 @@ class Walker {
 
     void cameras(nlohmann::json &roots) {
         double diagonal = 0;
-        if (!boxEmpty_) {
+        if (seen_[0] && seen_[1] && seen_[2]) {
             const double dx = box_[1][0] - box_[0][0], dy = box_[1][1] - box_[0][1],
                          dz = box_[1][2] - box_[0][2];
             diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
@@ -238,11 +238,11 @@ class Walker {
             for (int k = 0; k < 3; ++k) {
                 const double v = p[0] * m[0][k] + p[1] * m[1][k] + p[2] * m[2][k] + m[3][k];
                 if (!std::isfinite(v)) continue;
-                box_[0][k] = boxEmpty_ ? v : std::min(box_[0][k], v);
-                box_[1][k] = boxEmpty_ ? v : std::max(box_[1][k], v);
+                box_[0][k] = seen_[k] ? std::min(box_[0][k], v) : v;
+                box_[1][k] = seen_[k] ? std::max(box_[1][k], v) : v;
+                seen_[k] = true;
             }
         }
-        boxEmpty_ = false;
     }
 
     void content(nlohmann::json &roots) {
@@ -335,7 +335,7 @@ class Walker {
     WriteReport &report_;
     nlohmann::json nodes_ = nlohmann::json::array();
     double box_[2][3] = {{0, 0, 0}, {0, 0, 0}};
-    bool boxEmpty_ = true;
+    bool seen_[3] = {false, false, false};  // an axis of box_ holds a point
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "conversion/conversion.h"
+#include "geometry/matrix.h"
 #include "gltf_measure.h"
 #include "node_tools.h"
 #include "vrml_measure.h"
@@ -183,6 +184,90 @@ TEST(GltfScene, SpotConesStayInsideTheirBounds) {
         EXPECT_LT(inner, outer);
         EXPECT_GE(inner, 0);
     }
+}
+
+// What the builder never makes but a scene may hold, written as the VRML writer writes it: a
+// transform with every field set, a scale orientation and a centre included (split over two
+// glTF nodes), under a root that is itself a use of that transform; and textures sharing a
+// sampler where their wrapping is the same.
+TEST(GltfScene, EveryTransformFieldAndSharedSamplers) {
+    namespace scene = tarvex::scene;
+    scene::Scene s;
+    scene::FaceSet cube;  // a unit cube's twelve triangles, area 6 before the transform
+    cube.coords = s.keep(
+        std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1});
+    cube.triangles =
+        s.keep(std::vector<std::uint32_t>{0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7, 0, 1, 5, 0, 5, 4,
+                                          1, 2, 6, 1, 6, 5, 2, 3, 7, 2, 7, 6, 3, 0, 4, 3, 4, 7});
+    cube.tex_coords = s.keep(std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1, 0, 0, 1, 0, 1, 1, 0, 1});
+    for (const bool repeat : {true, true, false}) {
+        s.textures.push_back({1, 1, 3, {255, 0, 0}, repeat, true});
+        scene::Appearance a;
+        a.texture = static_cast<std::uint32_t>(s.textures.size() - 1);
+        s.shapes.push_back({a, cube});
+    }
+    scene::Node transform;
+    transform.kind = scene::Node::Kind::transform;
+    transform.transform.translation = {1, 2, 3};
+    transform.transform.rotation = {0, 0, 1, 0.5f};
+    transform.transform.scale = {2, 3, 4};
+    transform.transform.scale_orientation = {1, 0, 0, 0.3f};
+    transform.transform.center = {0.5f, -1, 2};
+    {  // the same as a row-vector matrix: C^-1 SR^-1 S SR R C T
+        namespace g = tarvex::geometry;
+        g::Matrix4 m = g::translation(-0.5, 1, -2);
+        for (const g::Matrix4 &then :
+             {g::rotation(1, 0, 0, -0.3), g::scaling(2, 3, 4), g::rotation(1, 0, 0, 0.3),
+              g::rotation(0, 0, 1, 0.5), g::translation(0.5, -1, 2), g::translation(1, 2, 3)})
+            m = g::multiply(m, then);
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) transform.transform.matrix[i][j] = float(m.m[i][j]);
+    }
+    s.viewpoints.push_back({});
+    s.nodes[0].kind = scene::Node::Kind::use;
+    s.nodes[0].used = 1;
+    s.nodes.push_back(transform);
+    for (std::uint32_t shape = 0; shape < 3; ++shape) {
+        scene::Node node;
+        node.kind = scene::Node::Kind::shape;
+        node.shape = shape;
+        s.nodes.push_back(node);
+        s.nodes[1].children.push_back(static_cast<std::uint32_t>(s.nodes.size() - 1));
+    }
+    // The VRML world with the root written as the transform it uses.
+    scene::Scene asVrml = s;
+    asVrml.nodes[0] = scene::Node{};
+    asVrml.nodes[0].children = {1};
+    const Measure vrml = tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(asVrml));
+    std::string bytes;
+    ASSERT_TRUE(tarvex::gltf::write_gltf(s, tarvex::gltf::Container::gltf, bytes));
+    const GltfMeasure gltf = tarvex::measure::measure_gltf(bytes);
+    EXPECT_EQ(gltf.placed_meshes, 3u);
+    expectSameGeometry("transform", vrml, gltf);
+    const nlohmann::json json = nlohmann::json::parse(bytes);
+    ASSERT_EQ(json["samplers"].size(), 2u);  // one a wrapping
+    const auto &textures = json["textures"];
+    ASSERT_EQ(textures.size(), 3u);
+    EXPECT_EQ(textures[0]["sampler"], textures[1]["sampler"]);
+    EXPECT_NE(textures[0]["sampler"], textures[2]["sampler"]);
+    const double znear = json["cameras"][0]["perspective"]["znear"];
+    EXPECT_NEAR(znear, 1e-4 * diagonal(vrml.box), 1e-6 * diagonal(vrml.box));
+}
+
+// A camera's near plane is a ten-thousandth of the world's diagonal: near enough for the
+// smallest detail, far enough to keep depth precision. With one shape in the world too (whose
+// box was once only its last corner).
+TEST(GltfScene, CameraNearPlaneFollowsTheWorldsSize) {
+    tarvex::conversion::Conversion conversion;
+    conversion.read((kSource / "tests/data/shapes/lights_and_camera.3dmf").string(), fullMode());
+    const Measure vrml =
+        tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(conversion.scene()));
+    std::string bytes;
+    ASSERT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf, bytes));
+    const nlohmann::json json = nlohmann::json::parse(bytes);
+    ASSERT_FALSE(json["cameras"].empty());
+    const double znear = json["cameras"][0]["perspective"]["znear"];
+    EXPECT_NEAR(znear, 1e-4 * diagonal(vrml.box), 1e-6 * diagonal(vrml.box));
 }
 
 // A hostile scene: a use chain that loops and one that leads nowhere are left out and counted,
