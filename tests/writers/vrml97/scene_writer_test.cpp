@@ -256,6 +256,27 @@ TEST(vrml97_writer, WritesIndexArraysAndFieldsAwayFromTheirDefaults) {
     EXPECT_EQ(text.find("solid"), std::string::npos);  // TRUE is VRML's default
 }
 
+// A texture shown by two shapes is written once and used again; one shown once has no name.
+TEST(vrml97_writer, WritesATextureSharedByShapesOnce) {
+    Scene s = indexedBindings();  // its one shape shows texture 0
+    s.textures.push_back(Texture{1, 1, 3, {1, 2, 3}});
+    Shape again = s.shapes[0];
+    s.shapes.push_back(again);
+    s.shapes.push_back(again);
+    s.shapes.back().appearance.texture = 1;
+    addNode(s, shapeNode(1));
+    addNode(s, shapeNode(2));
+    const std::string text = write_scene_string(s);
+    const auto count = [&](std::string_view what) {
+        std::size_t n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("texture DEF texture0 PixelTexture {"), 1u);
+    EXPECT_EQ(count("texture USE texture0\n"), 1u);
+    EXPECT_EQ(count("PixelTexture {"), 2u);  // texture 1, shown once, is written where it shows
+}
+
 // Each TextureTransform field is written exactly when either of its numbers leaves the default.
 TEST(vrml97_writer, WritesATextureTransformsFieldsAwayFromTheirDefaults) {
     const struct {
