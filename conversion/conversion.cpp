@@ -82,16 +82,18 @@ void addCount(std::vector<std::string> &repairs, std::uint64_t count, const char
     if (count > 0) repairs.push_back(std::to_string(count) + (count == 1 ? one : many));
 }
 
+// Every writer writes a number that is not finite as 0, and says so alike.
+void addNonFinite(std::vector<std::string> &repairs, std::uint64_t count) {
+    addCount(repairs, count, " number that is not finite written as 0",
+             " numbers that are not finite written as 0");
+}
+
 void addRepairs(const vrml97::WriteProblems &problems, std::vector<std::string> &repairs) {
-    const auto add = [&](std::uint64_t count, const char *one, const char *many) {
-        addCount(repairs, count, one, many);
-    };
-    add(problems.non_finite_numbers, " number that is not finite written as 0",
-        " numbers that are not finite written as 0");
-    add(problems.bad_indices, " index out of range written as 0",
-        " indices out of range written as 0");
-    add(problems.dropped, " node or array that VRML cannot hold left out",
-        " nodes or arrays that VRML cannot hold left out");
+    addNonFinite(repairs, problems.non_finite_numbers);
+    addCount(repairs, problems.bad_indices, " index out of range written as 0",
+             " indices out of range written as 0");
+    addCount(repairs, problems.dropped, " node or array that VRML cannot hold left out",
+             " nodes or arrays that VRML cannot hold left out");
 }
 
 }  // namespace
@@ -281,15 +283,12 @@ int Conversion::write(const std::string &fileName, Format format, OutputMode mod
         *scene_, fileName, format == Format::glb ? gltf::Container::glb : gltf::Container::gltf,
         &report);
     if (repairs) {
-        const auto add = [&](std::uint64_t count, const char *one, const char *many) {
-            addCount(*repairs, count, one, many);
-        };
-        add(report.non_finite_numbers, " number that is not finite written as 0",
-            " numbers that are not finite written as 0");
-        add(report.bad_normals, " normal of no length written as +z",
-            " normals of no length written as +z");
-        add(report.dropped, " node, placement or texture that glTF cannot hold left out",
-            " nodes, placements or textures that glTF cannot hold left out");
+        addNonFinite(*repairs, report.non_finite_numbers);
+        addCount(*repairs, report.bad_normals, " normal of no length written as +z",
+                 " normals of no length written as +z");
+        addCount(*repairs, report.dropped,
+                 " node, placement or texture that glTF cannot hold left out",
+                 " nodes, placements or textures that glTF cannot hold left out");
         repairs->insert(repairs->end(), report.notes.begin(), report.notes.end());
     }
     return result;
