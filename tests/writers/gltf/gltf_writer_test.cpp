@@ -31,11 +31,7 @@ using tarvex::measure::Measure;
 const fs::path kSource = TARVEX_SOURCE_DIR;
 const fs::path kCorpus = TARVEX_CORPUS_DIR;
 
-tarvex::conversion::Options fullMode() {
-    tarvex::conversion::Options options;
-    options.full = true;
-    return options;
-}
+const tarvex::conversion::Options kFullMode{.full = true};
 
 std::vector<fs::path> filesIn(const fs::path &folder) {
     std::vector<fs::path> files;
@@ -54,7 +50,7 @@ struct Both {
 
 Both convert(const fs::path &file) {
     tarvex::conversion::Conversion conversion;
-    conversion.read(file.string(), fullMode());
+    conversion.read(file.string(), kFullMode);
     Both both;
     both.vrml =
         tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(conversion.scene()));
@@ -259,7 +255,7 @@ TEST(GltfScene, EveryTransformFieldAndSharedSamplers) {
 // box was once only its last corner).
 TEST(GltfScene, CameraNearPlaneFollowsTheWorldsSize) {
     tarvex::conversion::Conversion conversion;
-    conversion.read((kSource / "tests/data/shapes/lights_and_camera.3dmf").string(), fullMode());
+    conversion.read((kSource / "tests/data/shapes/lights_and_camera.3dmf").string(), kFullMode);
     const Measure vrml =
         tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(conversion.scene()));
     std::string bytes;
@@ -303,7 +299,7 @@ TEST(GltfValidator, NoErrorOnAnyOutput) {
     std::vector<std::string> written;
     for (const fs::path &file : files) {
         tarvex::conversion::Conversion conversion;
-        conversion.read(file.string(), fullMode());
+        conversion.read(file.string(), kFullMode);
         for (const auto container : {tarvex::gltf::Container::glb, tarvex::gltf::Container::gltf}) {
             const bool glb = container == tarvex::gltf::Container::glb;
             const fs::path target = out / (file.filename().string() + (glb ? ".glb" : ".gltf"));

@@ -27,11 +27,7 @@ namespace fs = std::filesystem;
 const fs::path kSource = TARVEX_SOURCE_DIR;
 const fs::path kCorpus = TARVEX_CORPUS_DIR;
 
-tarvex::conversion::Options fullMode() {
-    tarvex::conversion::Options options;
-    options.full = true;
-    return options;
-}
+const tarvex::conversion::Options kFullMode{.full = true};
 
 std::vector<fs::path> inputs() {
     std::vector<fs::path> files;
@@ -62,7 +58,7 @@ class X3dOutputs : public ::testing::Test {
         fs::create_directories(folder_);
         for (const fs::path &file : inputs()) {
             tarvex::conversion::Conversion conversion;
-            conversion.read(file.string(), fullMode());
+            conversion.read(file.string(), kFullMode);
             Output out;
             out.name = file.filename().string();
             out.vrml = tarvex::vrml97::write_scene_string(conversion.scene());
