@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -41,6 +42,15 @@ std::optional<QString> runFileDialog(QWidget *owner, QFileDialog::AcceptMode mod
                          const qsizetype i = filters.indexOf(filter);
                          if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
                      });
+    // The type shown is the one the proposed name has: a name saved as .glb is proposed again
+    // as glTF, not as the first type. Chosen before the name, which a change of type rewrites.
+    const QString suffix = QFileInfo(fileName).suffix();
+    for (qsizetype i = 0; i < suffixes.size(); ++i) {
+        if (suffix.compare(suffixes[i], Qt::CaseInsensitive) != 0) continue;
+        dialog.selectNameFilter(filters[i]);
+        dialog.setDefaultSuffix(suffixes[i]);
+        break;
+    }
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

@@ -42,13 +42,14 @@ tarvex::Progress update_display(const Document::Progress &progress) {
 const QList<OutputFormat> &outputFormats() {
     static const QList<OutputFormat> formats = [] {
         const QList<OutputFormat> all = {
-            {QStringLiteral("VRML 97"), QStringLiteral("VRML Files (*.wrl)"),
-             QStringLiteral("wrl")},
-            {QStringLiteral("X3D"), QStringLiteral("X3D Files (*.x3d)"), QStringLiteral("x3d")},
+            {QStringLiteral("VRML 97"), QStringLiteral("VRML Files (*.wrl)"), QStringLiteral("wrl"),
+             QStringLiteral("VRML world saved in %s")},
+            {QStringLiteral("X3D"), QStringLiteral("X3D Files (*.x3d)"), QStringLiteral("x3d"),
+             QStringLiteral("X3D world saved in %s")},
             {QStringLiteral("glTF 2.0"), QStringLiteral("glTF Binary Files (*.glb)"),
-             QStringLiteral("glb")},
+             QStringLiteral("glb"), QStringLiteral("glTF scene saved in %s")},
             {QStringLiteral("glTF 2.0 (JSON)"), QStringLiteral("glTF Files (*.gltf)"),
-             QStringLiteral("gltf")},
+             QStringLiteral("gltf"), QStringLiteral("glTF scene saved in %s")},
         };
         // Only what this build writes.
         QList<OutputFormat> offered;
@@ -60,6 +61,12 @@ const QList<OutputFormat> &outputFormats() {
         return offered;
     }();
     return formats;
+}
+
+const OutputFormat &outputFormatOf(const QString &path) {
+    for (const OutputFormat &format : outputFormats())
+        if (path.endsWith(u'.' + format.suffix, Qt::CaseInsensitive)) return format;
+    return outputFormats().constFirst();
 }
 
 Document::Document() : conversion_(std::make_unique<conversion::Conversion>()) {}

@@ -31,8 +31,11 @@ struct OutputFormat {
     QString name;    // "VRML 97"
     QString filter;  // "VRML Files (*.wrl)"
     QString suffix;  // "wrl"
+    QString saved;   // "VRML world saved in %s", the status once a file is written
 };
 const QList<OutputFormat> &outputFormats();
+// The format a file named `path` is written in: the one its suffix names, else the first.
+const OutputFormat &outputFormatOf(const QString &path);
 
 // One thing a read has to tell: a warning or a skipped object, and where it was.
 struct Message {

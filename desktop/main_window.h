@@ -20,6 +20,7 @@
 
 class QAction;
 class QDockWidget;
+class QFrame;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -80,6 +81,8 @@ class MainWindow : public QMainWindow {
     void createMessagesPanel();
     // The tree beside the 3D view, or what to do while no file is open.
     void createCentralArea();
+    // The bar above them that says what the default mode skipped and offers to read it all.
+    QWidget *createSkippedBar();
     void updateRecentFilesMenu();
     void rememberRecentFile(const QString &path);
 
@@ -91,6 +94,10 @@ class MainWindow : public QMainWindow {
     void readFile();
     // Options > Read all objects was ticked or unticked by the user.
     void readAllObjectsToggled(bool on);
+    // The skipped-objects bar's button: the option on, and the file read again at once.
+    void readAllFromBar();
+    // Shows the bar for what the default mode skipped ("" hides it).
+    void showSkipped(const QString &skipped);
     void reportReadFailure(const ReadReport &report);
     void showMessages(const QList<Message> &messages);
     bool chooseInputFile();
@@ -154,6 +161,8 @@ class MainWindow : public QMainWindow {
     QSplitter *splitter_ = nullptr;
     QStackedWidget *viewArea_ = nullptr;
     QLabel *emptyHint_ = nullptr;
+    QFrame *skippedBar_ = nullptr;
+    QLabel *skippedText_ = nullptr;
     SceneView *sceneView_ = nullptr;
     QAction *fitAction_ = nullptr;
     QAction *resetViewAction_ = nullptr;

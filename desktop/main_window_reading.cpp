@@ -61,7 +61,27 @@ void MainWindow::readAllObjectsToggled(bool on) {
     readChosenFile();
 }
 
+void MainWindow::readAllFromBar() {
+    // Asked for by name: no question first, since the file read again is still unsaved work.
+    readAllAction_->setChecked(true);
+    window_settings::setReadAllObjects(true);
+    readChosenFile();
+}
+
+void MainWindow::showSkipped(const QString &skipped) {
+    skippedBar_->setVisible(!skipped.isEmpty());
+    if (skipped.isEmpty()) return;
+    // Without a mesh the view is empty, and would look like a file without content.
+    const bool nothingRead = topItem_ == nullptr || topItem_->childCount() == 0;
+    skippedText_->setText(
+        (nothingRead ? QStringLiteral("The default mode read no triangle mesh and skipped %1.")
+                     : QStringLiteral("The default mode read the triangle meshes only and "
+                                      "skipped %1."))
+            .arg(skipped));
+}
+
 void MainWindow::readFile() {
+    showSkipped({});
     resetDisplay();
     beginWork();
     const ReadReport report =
@@ -81,6 +101,7 @@ void MainWindow::readFile() {
     toolBarSaveAction_->setEnabled(true);
     QString status = formatWithTitle(u"%s read OK", inputTitle_);
     if (!report.summary.isEmpty()) status += QStringLiteral(" (%1)").arg(report.summary);
+    showSkipped(report.skipped);
     if (!report.skipped.isEmpty()) {
         status += QStringLiteral(
                       " - the default mode skipped %1; Options > Read all objects "

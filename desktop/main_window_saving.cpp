@@ -41,7 +41,7 @@ void MainWindow::saveAs() {
     endWork();
     if (written) {
         unsaved_ = false;
-        updateStatusBar(formatWithTitle(u"VRML world saved in %s", outputTitle_));
+        updateStatusBar(formatWithTitle(outputFormatOf(outputPath_).saved, outputTitle_));
     } else {
         warn(u"Could not write file %s", outputTitle_);
     }

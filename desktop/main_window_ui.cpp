@@ -3,11 +3,14 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -15,6 +18,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "desktop/main_window.h"
 #include "desktop/scene_view.h"
@@ -203,7 +207,10 @@ void MainWindow::createStatusBar() {
 
     messagesButton_ = new QToolButton;
     messagesButton_->setObjectName(QStringLiteral("messagesButton"));
-    messagesButton_->setAutoRaise(true);
+    // Raised, with a picture: a plain text in a status bar does not look like it can be clicked.
+    messagesButton_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    messagesButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    messagesButton_->setCursor(Qt::PointingHandCursor);
     messagesButton_->setToolTip(QStringLiteral("Lists every warning with its place"));
     messagesButton_->hide();
     bar->addPermanentWidget(messagesButton_);
@@ -284,7 +291,40 @@ void MainWindow::createCentralArea() {
     splitter_->setSizes({treeWidth > 0 ? treeWidth : kDefaultTreeWidth, 640});
     connect(splitter_, &QSplitter::splitterMoved, this,
             [this] { window_settings::setTreeWidth(splitter_->sizes().value(0)); });
-    setCentralWidget(splitter_);
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(createSkippedBar());
+    layout->addWidget(splitter_, 1);
+    setCentralWidget(central);
+}
+
+QWidget *MainWindow::createSkippedBar() {
+    skippedBar_ = new QFrame;
+    skippedBar_->setObjectName(QStringLiteral("skippedBar"));
+    // The colours of a tooltip: set apart from the window, and readable in any theme.
+    skippedBar_->setBackgroundRole(QPalette::ToolTipBase);
+    skippedBar_->setForegroundRole(QPalette::ToolTipText);
+    skippedBar_->setAutoFillBackground(true);
+    skippedBar_->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    auto *icon = new QLabel;
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(20, 20));
+    skippedText_ = new QLabel;
+    skippedText_->setObjectName(QStringLiteral("skippedText"));
+    skippedText_->setForegroundRole(QPalette::ToolTipText);
+    skippedText_->setWordWrap(true);
+    auto *button = new QPushButton(QStringLiteral("Read all objects"));
+    button->setObjectName(QStringLiteral("skippedReadAll"));
+    button->setToolTip(readAllAction_->statusTip());
+    connect(button, &QPushButton::clicked, this, &MainWindow::readAllFromBar);
+    auto *row = new QHBoxLayout(skippedBar_);
+    row->setContentsMargins(8, 4, 8, 4);
+    row->addWidget(icon);
+    row->addWidget(skippedText_, 1);
+    row->addWidget(button);
+    skippedBar_->hide();
+    return skippedBar_;
 }
 
 }  // namespace tarvex

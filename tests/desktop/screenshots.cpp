@@ -1,6 +1,7 @@
 // Pictures of the real window for a person to look at (not a test): the empty window, a file
-// read, a mesh selected, and the Messages panel. Run under a display, for example
-// xvfb-run -a tarvexw_screenshots OUTDIR. Settings go to Qt's test location, never the user's.
+// read, a mesh selected, the bar for objects the default mode skipped, and the Messages panel. Run
+// under a display, for example xvfb-run -a tarvexw_screenshots OUTDIR. Settings go to Qt's test
+// location, never the user's.
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
@@ -64,6 +65,9 @@ int main(int argc, char *argv[]) {
         auto *tree = w.findChild<QTreeWidget *>(QStringLiteral("treeView"));
         tree->setCurrentItem(tree->topLevelItem(0)->child(1));
         ok &= shoot(w, out.filePath("scene-selected.png"));
+        // The default mode reads the pyramid alone; the bar above the view offers the rest.
+        w.openDroppedFile(QStringLiteral(TARVEX_SOURCE_DIR "/examples/shapes.3dmf"));
+        ok &= shoot(w, out.filePath("skipped.png"));
     }
     tarvex::MainWindow w(
         dialogs, tarvex::parseArguments({"--full", TARVEX_SOURCE_DIR "/tests/data/messages.3dmf"}));

@@ -188,13 +188,26 @@ class TarvexwTest : public QObject {
         w.show();
         dialogs.opens = {input};
         action(w, "actionOpen")->trigger();
-        for (const char *name : {"out.glb", "out.gltf", "out.x3d"}) {
-            dialogs.saves = {QString::fromLatin1(name)};
+        for (const QString name : {"out.glb", "out.gltf", "out.x3d", "out.wrl"}) {
+            dialogs.saves = {name};
             action(w, "actionSaveAs")->trigger();
-            const QByteArray saved = readAll(QString::fromLatin1(name));
-            QVERIFY2(saved.size() > 100, name);
-            QCOMPARE(saved, consoleFull(input, QStringLiteral("console-") + name));
+            const QByteArray saved = readAll(name);
+            QVERIFY2(saved.size() > 100, qPrintable(name));
+            if (!name.endsWith("wrl")) QCOMPARE(saved, consoleFull(input, "console-" + name));
+            // The status names the format written.
+            QCOMPARE(status(w), (name.endsWith("x3d")   ? "X3D world saved in "
+                                 : name.endsWith("wrl") ? "VRML world saved in "
+                                                        : "glTF scene saved in ") +
+                                    name);
         }
+        // Save As proposes the type of the name it proposes.
+        QString type;
+        QTimer::singleShot(0, [&type] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (dialog) type = dialog->selectedNameFilter(), dialog->reject();
+        });
+        QVERIFY(!tarvex::QtDialogs().saveFileName(&w, "again.glb"));
+        QCOMPARE(type, "glTF Binary Files (*.glb)");
         QVERIFY(dialogs.warnings.isEmpty());
         QCOMPARE(top(w)->childCount(), 2);  // still the default mode's two meshes
     }
@@ -395,6 +408,16 @@ class TarvexwTest : public QObject {
         QCOMPARE(status(w),
                  "box.3dmf read OK - the default mode skipped 1 object (1 Box); "
                  "Options > Read all objects reads them");
+        // So does the bar above the view, whose button reads everything at once, for good.
+        w.show();
+        auto *bar = w.findChild<QFrame *>("skippedBar");
+        QVERIFY(bar->isVisible());
+        QCOMPARE(w.findChild<QLabel *>("skippedText")->text(),
+                 "The default mode read no triangle mesh and skipped 1 object (1 Box).");
+        QTest::mouseClick(w.findChild<QPushButton *>("skippedReadAll"), Qt::LeftButton);
+        QVERIFY(w.readsAllObjects() && !bar->isVisible());
+        QCOMPARE(top(w)->childCount(), 1);
+        QVERIFY(MainWindow(dialogs, QString()).readsAllObjects());
     }
 
     // File > Recent Files lists the files read, newest first, each once, in this window and the
