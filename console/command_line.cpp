@@ -88,7 +88,11 @@ CommandLine parse_command_line(std::span<const std::string> args) {
 }
 
 std::string help_text() {
-    std::string text = "usage: tarvex [3dmffile] [wrlfile]\n";
+    std::string text =
+        "usage: tarvex [3dmffile] [wrlfile]\n"
+        "Converts a 3DMF file into VRML 97, X3D or glTF 2.0, as the output's extension says:\n"
+        "  .wrl VRML 97 (also any other extension, and standard output), .x3d X3D,\n"
+        "  .gltf glTF 2.0 (JSON), .glb glTF 2.0 (binary). Options:\n";
     std::size_t width = 2;  // "--"
     const auto shown = [](const OptionInfo &option) {
         return option.value.empty() ? std::string(option.name)

@@ -56,7 +56,7 @@ CommandLine parse_command_line(std::span<const std::string> args);
 // nullopt for anything else, for 0 and for sizes past 2^64.
 std::optional<std::uint64_t> parse_size(std::string_view text);
 
-// The usage line followed by one line per option.
+// The usage line, the formats the output's extension chooses, and one line per option.
 std::string help_text();
 
 }  // namespace tarvex

@@ -218,8 +218,8 @@ TEST_F(console, the_program_uses_the_standard_streams) {
 TEST_F(console, options_are_told_apart_from_file_names) {
     const std::string o = out();
     EXPECT_EQ(run({"--help"}), 0);
-    EXPECT_TRUE(out_.starts_with("usage: tarvex [3dmffile] [wrlfile]\n  --help ")) << out_;
-    for (const char *line : {"\n  --version ", "\n  --  ", "\n  -  "}) {
+    EXPECT_TRUE(out_.starts_with("usage: tarvex [3dmffile] [wrlfile]\n")) << out_;
+    for (const char *line : {"\n  --help ", "\n  --version ", "\n  --  ", "\n  -  ", " .glb "}) {
         EXPECT_NE(out_.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(err_, "");
