@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "core/output_buffer.h"
 #include "core/output_file.h"
@@ -23,6 +25,7 @@ using scene::kNone;
 constexpr std::size_t kMaxNodes = std::size_t{1} << 20;
 // A right angle rounded down to a float, so that the written value stays within glTF's bound.
 constexpr double kRightAngle = 1.5707963f;
+constexpr float kPi = 3.14159265f;
 
 struct Quat {
     double x = 0, y = 0, z = 0, w = 1;
@@ -86,11 +89,17 @@ class Walker {
         for (std::size_t i = 0; i < cameraNodes; ++i) roots.push_back(addNode({}));
         lights(roots);
         content(roots);
-        cameras(roots);  // their near planes follow from the scene's size, known only now
+        cameras(roots);      // their near planes follow from the scene's size, known only now
+        pointIntensities();  // so do the candela of point and spot lights
         nlohmann::json &json = doc_.json();
         if (!nodes_.empty()) json["nodes"] = std::move(nodes_);
         nlohmann::json scene = nlohmann::json::object();
         if (!roots.empty()) scene["nodes"] = std::move(roots);  // glTF allows no empty list
+        // What glTF has no place for, kept for importers that show it (the Blender add-on).
+        if (ambient_[0] > 0 || ambient_[1] > 0 || ambient_[2] > 0)
+            scene["extras"]["ambient"] = array3(ambient_[0], ambient_[1], ambient_[2]);
+        if (const auto &c = scene_.background)
+            scene["extras"]["background"] = array3(c->r, c->g, c->b);
         json["scenes"] = nlohmann::json::array({std::move(scene)});
         json["scene"] = 0;
         if (!scene_.info.empty()) json["asset"]["extras"]["info"] = scene_.info;
@@ -147,9 +156,17 @@ class Walker {
                 std::string note = "the ambient light";
                 if (!light.name.empty()) note.append(" ").append(light.name.view());
                 report_.notes.push_back(note.append(" left out: glTF has no ambient light"));
+                const float intensity = light.on ? std::max(light.intensity, 0.0f) : 0.0f;
+                if (std::isfinite(intensity)) {
+                    ambient_[0] += std::clamp(light.color.r, 0.0f, 1.0f) * intensity;
+                    ambient_[1] += std::clamp(light.color.g, 0.0f, 1.0f) * intensity;
+                    ambient_[2] += std::clamp(light.color.b, 0.0f, 1.0f) * intensity;
+                }
                 continue;
             }
-            const float intensity = light.on ? std::max(light.intensity, 0.0f) : 0.0f;
+            // Lux such that a white surface facing the light shows the VRML brightness, where
+            // a physically based renderer divides the light a surface takes by pi.
+            const float intensity = light.on ? std::max(light.intensity, 0.0f) * kPi : 0.0f;
             nlohmann::json out = {{"type", light.kind == Kind::directional ? "directional"
                                            : light.kind == Kind::point     ? "point"
                                                                            : "spot"},
@@ -171,6 +188,7 @@ class Walker {
                 out["spot"] = {{"innerConeAngle", num(inner)}, {"outerConeAngle", num(outer)}};
             }
             if (!light.name.empty()) out["name"] = light.name;
+            if (light.kind != Kind::directional) pointLike_.emplace_back(list.size(), &light);
             list.push_back(std::move(out));
             nlohmann::json node = {
                 {"extensions", {{"KHR_lights_punctual", {{"light", list.size() - 1}}}}}};
@@ -185,6 +203,32 @@ class Walker {
             roots.push_back(addNode(std::move(node)));
         }
         if (!list.empty()) doc_.json()["extensions"]["KHR_lights_punctual"]["lights"] = list;
+    }
+
+    // glTF's point and spot lights fall off by the inverse square of the distance, 3DMF's by
+    // their attenuation (often none): they are made to agree at the scene's centre, or half its
+    // size away when the light stands at the centre.
+    void pointIntensities() {
+        if (pointLike_.empty()) return;
+        double centre[3] = {0, 0, 0}, half = 0;
+        if (seen_[0] && seen_[1] && seen_[2]) {
+            for (int k = 0; k < 3; ++k) {
+                centre[k] = (box_[0][k] + box_[1][k]) / 2;
+                half += (box_[1][k] - box_[0][k]) * (box_[1][k] - box_[0][k]) / 4;
+            }
+            half = std::sqrt(half);
+        }
+        nlohmann::json &list = doc_.json()["extensions"]["KHR_lights_punctual"]["lights"];
+        for (const auto &[index, light] : pointLike_) {
+            const double dx = light->location.x - centre[0], dy = light->location.y - centre[1],
+                         dz = light->location.z - centre[2];
+            double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (!(d > 0) || !std::isfinite(d)) d = half > 0 && std::isfinite(half) ? half : 1;
+            const scene::Vec3 &a = light->attenuation;
+            const double falloff = std::max(a.x + a.y * d + a.z * d * d, 1.0);
+            const double lux = list[index]["intensity"].get<double>();
+            list[index]["intensity"] = num(std::isfinite(falloff) ? lux * d * d / falloff : 0);
+        }
     }
 
     // A VRML transform, T C R SR S SR^-1 C^-1, as glTF's T R S. Without a scale orientation
@@ -334,6 +378,8 @@ class Walker {
     Document &doc_;
     WriteReport &report_;
     nlohmann::json nodes_ = nlohmann::json::array();
+    std::vector<std::pair<std::size_t, const scene::Light *>> pointLike_;  // their lights' index
+    double ambient_[3] = {0, 0, 0};
     double box_[2][3] = {{0, 0, 0}, {0, 0, 0}};
     bool seen_[3] = {false, false, false};  // an axis of box_ holds a point
 };

@@ -156,6 +156,36 @@ TEST(GltfScene, CamerasLightsAndTheAmbientNote) {
     EXPECT_GE(both.glb.lights, 1u);
 }
 
+// Lights as bright as VRML shows them where the PBR viewer divides by pi: lux = pi I; candela =
+// pi I d^2 / attenuation(d) at the box centre (1.5 1.5 1.5). The ambient light goes to extras.
+TEST(GltfScene, LightsAsBrightAsTheVrmlWorld) {
+    constexpr double pi = 3.14159265358979;
+    const double point = std::sqrt(101.5 * 101.5 * 2 + 98.5 * 98.5);  // 1/d attenuation
+    const struct {
+        const char *file;
+        std::vector<double> intensities, ambient;
+    } cases[] = {{"lights_and_camera.3dmf", {0.9 * pi}, {0.3, 0.3, 0.3}},
+                 {"far_lights.3dmf", {pi * point, pi}, {}}};  // the spot's is 1/d^2
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        tarvex::conversion::Conversion conversion;
+        conversion.read((kSource / "tests/data/shapes" / c.file).string(), kFullMode);
+        std::string text;
+        ASSERT_TRUE(
+            tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf, text));
+        const nlohmann::json json = nlohmann::json::parse(text);
+        const nlohmann::json &lights = json["extensions"]["KHR_lights_punctual"]["lights"];
+        ASSERT_EQ(lights.size(), c.intensities.size());
+        for (std::size_t i = 0; i < lights.size(); ++i)
+            EXPECT_NEAR(lights[i]["intensity"].get<double>(), c.intensities[i],
+                        1e-5 * c.intensities[i]);
+        EXPECT_EQ(json["scenes"][0]
+                      .value("extras", nlohmann::json::object())
+                      .value("ambient", std::vector<double>{}),
+                  c.ambient);
+    }
+}
+
 // Spot cones past a right angle, or with the beam wider than the cut-off, are brought inside
 // glTF's bounds (inner < outer <= pi/2) as written, after rounding to text.
 TEST(GltfScene, SpotConesStayInsideTheirBounds) {
