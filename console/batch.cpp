@@ -34,87 +34,136 @@ struct Job {
     std::string problem;  // a reason it fails before converting
 };
 
-bool looks3dmf(const std::string &name) {
-    std::string head;
-    return read_input_head(name, head) && input_kind(head).is_3dmf;
+// An extension the format's files carry: such a file found in a folder is one the user meant to
+// convert, and is reported when it cannot be.
+bool has3dmfExtension(const fs::path &path) {
+    std::string extension = utf8(path.extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".3dmf" || extension == ".3dm" || extension == ".q3d";
+}
+
+// Why `input` cannot be converted, "" when it can; `found` when a folder search found it, where
+// what is neither 3DMF nor named like it is passed over (textures, notes): `passedOver` is set.
+std::string problemOf(const std::string &input, bool found, bool &passedOver) {
+    InputKind kind;
+    errno = 0;
+    const bool looked = look_at_input(input, kind);
+    passedOver = found && !has3dmfExtension(path_from_utf8(input)) && (!looked || !kind.is_3dmf);
+    // Alone, an input that cannot be opened still gives the empty world; in a batch that world
+    // would only hide the failure among the others.
+    if (!looked) {
+        std::string problem = "Can't open " + input + "!";
+        const std::string reason = open_failure_reason(input, errno);
+        if (!reason.empty()) problem += "\n  " + reason;
+        return problem;
+    }
+    if (kind.is_3dmf || kind.empty) return {};  // the reader says what is wrong with an empty file
+    std::string problem = input + " is not a 3DMF file";
+    if (!kind.looks_like.empty())
+        problem.append(" (it looks like ").append(kind.looks_like).append(")");
+    return problem;
+}
+
+Job folderFailure(const fs::path &folder, const std::error_code &error) {
+    Job job{utf8(folder), {}, {}, "Can't search the folder " + utf8(folder)};
+    job.problem += "\n  " + system_reason(error.value());
+    return job;
+}
+
+// Folders first in the order given, their files sorted, so that which file keeps a name in a
+// clash does not depend on the order the system lists them. Folders are walked with a list of
+// their own, so that no depth of them costs stack, and links to folders are not followed.
+void collect(const std::string &input, std::vector<Job> &jobs) {
+    const fs::path top = path_from_utf8(input);
+    std::error_code error;
+    bool passedOver = false;
+    if (!fs::is_directory(top, error)) {
+        jobs.push_back(Job{input, top.filename(), {}, problemOf(input, false, passedOver)});
+        return;
+    }
+    std::vector<fs::path> found;
+    std::vector<fs::path> folders{top};
+    while (!folders.empty()) {
+        const fs::path folder = std::move(folders.back());
+        folders.pop_back();
+        fs::directory_iterator it(folder, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+            std::error_code ignored;
+            if (it->is_symlink(ignored) ? false : it->is_directory(ignored))
+                folders.push_back(it->path());
+            else if (it->is_regular_file(ignored))
+                found.push_back(it->path());
+        }
+        if (error) jobs.push_back(folderFailure(folder, error));
+    }
+    std::sort(found.begin(), found.end());
+    for (const fs::path &file : found) {
+        const std::string name = utf8(file);
+        std::string problem = problemOf(name, true, passedOver);
+        if (!passedOver)
+            jobs.push_back(Job{name, file.lexically_relative(top), {}, std::move(problem)});
+    }
+}
+
+// What a name is compared by: its canonical form where the system gives one, else the absolute
+// name as given (a folder above may be closed to us), never nothing.
+fs::path comparable(const fs::path &path) {
+    std::error_code error;
+    fs::path canonical = fs::weakly_canonical(path, error);
+    if (!error && !canonical.empty()) return canonical;
+    const fs::path absolute = fs::absolute(path, error);
+    return (error ? path : absolute).lexically_normal();
 }
 
 // Names compared as a case-insensitive file system would, so that a batch writes the same files
 // on every system.
 std::string clashKey(const fs::path &path) {
-    std::string key = utf8(path.lexically_normal());
+    std::string key = utf8(comparable(path));
     std::transform(key.begin(), key.end(), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return key;
 }
 
-// Folders first in the order given, their files sorted, so that which file keeps a name in a
-// clash does not depend on the order the system lists them.
-bool collect(const std::string &input, std::vector<Job> &jobs, std::ostream &err) {
-    const fs::path path = path_from_utf8(input);
-    std::error_code error;
-    if (!fs::is_directory(path, error)) {
-        Job job{input, path.filename(), {}, {}};
-        std::string head;
-        errno = 0;
-        // Alone, an input that cannot be opened still gives the empty world; in a batch that
-        // world would only hide the failure among the others.
-        if (!read_input_head(input, head)) {
-            job.problem = "Can't open " + input + "!";
-            const std::string reason = open_failure_reason(input, errno);
-            if (!reason.empty()) job.problem += "\n  " + reason;
-        } else if (!head.empty()) {
-            const InputKind kind = input_kind(head);
-            if (!kind.is_3dmf) {
-                job.problem = input + " is not a 3DMF file";
-                if (!kind.looks_like.empty())
-                    job.problem.append(" (it looks like ").append(kind.looks_like).append(")");
-            }
-        }
-        jobs.push_back(std::move(job));
-        return true;
-    }
-    std::vector<fs::path> found;
-    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error);
-    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        std::error_code ignored;
-        if (it->is_regular_file(ignored) && looks3dmf(utf8(it->path())))
-            found.push_back(it->path());
-    }
-    if (error) {
-        err << escape_for_terminal("Can't search the folder " + input) << '\n'
-            << "  " << escape_for_terminal(system_reason(error.value())) << '\n';
-        return false;
-    }
-    std::sort(found.begin(), found.end());
-    for (const fs::path &file : found)
-        jobs.push_back(Job{utf8(file), file.lexically_relative(path), {}, {}});
-    return true;
-}
+// More numbered names than this all taken says something is wrong with the names, not that the
+// run is large: the file fails rather than the search going on.
+constexpr int kMostNumbers = 10000;
 
-// Gives each job its output name; a later job whose name is taken gets a numbered one.
+// Gives each job its output name; a later job whose name is taken gets a numbered one. Taken are
+// the inputs, the folders the outputs go in, folders already there, and earlier outputs: all is
+// decided here, before any job starts.
 void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::string_view extension,
                  std::ostream &err) {
-    // Inputs count as taken: an output never lands on one.
     std::set<std::string> taken;
-    for (const Job &job : jobs) {
-        std::error_code error;
-        taken.insert(clashKey(fs::weakly_canonical(path_from_utf8(job.input), error)));
-    }
+    for (const Job &job : jobs) taken.insert(clashKey(path_from_utf8(job.input)));
+    for (const Job &job : jobs)
+        if (job.problem.empty())
+            for (fs::path folder = job.relativeOutput.parent_path(); !folder.empty();
+                 folder = folder.parent_path())
+                taken.insert(clashKey(outDir / folder));
     for (Job &job : jobs) {
+        if (!job.problem.empty()) continue;
         fs::path wanted = outDir / job.relativeOutput;
         wanted.replace_extension(extension);
         fs::path chosen = wanted;
-        std::error_code error;
-        for (int number = 2; taken.contains(clashKey(fs::weakly_canonical(chosen, error)));
-             ++number) {
+        const auto isTaken = [&](const fs::path &name) {
+            std::error_code error;
+            return taken.contains(clashKey(name)) || fs::is_directory(name, error);
+        };
+        int number = 2;
+        for (; number <= kMostNumbers && isTaken(chosen); ++number) {
             fs::path name = wanted.stem();
             name += "-";
             name += std::to_string(number);
             name += wanted.extension();
             chosen = wanted.parent_path() / name;
         }
-        taken.insert(clashKey(fs::weakly_canonical(chosen, error)));
+        if (number > kMostNumbers) {
+            job.problem = "Error writing to " + utf8(wanted) + "\n  it and " +
+                          std::to_string(kMostNumbers - 1) + " numbered names beside it are taken";
+            continue;
+        }
+        taken.insert(clashKey(chosen));
         job.output = utf8(chosen);
         if (chosen != wanted)
             err << escape_for_terminal(job.input + ": written as " + job.output + ", since " +
@@ -213,13 +262,11 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
     }
 
     std::vector<Job> jobs;
-    bool searched = true;
-    for (const std::string &input : inputs) searched = collect(input, jobs, err) && searched;
+    for (const std::string &input : inputs) collect(input, jobs);
     // The same file named twice, or named and found in a folder, is converted once.
     std::set<std::string> seen;
     std::erase_if(jobs, [&](const Job &job) {
-        std::error_code ignored;
-        return !seen.insert(utf8(fs::weakly_canonical(path_from_utf8(job.input), ignored))).second;
+        return !seen.insert(utf8(comparable(path_from_utf8(job.input)))).second;
     });
     if (jobs.empty()) {
         err << "no 3DMF file found\n";
@@ -246,8 +293,11 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
             progress.started(job.input);
             std::ostringstream said;
             std::error_code dirError;
-            fs::create_directories(path_from_utf8(job.output).parent_path(), dirError);
-            const OutputHazard hazard = output_hazard(job.input, job.output);
+            OutputHazard hazard = OutputHazard::none;
+            if (job.problem.empty()) {
+                fs::create_directories(path_from_utf8(job.output).parent_path(), dirError);
+                hazard = output_hazard(job.input, job.output);
+            }
             if (!job.problem.empty()) {
                 said << job.problem << '\n';
                 status[i] = 1;
@@ -289,7 +339,7 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
             << jobs.size() << " files; tarvex --full converts them\n";
     for (std::size_t i = 0; i < jobs.size(); ++i)
         if (status[i] != 0) err << "failed: " << escape_for_terminal(jobs[i].input) << '\n';
-    return failed == 0 && searched ? 0 : 1;
+    return failed == 0 ? 0 : 1;
 }
 
 }  // namespace tarvex

@@ -49,10 +49,8 @@ void sayReason(std::ostream &err, const std::string &reason) {
 // Full mode reads anything as 3DMF; what is not would give an empty world that looks like
 // success. Inputs that cannot be looked at are left to the reader, which says why.
 bool refuseNot3dmf(const std::string &input, std::ostream &err) {
-    std::string head;
-    if (!read_input_head(input, head) || head.empty()) return false;
-    const InputKind kind = input_kind(head);
-    if (kind.is_3dmf) return false;
+    InputKind kind;
+    if (!look_at_input(input, kind) || kind.empty || kind.is_3dmf) return false;
     std::string message = input + " is not a 3DMF file";
     if (!kind.looks_like.empty())
         message.append(" (it looks like ").append(kind.looks_like).append(")");

@@ -1,55 +1,16 @@
 #include "console/input_kind.h"
 
-#include <algorithm>
-#include <cstdint>
+#include <array>
 #include <cstdio>
 #include <filesystem>
-#include <span>
 #include <system_error>
 
 #include "core/file_names.h"
+#include "core/recognise_3dmf.h"
 #include "core/stdin_prefix.h"
-#include "readers/binary/binary_reader.h"
-#include "tree/object_type.h"
 
 namespace tarvex {
 namespace {
-
-// A headerless fragment names its first object within a few tokens (labels, a stray number);
-// further on, a word that happens to be a type name says nothing.
-constexpr int kTokensLooked = 16;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-// Splits text as the 3DMF lexer would for the purpose: comments dropped, parentheses alone.
-class Tokens {
-  public:
-    explicit Tokens(std::string_view text) : text_(text) {}
-    // The next token, "" at the end.
-    std::string_view next() {
-        for (;;) {
-            while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
-            if (at_ < text_.size() && text_[at_] == '#') {
-                while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') ++at_;
-                continue;
-            }
-            break;
-        }
-        if (at_ == text_.size()) return {};
-        const std::size_t start = at_;
-        if (text_[at_] == '(' || text_[at_] == ')') return text_.substr(at_++, 1);
-        while (at_ < text_.size() && !isBlank(text_[at_]) && text_[at_] != '(' &&
-               text_[at_] != ')' && text_[at_] != '#')
-            ++at_;
-        return text_.substr(start, at_ - start);
-    }
-
-  private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
 
 std::string_view lookOfOtherFormats(std::string_view head) {
     struct Signature {
@@ -74,53 +35,56 @@ std::string_view lookOfOtherFormats(std::string_view head) {
     return {};
 }
 
+constexpr std::size_t kSignatureBytes = 8;
+
 }  // namespace
 
 InputKind input_kind(std::string_view head) {
-    const auto bytes = std::span(reinterpret_cast<const std::uint8_t *>(head.data()), head.size());
-    if (binary::looks_binary(bytes.first(std::min<std::size_t>(bytes.size(), 4))))
-        return {true, {}};
-    // VRML's Group and Transform-free worlds can begin like a fragment: its header decides first.
-    if (const std::string_view look = lookOfOtherFormats(head); !look.empty()) return {false, look};
-    Tokens tokens(head);
-    std::string_view token = tokens.next();
-    for (int looked = 0; looked < kTokensLooked && !token.empty(); ++looked) {
-        const std::string_view following = tokens.next();
-        // "3DMetafile" is the header's own type name, so the header is found here too.
-        // A label may be glued to its object: "cube:TriMesh".
-        const std::string_view name = token.substr(token.rfind(':') + 1);
-        if (following == "(" && tree::type_from_text_name(name) != tree::ObjectType::Unknown)
-            return {true, {}};
-        token = following;
-    }
-    return {false, {}};
+    InputKind kind;
+    kind.is_3dmf = is_3dmf(head);
+    kind.empty = head.empty();
+    if (!kind.is_3dmf) kind.looks_like = lookOfOtherFormats(head);
+    return kind;
 }
 
-bool read_input_head(const std::string &fileName, std::string &head) {
+bool look_at_input(const std::string &fileName, InputKind &kind) {
+    Recognise3dmf recognise;
+    std::string first;  // enough to say what else it looks like
+    std::array<char, 4096> piece{};
     if (fileName == "stdin") {
         // Bytes another look already took come first; all go back for the reader.
         std::string taken = take_stdin_prefix();
-        if (taken.size() < kInputHeadBytes) {
-            const std::size_t had = taken.size();
-            taken.resize(kInputHeadBytes);
-            taken.resize(had + std::fread(taken.data() + had, 1, kInputHeadBytes - had, stdin));
+        Recognise3dmf::Verdict verdict = recognise.feed(taken);
+        while (verdict == Recognise3dmf::Verdict::undecided) {
+            const std::size_t got = std::fread(piece.data(), 1, piece.size(), stdin);
+            if (got == 0) break;
+            taken.append(piece.data(), got);
+            verdict = recognise.feed(std::string_view(piece.data(), got));
         }
         push_back_stdin(taken);
-        head = taken.substr(0, kInputHeadBytes);
-        return true;
+        first = taken.substr(0, kSignatureBytes);
+    } else {
+        // A FIFO or a device would lose the bytes looked at.
+        const std::filesystem::path path = path_from_utf8(fileName);
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error)) return false;
+        std::FILE *file = open_file(path, "rb");
+        if (file == nullptr) return false;
+        Recognise3dmf::Verdict verdict = Recognise3dmf::Verdict::undecided;
+        while (verdict == Recognise3dmf::Verdict::undecided) {
+            const std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
+            if (got == 0) break;
+            if (first.empty()) first.assign(piece.data(), std::min(got, kSignatureBytes));
+            verdict = recognise.feed(std::string_view(piece.data(), got));
+        }
+        const bool failed = std::ferror(file) != 0;
+        std::fclose(file);
+        if (failed) return false;
     }
-    head.assign(kInputHeadBytes, '\0');
-    // A FIFO or a device would lose the bytes looked at.
-    const std::filesystem::path path = path_from_utf8(fileName);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    std::FILE *file = open_file(path, "rb");
-    if (file == nullptr) return false;
-    const std::size_t got = std::fread(head.data(), 1, head.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    head.resize(got);
-    return !failed;
+    kind.is_3dmf = recognise.finish() == Recognise3dmf::Verdict::yes;
+    kind.empty = first.empty();
+    kind.looks_like = kind.is_3dmf ? std::string_view{} : lookOfOtherFormats(first);
+    return true;
 }
 
 }  // namespace tarvex

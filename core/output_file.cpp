@@ -11,7 +11,7 @@
 
 #include "core/file_names.h"
 #include "core/interrupt_cleanup.h"
-#include "core/output_guard.h"
+#include "core/recognise_3dmf.h"
 
 namespace tarvex {
 namespace fs = std::filesystem;

@@ -12,16 +12,12 @@ namespace tarvex {
 enum class OutputHazard {
     none,
     is_input,    // the output names the input file, by whatever path or link
-    holds_3dmf,  // the output is an existing file that begins like a text or binary 3DMF file
+    holds_3dmf,  // the output is an existing 3DMF file (core/recognise_3dmf.h)
 };
 
 // Whether writing `output` would destroy something. "stdin" and "stdout" are the standard
 // streams, never a hazard; names that do not exist are none.
 OutputHazard output_hazard(const std::string &input, const std::string &output);
-
-// True when `path` is a regular file whose first bytes are a 3DMF header: "3DMF" (binary) or
-// "3DMetafile" after white space and comments (text).
-bool holds_3dmf(const std::filesystem::path &path);
 
 // A sentence saying why, for a person at a terminal: "" for none.
 const char *output_hazard_reason(OutputHazard hazard);

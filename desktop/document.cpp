@@ -6,6 +6,7 @@
 #include "conversion/conversion.h"
 #include "conversion/skip_hint.h"
 #include "core/convert.h"
+#include "core/output_guard.h"
 #include "core/result_codes.h"
 #include "core/scene_store.h"
 #include "desktop/file_names.h"
@@ -138,6 +139,11 @@ ReadReport Document::read(const QString &path, bool readAllObjects, const Progre
         shapesByObject_[shapes[i].source].push_back(i);
     report.summary = QString::fromStdString(diagnostics.summary());
     return report;
+}
+
+QString Document::writeHazard(const QString &path) const {
+    const std::string input = inputFileName_.empty() ? std::string("stdin") : inputFileName_;
+    return QString::fromUtf8(output_hazard_reason(output_hazard(input, converterFileName(path))));
 }
 
 bool Document::write(const QString &path, const Progress &progress) const {

@@ -74,6 +74,8 @@ class Document {
     // 97 for any other); a format other than VRML 97 reads the file in full mode for it. False
     // when the file could not be read or written.
     bool write(const QString &path, const Progress &progress) const;
+    // Why writing `path` would destroy the input or another 3DMF file; "" when it would not.
+    QString writeHazard(const QString &path) const;
     // Forgets what was read.
     void clear();
 

@@ -33,6 +33,13 @@ bool MainWindow::chooseOutputFile() {
 
 void MainWindow::saveAs() {
     if (!chooseOutputFile()) return;
+    // Checked before the write: the reason is worth a line of its own, and the input may not
+    // look like 3DMF to the writer's own check.
+    if (const QString hazard = document_.writeHazard(outputPath_); !hazard.isEmpty()) {
+        updateStatusBar(QStringLiteral("Not saved: ") + hazard);
+        warn(u"Could not write file %s", outputTitle_);
+        return;
+    }
     updateStatusBar(formatWithTitle(u"Saving to %s", outputTitle_));
     beginWork();
     paintNow();

@@ -58,24 +58,28 @@ class batch : public tarvex_test::TempDirTest {
     std::string err_;
 };
 
-// A folder is searched below its subfolders for files that begin like 3DMF, whatever their
-// names; each world keeps its place below the folder and is the one the file gives alone.
-TEST_F(batch, folders_are_searched_by_first_bytes_and_keep_their_structure) {
+// A folder is searched below its subfolders for 3DMF files, whatever their names; each world
+// keeps its place below the folder and is the one the file gives alone. A file named like 3DMF
+// that is not is a failure; other files are passed over.
+TEST_F(batch, folders_are_searched_by_content_and_keep_their_structure) {
     const std::string in = path("in").string();
     put("in/a.3dmf", kScene);
     put("in/sub/b.q3d", "# written by hand\n\n" + kScene);
     put("in/sub/deeper/camera", kFragment);
     put("in/sub/binary.dat", kBinaryHeader);
+    put("in/licence.txt", std::string(5000, '#') + "\n\f" + kScene);
     put("in/notes.txt", "TriMesh is the mesh type we read.\n");
-    put("in/picture.3dmf", "\x89PNG\r\n\x1a\n");
+    const std::string picture = put("in/picture.3DMF", "\x89PNG\r\n\x1a\n");
     put("in/world.wrl", "#VRML V2.0 utf8\nGroup { }\n");
     const auto inputsBefore = files(in);
 
-    EXPECT_EQ(run({"--out-dir=" + out(), in}), 0) << err_;
-    EXPECT_EQ(err_, "4 converted, 0 with warnings, 0 failed\n");
+    EXPECT_EQ(run({"--jobs=1", "--out-dir=" + out(), in}), 1) << err_;
+    EXPECT_EQ(err_, picture + " is not a 3DMF file (it looks like a PNG image)\n" +
+                        "5 converted, 0 with warnings, 1 failed\nfailed: " + picture + "\n");
     const auto written = files(out());
     const std::map<std::string, std::string> expected = {
         {"a.wrl", alone(path("in/a.3dmf").string())},
+        {"licence.wrl", alone(path("in/licence.txt").string())},
         {"sub/b.wrl", alone(path("in/sub/b.q3d").string())},
         {"sub/deeper/camera.wrl", alone(path("in/sub/deeper/camera").string())},
         {"sub/binary.wrl", alone(path("in/sub/binary.dat").string())}};
@@ -112,6 +116,14 @@ TEST_F(batch, name_clashes_are_numbered_and_never_land_on_an_input) {
     EXPECT_EQ(all.at("a-3.wrl"), alone(path("in/a.3dmf").string()));
     EXPECT_EQ(all.at("x-2.wrl"), alone(path("in/x.wrl").string()));
     EXPECT_EQ(all.size(), 8u);
+
+    // A world and a folder of worlds with one name: the world is numbered, whatever the timing.
+    put("two/a.3dmf", kScene);
+    put("two/a.wrl/b.3dmf", kScene);
+    EXPECT_EQ(run({"--out-dir=" + out(), path("two").string()}), 0) << err_;
+    EXPECT_EQ(files(out()), (std::map<std::string, std::string>{
+                                {"a-2.wrl", alone(path("two/a.3dmf").string())},
+                                {"a.wrl/b.wrl", alone(path("two/a.wrl/b.3dmf").string())}}));
 }
 
 // Bad files among good ones: each failure names its file and says why, the good ones are all

@@ -11,7 +11,9 @@
 #include "console/console_app.h"
 #include "console/input_kind.h"
 #include "console/messages.h"
+#include "core/recognise_3dmf.h"
 #include "tests/core/core_test_support.h"
+#include "tree/object_type.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -263,15 +265,58 @@ TEST_F(console_messages, options_that_cannot_work_say_so) {
                         "--out-dir=DIR converts many\n");
 }
 
-// What decides that bytes are 3DMF, at the edges of what is looked at.
-TEST_F(console_messages, input_kind_looks_only_at_the_start) {
-    EXPECT_TRUE(tarvex::input_kind("TriMesh(").is_3dmf);
-    EXPECT_TRUE(tarvex::input_kind("# c\r# d\rtrimesh (").is_3dmf);
-    EXPECT_FALSE(tarvex::input_kind("TriMesh").is_3dmf);
-    EXPECT_FALSE(tarvex::input_kind("# TriMesh (").is_3dmf);
-    EXPECT_FALSE(tarvex::input_kind("3DM").is_3dmf);
-    EXPECT_FALSE(tarvex::input_kind("").is_3dmf);
-    EXPECT_EQ(tarvex::input_kind("#VRML V2.0 utf8\nTriMesh ( )").looks_like, "a VRML world");
+// What is 3DMF: after anything the text reader skips, the header word, the binary header, or an
+// object type's name (after a label) followed by "(". Other formats, and text that merely
+// mentions a type, are not.
+TEST_F(console_messages, one_test_says_what_is_3dmf) {
+    const std::string licence = [] {
+        std::string text;
+        while (text.size() < 5 * 1024) text += "# Permission is granted to anyone to use this\r\n";
+        return text;
+    }();
+    const std::pair<std::string, bool> cases[] = {
+        {"3DMetafile ( 1 6 Normal toc> )", true},
+        {"\f3DMetafile ( 1 6 Normal toc> )", true},
+        {",\x01\x1b\t3DMetafile", true},
+        {"3dmetafile ( 1 6 Normal toc> )", true},
+        {licence + "3DMetafile ( 1 6 Normal toc> )", true},
+        {"#" + std::string(10000, 'x') + "\n3DMETAFILE", true},
+        {std::string("# a\0b\n\0 3DMetafile", 18), true},
+        {std::string("3DMF\0\0\0\x10", 8), true},
+        {"TriMesh ( 1 0 0 0 3 0 )", true},
+        {"cube: TriMesh (", true},
+        {"cube:TriMesh(", true},
+        {"# c\r# d\rtrimesh (", true},
+        {"Box # the unit box\n (", true},
+        {std::string(tarvex::Recognise3dmf::kLookedAtMost, ' ') + "anything", true},
+        {"#VRML V2.0 utf8\nGroup { children [ ] }\n", false},
+        {"#VRML V2.0 utf8\nDirectionalLight { direction 0 0 -1 }\n", false},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<X3D profile=\"Interchange\">", false},
+        {R"({"asset":{"version":"2.0"},"scenes":[]})", false},
+        {std::string("glTF\x02\0\0\0", 8), false},
+        {"\x89PNG\r\n\x1a\n", false},
+        {"TriMesh is the mesh type we read.\n", false},
+        {"TriMesh", false},
+        {"# TriMesh (", false},
+        {"cube: Hello (", false},
+        {"1 TriMesh (", false},
+        {"3DM", false},
+        {"", false},
+    };
+    for (const auto &[bytes, expected] : cases) {
+        EXPECT_EQ(tarvex::is_3dmf(bytes), expected) << bytes.substr(0, 60);
+        // Files are looked at in pieces: a verdict never depends on where one ends.
+        tarvex::Recognise3dmf byByte;
+        for (const char c : bytes) byByte.feed(std::string_view(&c, 1));
+        EXPECT_EQ(byByte.finish() == tarvex::Recognise3dmf::Verdict::yes, expected)
+            << bytes.substr(0, 60);
+    }
+    EXPECT_EQ(tarvex::input_kind("#VRML V2.0 utf8\nGroup { }").looks_like, "a VRML world");
+    // The default mode's list of names is the readers' own.
+    for (auto type = std::size_t(1); type < std::size_t(tarvex::tree::ObjectType::Count); ++type)
+        EXPECT_TRUE(tarvex::is_3dmf_type_name(
+            tarvex::tree::type_name(static_cast<tarvex::tree::ObjectType>(type))))
+            << type;
 }
 
 }  // namespace

@@ -78,6 +78,12 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
     const std::string other = file("other.3dmf", kTextScene);
     const std::string commented = file("commented.q3d", "# made by hand\n\n  " + kTextScene);
     const std::string binary = file("binary.3dmf", kBinaryHeader);
+    // What the readers take for 3DMF, though it does not begin with the header.
+    const std::string formFeed = file("formfeed.wrl", "\f," + kTextScene);
+    const std::string lower = file("lower.wrl", "3dmetafile ( 1 6 Normal toc> )\n");
+    const std::string licence =
+        file("licence.wrl", std::string(5000, '\n') + "# end\n" + kTextScene);
+    const std::string fragment = file("fragment.x3d", "cube: TriMesh ( 1 0 0 0 3 0 )\n");
     fs::create_directory(path("sub"));
 #if !defined(_WIN32)
     fs::create_symlink("../scene.3dmf", path("sub/link.wrl"));
@@ -87,7 +93,9 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
     const std::vector<std::vector<std::string>> refused {
         {input, input}, {input, path("sub/../scene.3dmf").string()}, {"--full", input, input},
             {input, other}, {"--full", input, other},  // `tarvex --full *.3dmf` in a folder of two
-            {input, commented}, {binary, binary}, {input, binary},
+            {input, commented}, {binary, binary}, {input, binary}, {input, formFeed},
+            {"--full", input, lower}, {input, licence}, {"--format=glb", input, fragment},
+            {"--format=x3d", input, fragment},
 #if !defined(_WIN32)
             {input, path("sub/link.wrl").string()}, {input, path("hard.wrl").string()},
 #endif
@@ -155,6 +163,39 @@ TEST_F(file_safety, no_temporary_beside_a_file_means_no_write) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(read_file(target), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(path("locked")), {}), 1);
+}
+
+// A batch run by a user to whom a folder above is closed (so that no name has a canonical form)
+// still names its outputs and ends; a file or folder it cannot read is a failure it names.
+TEST_F(file_safety, a_batch_under_a_closed_folder_ends_and_names_what_it_cannot_read) {
+    fs::create_directories(path("closed/work/in/sub"));
+    for (const char *name :
+         {"in/a.3dmf", "in/unreadable.3dm", "in/unreadable.png", "in/sub/c.3dmf"})
+        file(std::string("closed/work/") + name, kTextScene);
+    for (const char *name : {"", "/in", "/in/a.3dmf"})
+        fs::permissions(path(std::string("closed/work") + name), fs::perms::all);
+    for (const char *name : {"/in/sub", "/in/unreadable.3dm", "/in/unreadable.png"})
+        fs::permissions(path(std::string("closed/work") + name), fs::perms::none);
+    fs::permissions(path("closed"), fs::perms::owner_all);
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    const int status = inChild([&] {
+        alarm(60);  // a search for a free name that never ends fails here
+        if (chdir(path("closed/work").c_str()) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            return 2;
+        std::ostringstream out, err;
+        const std::vector<std::string> args{"--jobs=1", "--out-dir=out", "in"};
+        const int ran = tarvex::run_tarvex(args, out, err, false);
+        tarvex_test::write_file("said", err.str());
+        return ran;
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(
+        read_file(path("closed/work/said")),
+        "Can't search the folder in/sub\n  Permission denied\n"
+        "Can't open in/unreadable.3dm!\n  Permission denied\n"
+        "1 converted, 0 with warnings, 2 failed\nfailed: in/sub\nfailed: in/unreadable.3dm\n");
+    EXPECT_TRUE(fs::is_regular_file(path("closed/work/out/a.wrl")));
 }
 
 // The temporary is never more readable than the file it replaces, and an interrupted run leaves

@@ -180,6 +180,20 @@ class TarvexwTest : public QObject {
         QCOMPARE(state(w), "tarvex - scene.3dmf | Reading gone.3dmf | Save on | saved");
     }
 
+    // Save As onto the open input, which the writer's own check may not take for 3DMF (a
+    // headerless fragment), is refused with the reason; the work stays unsaved.
+    void saveAsNeverReplacesTheInput() {
+        MainWindow w(dialogs, write("in.3dmf", twoMeshes));
+        w.show();
+        dialogs.saves = {"./in.3dmf"};
+        action(w, "actionSaveAs")->trigger();
+        QCOMPARE(dialogs.warnings, QStringList("Could not write file in.3dmf"));
+        QCOMPARE(readAll("in.3dmf"), twoMeshes);
+        QCOMPARE(state(w),
+                 "tarvex - in.3dmf | Not saved: it is the input file itself, which the "
+                 "conversion would destroy | Save on | unsaved");
+    }
+
     // Save As offers every format; one the default mode cannot hold is written from the whole
     // scene, as tarvex --full writes it, while the window keeps showing what it read.
     void saveAsOtherFormats() {
