@@ -21,13 +21,16 @@ void unregister_temporary(int) {}
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <limits>
 
 namespace tarvex {
 namespace {
 
 // The handler may run at any moment, so the paths live in fixed buffers it can read without
-// allocating, and a slot is published only once its path is complete.
-constexpr std::size_t kSlots = 64;
+// allocating, and a slot is published only once its path is complete. However many files are
+// written at once, each has a slot: blocks of slots are added as needed, linked by atomic
+// pointers the handler can follow, and never freed, so that no block goes while it reads one.
+constexpr std::size_t kSlotsPerBlock = 64;
 constexpr std::size_t kPathBytes = 4096;
 
 struct Slot {
@@ -35,12 +38,18 @@ struct Slot {
     char path[kPathBytes];
 };
 
-std::array<Slot, kSlots> slots;
+struct Block {
+    std::array<Slot, kSlotsPerBlock> slots;
+    std::atomic<Block *> next{nullptr};
+};
+
+Block first;
 constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void removeTemporariesAndDie(int signal) {
-    for (Slot &slot : slots)
-        if (slot.state.load() == 2) unlink(slot.path);
+    for (Block *block = &first; block != nullptr; block = block->next.load())
+        for (Slot &slot : block->slots)
+            if (slot.state.load() == 2) unlink(slot.path);
     // End the process as the signal itself would have, so that the caller sees it.
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
@@ -63,6 +72,14 @@ void installHandlers() {
     }
 }
 
+// The slot numbered `number`, nullptr past the blocks there are.
+Slot *slotAt(std::size_t number) {
+    Block *block = &first;
+    for (std::size_t skip = number / kSlotsPerBlock; block != nullptr && skip > 0; --skip)
+        block = block->next.load();
+    return block != nullptr ? &block->slots[number % kSlotsPerBlock] : nullptr;
+}
+
 }  // namespace
 
 int register_temporary(const std::filesystem::path &path) {
@@ -70,19 +87,29 @@ int register_temporary(const std::filesystem::path &path) {
     installHandlers();
     const std::string &native = path.native();
     if (native.size() >= kPathBytes) return -1;
-    for (std::size_t i = 0; i < kSlots; ++i) {
-        int expected = 0;
-        if (!slots[i].state.compare_exchange_strong(expected, 1)) continue;
-        std::memcpy(slots[i].path, native.c_str(), native.size() + 1);
-        slots[i].state.store(2);
-        return static_cast<int>(i);
+    std::size_t number = 0;
+    for (Block *block = &first;; block = block->next.load()) {
+        for (Slot &slot : block->slots) {
+            int expected = 0;
+            if (slot.state.compare_exchange_strong(expected, 1)) {
+                std::memcpy(slot.path, native.c_str(), native.size() + 1);
+                slot.state.store(2);
+                return static_cast<int>(number);
+            }
+            if (++number > static_cast<std::size_t>(std::numeric_limits<int>::max())) return -1;
+        }
+        // All full: the first thread to link a new block wins, the others use it.
+        if (block->next.load() == nullptr) {
+            Block *added = new Block;
+            Block *none = nullptr;
+            if (!block->next.compare_exchange_strong(none, added)) delete added;
+        }
     }
-    return -1;
 }
 
 void unregister_temporary(int slot) {
-    if (slot < 0 || static_cast<std::size_t>(slot) >= kSlots) return;
-    slots[static_cast<std::size_t>(slot)].state.store(0);
+    if (slot < 0) return;
+    if (Slot *found = slotAt(static_cast<std::size_t>(slot))) found->state.store(0);
 }
 
 }  // namespace tarvex

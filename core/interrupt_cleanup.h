@@ -9,8 +9,8 @@ namespace tarvex {
 
 // Registers `path` for removal on those signals, installing the handlers for any of them still
 // at its default action (a signal the program ignores or handles itself is left to it). Returns a
-// slot for unregister_temporary, or -1 when the path could not be registered (too long, too many at
-// once): the file then merely stays on a signal.
+// slot for unregister_temporary, or -1 when the path could not be registered (too long): the file
+// then merely stays on a signal. There is a slot for every file, however many are written at once.
 int register_temporary(const std::filesystem::path &path);
 
 // Forgets a slot once its file was renamed into place or removed. -1 is ignored.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "console/console_app.h"
@@ -199,9 +200,10 @@ TEST_F(file_safety, a_batch_under_a_closed_folder_ends_and_names_what_it_cannot_
 }
 
 // The temporary is never more readable than the file it replaces, and an interrupted run leaves
-// neither it nor a changed file behind.
+// neither it nor a changed file behind, however many files it was writing.
 TEST_F(file_safety, the_temporary_keeps_the_files_privacy_and_goes_on_a_signal) {
     const std::string target = file("private.wrl", "secret");
+    fs::create_directory(path("more"));
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         int ready[2];
@@ -211,6 +213,10 @@ TEST_F(file_safety, the_temporary_keeps_the_files_privacy_and_goes_on_a_signal) 
             // As a new program would be, whatever the test runner ignores; and never left waiting.
             for (const int reset : {SIGINT, SIGTERM, SIGHUP}) std::signal(reset, SIG_DFL);
             alarm(60);
+            std::vector<std::unique_ptr<tarvex::OutputFile>> more;
+            for (int i = 0; i < 100; ++i)
+                more.push_back(std::make_unique<tarvex::OutputFile>(
+                    path("more/" + std::to_string(i) + ".wrl").string(), true));
             tarvex::OutputFile output(target, true);
             if (!output.stream() || std::fputs("partial world", output.stream()) < 0 ||
                 std::fflush(output.stream()) != 0)
@@ -223,9 +229,9 @@ TEST_F(file_safety, the_temporary_keeps_the_files_privacy_and_goes_on_a_signal) 
         close(ready[0]);
         close(ready[1]);
         const auto during = files();
-        ASSERT_EQ(during.size(), 2u);
+        ASSERT_EQ(during.size(), 102u);
         for (const auto &[name, bytes] : during) {
-            if (name == "private.wrl") continue;
+            if (name == "private.wrl" || name.starts_with("more/")) continue;
             EXPECT_TRUE(name.starts_with(".private.wrl.tarvex-")) << name;
             EXPECT_EQ(bytes, "partial world");
             EXPECT_EQ(fs::status(path(name)).permissions() & fs::perms::all,
