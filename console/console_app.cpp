@@ -11,6 +11,12 @@
 #include <system_error>
 #include <thread>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "console/batch.h"
 #include "console/command_line.h"
 #include "console/conversion.h"
@@ -84,6 +90,14 @@ std::string readReason(const conversion::Result &result, const std::string &inpu
     return {};
 }
 
+bool stdoutIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
 // A stream that keeps nothing: mesh lines a batch does not show.
 std::ostream &nowhere() {
     static std::ostream stream(nullptr);
@@ -120,8 +134,9 @@ int convert_one(const std::string &input, const std::string &output,
     // is a line of its own, for a person or when asked. Full mode always gives it.
     const bool reasons = full || settings.reasons || settings.errIsTerminal;
     conversion::Conversion conversion;
-    const conversion::Result &result =
-        conversion.read(input, options, update_display(settings.meshLines ? err : nowhere()));
+    const conversion::Result &result = conversion.read(
+        input, options,
+        update_display(settings.meshLines ? err : nowhere(), settings.errIsTerminal));
     if (result.status == conversion::Status::cant_open && !mayWriteEmptyWorld(output)) {
         full ? say(err, result.message) : void(err << result.message << '\n');
         if (reasons) sayReason(err, readReason(result, input));
@@ -245,6 +260,12 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";
     const std::string wrlfilename = line.files.size() > 1 ? line.files[1] : "stdout";
 
+    // A binary asset would garble a terminal and help nobody there.
+    if (wrlfilename == "stdout" &&
+        output_format(settings, wrlfilename) == conversion::Format::glb && stdoutIsTerminal()) {
+        err << "glb output is binary and is not written to a terminal: name an output file\n";
+        return 1;
+    }
     // Refused before anything is read: the answer does not depend on the input's content.
     const OutputHazard hazard = output_hazard(mffilename, wrlfilename);
     if (hazard != OutputHazard::none) {

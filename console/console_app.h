@@ -18,7 +18,8 @@ namespace tarvex {
 int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostream &err,
                bool errIsTerminal = false);
 
-// The console's progress: each mesh message the default mode gives, a line on `err`.
-Progress update_display(std::ostream &err);
+// The console's progress: each mesh message the default mode gives, a line on `err`; `escaped`
+// for a terminal, where a label's control bytes would act (scripts get the bytes as read).
+Progress update_display(std::ostream &err, bool escaped = false);
 
 }  // namespace tarvex

@@ -50,7 +50,10 @@ std::string escape_for_terminal(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         const auto c = static_cast<std::uint8_t>(text[at]);
         if (c >= 0x80) {
-            if (const std::size_t length = utf8Length(text, at)) {
+            // C1 controls written in UTF-8 (U+0080 to U+009F) steer a terminal as ESC does.
+            const bool c1 =
+                c == 0xC2 && at + 1 < text.size() && static_cast<std::uint8_t>(text[at + 1]) < 0xA0;
+            if (const std::size_t length = c1 ? 0 : utf8Length(text, at)) {
                 escaped.append(text.substr(at, length));
                 at += length;
                 continue;

@@ -87,12 +87,12 @@ TEST_F(console_messages, the_skip_hint_is_for_a_terminal_only) {
 #if defined(__linux__)
 // The real program with standard error on a pseudo-terminal and standard output thrown away:
 // what the terminal showed, without the carriage returns the terminal adds.
-std::string onTerminal(std::vector<std::string> args, int &status) {
+std::string onTerminal(std::vector<std::string> args, int &status, bool outputToo = false) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {
         const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
+        if (!outputToo) dup2(null, STDOUT_FILENO);
         args.insert(args.begin(), TARVEX_EXE);
         std::vector<char *> argv;
         for (std::string &arg : args) argv.push_back(arg.data());
@@ -127,6 +127,10 @@ TEST_F(console_messages, the_real_program_gives_the_hint_on_a_terminal_only) {
         std::string(TARVEX_EXE) + " '" + in + "' '" + out() + "' 2> '" + piped + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(read_file(piped), kProgress);
+    // A binary asset is not written to a terminal.
+    EXPECT_EQ(onTerminal({"--format=glb", in}, status, true),
+              "glb output is binary and is not written to a terminal: name an output file\n");
+    EXPECT_EQ(status, 1);
 }
 #endif
 
@@ -193,8 +197,20 @@ TEST_F(console_messages, messages_escape_what_a_terminal_would_act_on) {
          "overlong \\xc0\\xaf, surrogate \\xed\\xa0\\x80, cut \\xe6\\x97"},
         {"beyond \xF4\x90\x80\x80, lone \x80", "beyond \\xf4\\x90\\x80\\x80, lone \\x80"},
         {std::string("nul\0end", 7), "nul\\x00end"},
+        {"csi \xC2\x9B"
+         "31m osc \xC2\x9D, nbsp \xC2\xA0",
+         "csi \\xc2\\x9b31m osc \\xc2\\x9d, nbsp \xC2\xA0"},
     };
     for (const auto &[raw, shown] : cases) EXPECT_EQ(tarvex::escape_for_terminal(raw), shown);
+
+    // The default mode's line per mesh: escaped for a person, the bytes as read for a script.
+    const std::string label = "red\x1b[31m\xC2\x9B";
+    const std::string mesh = file("esc.3dmf", label + ": " + kScene.substr(kScene.find("TriMesh")));
+    const std::string line = ":  1 triangles 3 points 0 edges\n";
+    EXPECT_EQ(run({mesh, out()}, true), 0);
+    EXPECT_EQ(err_, "red\\x1b[31m\\xc2\\x9b" + line);
+    EXPECT_EQ(run({mesh, out()}, false), 0);
+    EXPECT_EQ(err_, label + line);
 
 #if !defined(_WIN32)
     // A name and a token from the input, as full mode prints them.
