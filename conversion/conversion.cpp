@@ -59,10 +59,13 @@ bool openInput(const std::string &fileName, Input &input) {
     return true;
 }
 
-// Whatever cannot be rewound (standard input, a FIFO) is read whole, so that its first bytes
-// can decide the encoding; its size then bounds the memory, as for a binary file. Bytes a
-// program took from standard input to look at come first.
-bool readAll(std::FILE *file, std::vector<std::uint8_t> &bytes) {
+// Whatever cannot be rewound (standard input, a FIFO, a device) is read whole, so that its first
+// bytes can decide the encoding; its size then bounds the memory, as for a binary file. Bytes a
+// program took from standard input to look at come first. More than `most` bytes are not taken
+// in: a stream has no end to promise (/dev/zero), and a file that large is better named, to be
+// read from the disk as it goes.
+enum class Whole { read, failed, too_large };
+Whole readAll(std::FILE *file, std::vector<std::uint8_t> &bytes, std::uint64_t most) {
     if (file == stdin) {
         const std::string prefix = take_stdin_prefix();
         bytes.assign(prefix.begin(), prefix.end());
@@ -70,8 +73,9 @@ bool readAll(std::FILE *file, std::vector<std::uint8_t> &bytes) {
     std::array<std::uint8_t, 65536> block;
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+        if (bytes.size() + got > most) return Whole::too_large;
         bytes.insert(bytes.end(), block.begin(), block.begin() + got);
-        if (got < block.size()) return std::ferror(file) == 0;
+        if (got < block.size()) return std::ferror(file) == 0 ? Whole::read : Whole::failed;
     }
 }
 
@@ -194,7 +198,17 @@ void Conversion::readFull(const std::string &fileName, const Options &options,
     // the failure reported.
     bool readFailed = false;
     if (inMemory) {
-        readFailed = !readAll(input.file, whole);
+        const std::uint64_t most = options.max_stream != 0 ? options.max_stream : kMaxStreamBytes;
+        const Whole read = readAll(input.file, whole, most);
+        if (read == Whole::too_large) {
+            result_.status = Status::failed;
+            result_.code = -1;
+            result_.message = fileName + ": more than " + std::to_string(most >> 20) +
+                              " MiB from a stream, more than is held in memory: save it to a "
+                              "file and name that";
+            return;
+        }
+        readFailed = read == Whole::failed;
         if (readFailed && whole.empty()) return fail(Status::read_error, CNV_READ_ERROR, fileName);
         headBytes = std::min(whole.size(), head.size());
         std::copy_n(whole.begin(), headBytes, head.begin());

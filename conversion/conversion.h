@@ -30,7 +30,12 @@ struct Options {
     bool full = false;             // read every object the format knows (--full)
     std::uint64_t max_output = 0;  // full mode's tessellation budget in bytes; 0: the default
     bool outline = false;          // full mode: keep the outline of what was read, for a tree
+    std::uint64_t max_stream = 0;  // full mode: most bytes read from a stream; 0: kMaxStreamBytes
 };
+
+// Full mode holds a stream's bytes (standard input, a pipe, a device) in memory, and stops past
+// this many.
+inline constexpr std::uint64_t kMaxStreamBytes = std::uint64_t{512} << 20;
 
 enum class Status {
     ok,          // read to the end (full mode may have given warnings)

@@ -156,6 +156,18 @@ TEST_F(bounded_work, sphere_scenes_convert_whole) {
     EXPECT_LE(m.build().work, m.build().work_budget);
 }
 
+#if !defined(_WIN32)
+// A stream is held in memory whole: one without end stops at the cap, with the reason.
+TEST(stream_input, stops_past_the_most_a_stream_may_hold) {
+    Conversion conversion;
+    const auto &result = conversion.read("/dev/zero", {.full = true, .max_stream = 1 << 20}, {});
+    EXPECT_EQ(result.status, Status::failed);
+    EXPECT_EQ(result.message,
+              "/dev/zero: more than 1 MiB from a stream, more than is held in "
+              "memory: save it to a file and name that");
+}
+#endif
+
 TEST(output_budget, grows_with_the_input_up_to_its_ceiling) {
     using tarvex::builder::default_max_output;
     EXPECT_EQ(default_max_output(0), std::uint64_t{16} << 20);
