@@ -199,8 +199,11 @@ void Builder::build_polyline(std::uint32_t node) {
 bool Builder::add_face(std::uint32_t node, std::string_view what, Polygons &poly,
                        std::span<const std::vector<std::uint32_t>> contours, std::uint32_t source) {
     // A simple contour goes as it is; anything a VRML reader could fill otherwise than the
-    // even-odd rule (a hole, a crossing, a corner given twice) goes as triangles.
-    if (contours.size() == 1 && geometry::contour_is_simple(poly.coords, contours[0])) {
+    // even-odd rule (a hole, a crossing, a corner given twice) goes as triangles. A concave one
+    // says so, or readers fan it.
+    bool convex = true;
+    if (contours.size() == 1 && geometry::contour_is_simple(poly.coords, contours[0], &convex)) {
+        poly.convex &= convex;
         for (const std::uint32_t v : contours[0]) poly.faces.push_back(std::int32_t(v));
         poly.faces.push_back(-1);
         poly.face_source.push_back(source);

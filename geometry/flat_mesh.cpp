@@ -29,14 +29,16 @@ struct Corner {
 };
 
 // Cuts a face of `n` corners into triangles of corner numbers. Convex faces become fans; others
-// are ear-clipped in the plane they lie in most, falling back to a fan where that fails.
+// are ear-clipped in the plane they lie in most, falling back to a fan where that fails. A face
+// set's convexity is a promise its maker may have broken: each face is held to it, since a fan
+// over a concave face draws outside it.
 class Triangulator {
   public:
     const std::vector<std::uint32_t> &cut(std::span<const float> coords,
                                           std::span<const Corner> face, bool convex) {
         out_.clear();
         const std::size_t n = face.size();
-        if (convex || n <= 3 || !earClip(coords, face)) {
+        if (n <= 3 || !earClip(coords, face, convex)) {
             out_.clear();
             for (std::uint32_t i = 1; i + 1 < n; ++i) out_.insert(out_.end(), {0, i, i + 1});
         }
@@ -44,7 +46,8 @@ class Triangulator {
     }
 
   private:
-    bool earClip(std::span<const float> coords, std::span<const Corner> face) {
+    // False (a fan) also where `convex` is promised and the face keeps it.
+    bool earClip(std::span<const float> coords, std::span<const Corner> face, bool convex) {
         const std::size_t n = face.size();
         // Newell's normal picks the plane to project on.
         double nx = 0, ny = 0, nz = 0;
@@ -73,6 +76,12 @@ class Triangulator {
         for (std::uint32_t i = 0; i < n; ++i) {
             points_[i] = {at(i, u), flip * at(i, v)};
             corners_[i] = i;
+        }
+        if (convex) {
+            bool kept = true;
+            for (std::size_t i = 0; i < n && kept; ++i)
+                kept = orient(points_[(i + n - 1) % n], points_[i], points_[(i + 1) % n]) >= 0;
+            if (kept) return false;
         }
         long work = 0;
         return ear_clip(points_, corners_, out_, work, kEarClipWork * long(n));

@@ -35,8 +35,10 @@ bool meet(P a, P b, P c, P d) {
 
 }  // namespace
 
-bool contour_is_simple(std::span<const float> points, std::span<const std::uint32_t> contour) {
+bool contour_is_simple(std::span<const float> points, std::span<const std::uint32_t> contour,
+                       bool *convex) {
     const std::size_t n = contour.size();
+    if (convex) *convex = false;
     if (n > kMaxSimpleContour) return false;
     const std::size_t count = points.size() / 3;
     for (const std::uint32_t i : contour)
@@ -49,7 +51,10 @@ bool contour_is_simple(std::span<const float> points, std::span<const std::uint3
         normal[1] += (double(a[2]) - b[2]) * (double(a[0]) + b[0]);
         normal[2] += (double(a[0]) - b[0]) * (double(a[1]) + b[1]);
     }
-    if (n == 3) return true;  // a triangle cannot be misread, whatever its corners
+    if (n == 3) {  // a triangle cannot be misread, whatever its corners
+        if (convex) *convex = true;
+        return true;
+    }
     const std::array<double, 3> size{std::abs(normal[0]), std::abs(normal[1]), std::abs(normal[2])};
     if (!(size[0] + size[1] + size[2] > 0)) return false;  // no area, or not a finite one
     const int drop = size[0] >= size[1] && size[0] >= size[2] ? 0 : (size[1] >= size[2] ? 1 : 2);
@@ -59,6 +64,10 @@ bool contour_is_simple(std::span<const float> points, std::span<const std::uint3
         const float *q = &points[3 * std::size_t{contour[k]}];
         p[k] = P{q[u], q[v]};
     }
+    // A simple contour whose corners all turn the way it winds; straight corners fan harmlessly.
+    bool turns_one_way = true;
+    for (std::size_t i = 0; i < n; ++i)
+        turns_one_way &= orient(p[(i + n - 1) % n], p[i], p[(i + 1) % n]) * normal[drop] >= 0;
     for (std::size_t i = 0; i < n; ++i) {
         const P a = p[i], b = p[(i + 1) % n];
         if (a.x == b.x && a.y == b.y) return false;  // a corner given twice
@@ -71,6 +80,7 @@ bool contour_is_simple(std::span<const float> points, std::span<const std::uint3
             if (meet(a, b, p[j], p[(j + 1) % n])) return false;
         }
     }
+    if (convex) *convex = turns_one_way;
     return true;
 }
 

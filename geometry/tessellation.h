@@ -121,9 +121,11 @@ std::optional<Surface> tessellate_nurb_patch(const NurbPatch &patch,
 // Whether one closed contour of indices into `points` is a simple polygon: no two edges meet
 // but neighbours at their shared corner, so any VRML reader fills it the same way. Contours of
 // more than kMaxSimpleContour corners are not examined (false), nor are those without area or
-// with indices out of range; a triangle always is simple.
+// with indices out of range; a triangle always is simple. `convex`, when given, is set to
+// whether a simple contour is also convex, so that a plain fan fills it.
 inline constexpr std::size_t kMaxSimpleContour = 64;
-bool contour_is_simple(std::span<const float> points, std::span<const std::uint32_t> contour);
+bool contour_is_simple(std::span<const float> points, std::span<const std::uint32_t> contour,
+                       bool *convex = nullptr);
 
 bool triangulate_contours(std::vector<float> &points,
                           std::span<const std::vector<std::uint32_t>> contours,

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <numbers>
 #include <string>
@@ -223,6 +225,28 @@ TEST(measured_conversion, a_face_that_crosses_itself_fills_the_tips_alone) {
     EXPECT_NEAR(areaOf(m, {0, 0, 1}), star - pentagon, 1e-5);  // the Polygon
     EXPECT_EQ(m.concave_faces, 0u);  // only triangles: nothing left for a viewer to misread
     expectBox(m, {-0.951057, -0.809017, 0}, {3.951057, 1, 1}, 1e-5);
+}
+
+// A simple concave face (area 12) whose fan from its first corner covers 24, drawn twice: the
+// world must tell readers it is not convex, or Coin, which fans faces said to be, draws 36.
+TEST(measured_conversion, a_simple_concave_face_is_not_fanned) {
+    const Measure m = convert("concave_faces.3dmf");
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 12, 1e-5);  // Polygon
+    EXPECT_NEAR(areaOf(m, {0, 0, 1}), 12, 1e-5);  // GeneralPolygon
+#ifdef TARVEX_VRML_CHECK
+    conversion::Conversion conversion;
+    conversion.read(std::string(TARVEX_DATA_DIR) + "/concave_faces.3dmf", {.full = true});
+    const std::string path = ::testing::TempDir() + "concave_faces.wrl";
+    std::ofstream(path, std::ios::binary) << vrml97::write_scene_string(conversion.scene());
+    double coin = -1;
+    if (std::FILE *pipe =
+            popen((std::string(TARVEX_VRML_CHECK) + " --area '" + path + "'").c_str(), "r")) {
+        EXPECT_EQ(std::fscanf(pipe, "area %lf", &coin), 1);
+        pclose(pipe);
+    }
+    EXPECT_NEAR(coin, 24, 1e-5);
+    std::remove(path.c_str());
+#endif
 }
 
 TEST(measured_conversion, trimesh_polygon_polyline_and_point) {
