@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "geometry/ear_clip.h"
+#include "geometry/monotone_sweep.h"
 #include "geometry/plane.h"
 #include "geometry/segment_sweep.h"
 #include "geometry/sparse_grid.h"
@@ -87,7 +88,9 @@ class Triangulator {
     void bridge(std::vector<std::uint32_t> &poly, std::vector<std::vector<std::uint32_t>> holes);
     bool crosses_any(P2 a, P2 b, const std::vector<std::uint32_t> &loop);
     void ear_clip(const std::vector<std::uint32_t> &poly);
-    std::vector<std::uint32_t> corners_;  // ear_clip's triangles, as vertices
+    // Fills loops that neither cross nor share a vertex; false where the sweep declined them.
+    bool sweep(const std::vector<std::vector<std::uint32_t>> &loops);
+    std::vector<std::uint32_t> corners_;  // ear_clip's and sweep's triangles, as vertices
 
     std::vector<float> &points_;
     std::vector<std::uint32_t> &out_;
@@ -549,6 +552,14 @@ void Triangulator::bridge(std::vector<std::uint32_t> &poly,
     }
 }
 
+bool Triangulator::sweep(const std::vector<std::vector<std::uint32_t>> &loops) {
+    const std::size_t first = corners_.size();
+    if (!fill_by_monotone_sweep(pos_, loops, corners_, work_, budget_)) return false;
+    for (std::size_t k = first; k < corners_.size(); ++k) out_.push_back(index_[corners_[k]]);
+    corners_.resize(first);
+    return true;
+}
+
 void Triangulator::ear_clip(const std::vector<std::uint32_t> &poly) {
     const std::size_t first = corners_.size();
     const bool done = geometry::ear_clip(pos_, poly, corners_, work_, budget_);
@@ -684,9 +695,23 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
     const std::vector<Edge> edges = odd_edges(segs, splits);
     if (edges.empty()) return false;
     if (!clean || edges.size() != segs.size()) runs.clear();
+    const std::size_t before = out_.size();
+    if (!runs.empty()) {  // the contours as given: the sweep finds which side of each to fill
+        std::vector<std::vector<std::uint32_t>> given(runs.size() - 1);
+        for (std::size_t r = 0; r + 1 < runs.size(); ++r)
+            for (std::size_t k = runs[r]; k < runs[r + 1]; ++k) given[r].push_back(segs[k].a);
+        if (sweep(given)) return out_.size() > before;
+    }
+    std::vector<std::vector<std::uint32_t>> found = loops(edges, runs);
+    // Loops that touch share a vertex, which the sweep cannot take; bridges and ears can.
+    std::vector<std::uint8_t> seen(pos_.size(), 0);
+    bool apart = true;
+    for (const auto &loop : found)
+        for (const std::uint32_t v : loop) apart &= !std::exchange(seen[v], 1);
+    if (apart && sweep(found)) return out_.size() > before;
     std::vector<std::vector<std::uint32_t>> outers, holes;
     std::vector<double> outer_area;
-    for (auto &loop : loops(edges, runs)) {
+    for (auto &loop : found) {
         const double a = signed_area(pos_, loop);
         if (a > 0) {
             outers.push_back(std::move(loop));
@@ -706,7 +731,6 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
                 best = k;
         if (best != SIZE_MAX) holes_of[best].push_back(std::move(h));
     }
-    const std::size_t before = out_.size();
     for (std::size_t k = 0; k < outers.size(); ++k) {
         bridge(outers[k], std::move(holes_of[k]));
         ear_clip(outers[k]);
