@@ -5,8 +5,12 @@
 // that the contours cover an even number of times cancel (even-odd). Each remaining edge is
 // directed so that the filled region lies on its left, and the edges are chained into boundary
 // loops, turning at each vertex into the same wedge of the region, so loops touching at a vertex
-// stay separate. Counter-clockwise loops are outer boundaries, clockwise ones holes; each hole
-// is bridged to its outer loop and the result ear-clipped.
+// stay separate. The loops are then cut into triangles by a monotone sweep over all of them at
+// once (monotone_sweep), in n log n whatever their shape, holes needing no bridges. Contours
+// that are disjoint simple loops, as nearly all are, go to the sweep as given, and it works out
+// which side of each to fill. Loops that share a vertex (touching at a corner) the sweep cannot
+// take: there counter-clockwise loops are outer boundaries, clockwise ones holes, each hole is
+// bridged to its outer loop and the result ear-clipped, as the sweep's own fallback too.
 //
 // An outline whose edges meet only at their corners, as most do, is shown so by a sweep
 // (segment_sweep) and skips the search for crossings. That search, and so a tangled outline, is
