@@ -83,6 +83,11 @@ Run convert(const fs::path &dir, const std::string &name, std::string bytes, boo
         r.result =
             result == tarvex::conversion::Status::ok ? "ok" : "exit 1: " + c.result().message;
         if (c.build().detail < 1) r.result += " (coarsened)";
+        for (const auto &e : c.diagnostics().entries())
+            if (e.text.ends_with("drawn as a fan")) {
+                r.result += " (a fan)";
+                break;
+            }
     }
     if ((code == 0) != (r.result.rfind("ok", 0) == 0))
         r.result += " (the program exited " + std::to_string(code) + ")";
@@ -193,6 +198,9 @@ void kinds(const fs::path &dir, int rounds) {
         {"TextureShaders", shaders, 20000, false},
         {"GeneralPolygon vertices", polygon, 4000, false},
         {"GeneralPolygon vertices, teeth 0.02 deep", deep_toothed_polygon, 4000, false},
+        {"GeneralPolygon holes in a row", [](int n) { return holed_plates(1, n, 1); }, 1000, false},
+        {"GeneralPolygon holes in a grid", [](int n) { return holed_plates(1, n, n); }, 32, true},
+        {"Polygon spiral corners", [](int n) { return spirals(1, n); }, 4000, false},
         {"NURB patches", nurb_patches, 500, false},
         {"Mesh faces", mesh, 256, true},
     };
@@ -313,6 +321,8 @@ void hostile(const fs::path &dir) {
          [] { return spheres(1000, "SubdivisionStyle ( Constant 30 30 )"); }},
         {"10,000 spheres at the default", [] { return spheres(10000, ""); }},
         {"150 k-vertex GeneralPolygon", [] { return polygon(150000); }},
+        {"33 plates of 2,000 holes", [] { return holed_plates(33, 2000, 1); }},
+        {"23 spirals of 8,000 corners", [] { return spirals(23, 8000); }},
     };
     for (const bool full : {true, false}) {
         std::printf("\n%s\n\n", full ? "Full mode:"

@@ -2,6 +2,7 @@
 // its regression tests hold the conversion of the same inputs to their bounds.
 #pragma once
 
+#include <cmath>
 #include <sstream>
 #include <string>
 
@@ -69,6 +70,49 @@ inline std::string zigzag_polygon_used(int vertices, int uses) {
         t << "BeginGroup ( DisplayGroup ( ) ) DiffuseColor ( " << i / double(uses)
           << " 1 0 ) Reference ( 1 ) EndGroup ( )\n";
     return t.str() + toc(1);
+}
+
+// `count` plates in a row, each a GeneralPolygon of `columns` x `rows` unit square holes one
+// apart, wound as the plate: collinear corners, which blocked every hole's bridge, and rows of
+// holes, whose bridge searches grew with the square of the corners.
+inline std::string holed_plates(int count, int columns, int rows) {
+    std::ostringstream t;
+    t << kHead;
+    const int w = 2 * columns + 1, h = 2 * rows + 1;
+    for (int p = 0; p < count; ++p) {
+        const int y0 = p * (h + 1);
+        t << "GeneralPolygon ( " << columns * rows + 1 << "\n4 0 " << y0 << " 0  " << w << " " << y0
+          << " 0  " << w << " " << y0 + h << " 0  0 " << y0 + h << " 0\n";
+        for (int i = 0; i < columns; ++i)
+            for (int j = 0; j < rows; ++j) {
+                const int x = 2 * i + 1, y = y0 + 2 * j + 1;
+                t << "4 " << x << " " << y << " 0 " << x + 1 << " " << y << " 0 " << x + 1 << " "
+                  << y + 1 << " 0 " << x << " " << y + 1 << " 0\n";
+            }
+        t << ")\n";
+    }
+    return t.str();
+}
+
+// `count` Polygons, each a spiral corridor of `corners` corners (a turn per 100 corners): the
+// ear clipper's worst case, its ears long and its reflex corners everywhere.
+inline std::string spirals(int count, int corners) {
+    std::ostringstream t;
+    t.precision(7);
+    t << kHead;
+    const int half = corners / 2;
+    const double turns = half / 100.0, pi = 3.14159265358979323846;
+    for (int s = 0; s < count; ++s) {
+        t << "Polygon ( " << 2 * half << "\n";
+        for (int k = 0; k < 2 * half; ++k) {
+            const int i = k < half ? k : 2 * half - 1 - k;
+            const double a = turns * 2 * pi * i / (half - 1),
+                         r = 1 + a / (2 * pi) - (k < half ? 0 : 0.5);
+            t << r * std::cos(a) + 3 * turns * s << " " << r * std::sin(a) << " 0\n";
+        }
+        t << ")\n";
+    }
+    return t.str();
 }
 
 }  // namespace tarvex::hostile
