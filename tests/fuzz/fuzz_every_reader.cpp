@@ -1,6 +1,11 @@
 // The same bytes through every reader: the default mode's reader, full mode's text parser (with
 // the labels kept, which the text target sets aside for the binary twin) and, when they begin
-// like binary 3DMF, its binary reader.
+// like binary 3DMF, its binary reader; and the recogniser, whose verdict must not depend on where
+// the bytes are cut into pieces.
+#include <cstdlib>
+#include <string_view>
+
+#include "core/recognise_3dmf.h"
 #include "readers/binary/binary_reader.h"
 #include "run_readers.h"
 #include "world_check.h"
@@ -11,5 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     tarvex::fuzz::run_default_mode(bytes);
     tarvex::fuzz::run_text_reader(bytes, false);
     if (tarvex::binary::looks_binary(bytes)) tarvex::fuzz::run_binary_reader(bytes);
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    tarvex::Recognise3dmf pieces;
+    pieces.feed(text.substr(0, size / 2));
+    pieces.feed(text.substr(size / 2));
+    if ((pieces.finish() == tarvex::Recognise3dmf::Verdict::yes) != tarvex::is_3dmf(text))
+        std::abort();
     return 0;
 }
