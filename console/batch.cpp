@@ -10,6 +10,7 @@
 #include <sstream>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "console/input_kind.h"
 #include "console/messages.h"
@@ -65,14 +66,9 @@ std::string problemOf(const std::string &input, bool found, bool &passedOver) {
     return problem;
 }
 
-Job folderFailure(const fs::path &folder, const std::error_code &error) {
-    Job job{utf8(folder), {}, {}, "Can't search the folder " + utf8(folder)};
-    job.problem += "\n  " + system_reason(error.value());
-    return job;
-}
-
-// Folders first in the order given, their files sorted, so that which file keeps a name in a
-// clash does not depend on the order the system lists them. Folders are walked with a list of
+// Folders first in the order given, their files sorted (after the subfolders that cannot be
+// searched, sorted too), so that neither which file keeps a name in a clash nor the order of the
+// messages depends on the order the system lists them. Folders are walked with a list of
 // their own, so that no depth of them costs stack, and links to folders are not followed.
 void collect(const std::string &input, std::vector<Job> &jobs) {
     const fs::path top = path_from_utf8(input);
@@ -83,6 +79,7 @@ void collect(const std::string &input, std::vector<Job> &jobs) {
         return;
     }
     std::vector<fs::path> found;
+    std::vector<std::pair<fs::path, std::string>> unsearchable;  // with the system's reason
     std::vector<fs::path> folders{top};
     while (!folders.empty()) {
         const fs::path folder = std::move(folders.back());
@@ -95,8 +92,12 @@ void collect(const std::string &input, std::vector<Job> &jobs) {
             else if (it->is_regular_file(ignored))
                 found.push_back(it->path());
         }
-        if (error) jobs.push_back(folderFailure(folder, error));
+        if (error) unsearchable.emplace_back(folder, system_reason(error.value()));
     }
+    std::sort(unsearchable.begin(), unsearchable.end());
+    for (const auto &[folder, reason] : unsearchable)
+        jobs.push_back(
+            Job{utf8(folder), {}, {}, "Can't search the folder " + utf8(folder) + "\n  " + reason});
     std::sort(found.begin(), found.end());
     for (const fs::path &file : found) {
         const std::string name = utf8(file);
