@@ -1,10 +1,12 @@
 // Pictures of the real window for a person to look at (not a test): the empty window, a file
-// read, a mesh selected, the bar for objects the default mode skipped, and the Messages panel. Run
-// under a display, for example xvfb-run -a tarvexw_screenshots OUTDIR. Settings go to Qt's test
-// location, never the user's.
+// read, a mesh selected, the bar for objects the default mode skipped, and the Messages panel;
+// then each FILE named, read in full mode, as OUTDIR/NAME-full.png. Run under a display, for
+// example xvfb-run -a tarvexw_screenshots OUTDIR [FILE...]. Settings go to Qt's test location,
+// never the user's.
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -45,8 +47,8 @@ bool shoot(tarvex::MainWindow &w, const QString &path) {
 int main(int argc, char *argv[]) {
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::cerr << "usage: tarvexw_screenshots OUTDIR\n";
+    if (argc < 2) {
+        std::cerr << "usage: tarvexw_screenshots OUTDIR [FILE...]\n";
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -76,5 +78,13 @@ int main(int argc, char *argv[]) {
     if (!QTest::qWaitForWindowExposed(&w)) return 1;
     QTest::mouseClick(w.findChild<QToolButton *>(QStringLiteral("messagesButton")), Qt::LeftButton);
     ok &= shoot(w, out.filePath("messages.png"));
+    for (int i = 2; i < argc; ++i) {
+        const QString file = QString::fromLocal8Bit(argv[i]);
+        tarvex::MainWindow view(dialogs, tarvex::parseArguments({"--full", file}));
+        view.resize(1000, 640);
+        view.show();
+        if (!QTest::qWaitForWindowExposed(&view)) return 1;
+        ok &= shoot(view, out.filePath(QFileInfo(file).completeBaseName() + "-full.png"));
+    }
     return ok ? 0 : 1;
 }
