@@ -25,19 +25,10 @@ float clamp01(float v) {
     return v > 1 ? 1 : (v > 0 ? v : 0);
 }
 
-void pad4(std::string &text, char with) {
-    while (text.size() % 4 != 0) text.push_back(with);
-}
-
-void putU32(std::string &out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xff));
-}
-
-std::string base64(const std::vector<std::uint8_t> &bytes) {
+// Base64 of `bytes` appended to `out`; `bytes` a multiple of 3 long except at the very end.
+void base64(std::span<const std::uint8_t> bytes, std::string &out) {
     static constexpr char kDigits[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
         const std::uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
@@ -50,7 +41,10 @@ std::string base64(const std::vector<std::uint8_t> &bytes) {
         out.push_back(i + 1 < bytes.size() ? kDigits[(v >> 6) & 63] : '=');
         out.push_back('=');
     }
-    return out;
+}
+
+void putU32(char *out, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) out[k] = static_cast<char>((v >> (8 * k)) & 0xff);
 }
 
 }  // namespace
@@ -71,23 +65,18 @@ Document::Document(const scene::Scene &scene, WriteReport &report)
     meshOfShape_.assign(scene.shapes.size(), -2);
     boxOfShape_.resize(scene.shapes.size());
     textureOfImage_.assign(scene.textures.size(), -2);
-    json_["asset"] = {{"version", "2.0"}, {"generator", "tarvex " TARVEX_VERSION}};
 }
 
 int Document::bufferView(const void *data, std::size_t bytes, int target) {
     while (bin_.size() % 4 != 0) bin_.push_back(0);  // every accessor starts aligned
-    nlohmann::json view = {{"buffer", 0}, {"byteOffset", bin_.size()}, {"byteLength", bytes}};
-    if (target != 0) view["target"] = target;
+    views_.push_back({bin_.size(), bytes, target});
     const auto *from = static_cast<const std::uint8_t *>(data);
     bin_.insert(bin_.end(), from, from + bytes);
-    nlohmann::json &views = json_["bufferViews"];
-    views.push_back(std::move(view));
-    return static_cast<int>(views.size() - 1);
+    return static_cast<int>(views_.size() - 1);
 }
 
 // Values are cleaned on their way into the buffer: non-finite ones become 0.
 int Document::floatAccessor(std::span<const float> values, int components, bool bounds) {
-    static constexpr const char *kType[] = {"", "SCALAR", "VEC2", "VEC3", "VEC4"};
     const std::size_t count = values.size() / static_cast<std::size_t>(components);
     scratch_.assign(
         values.begin(),
@@ -103,33 +92,28 @@ int Document::floatAccessor(std::span<const float> values, int components, bool 
         low[k] = i < static_cast<std::size_t>(components) ? v : std::min(low[k], v);
         high[k] = i < static_cast<std::size_t>(components) ? v : std::max(high[k], v);
     }
-    nlohmann::json accessor = {
-        {"bufferView", bufferView(scratch_.data(), scratch_.size() * sizeof(float), kArrayBuffer)},
-        {"componentType", kFloat},
-        {"count", count},
-        {"type", kType[components]}};
-    if (bounds) {
-        accessor["min"] = nlohmann::json::array();
-        accessor["max"] = nlohmann::json::array();
-        for (int k = 0; k < components; ++k) {
-            accessor["min"].push_back(low[k]);
-            accessor["max"].push_back(high[k]);
-        }
-    }
-    nlohmann::json &accessors = json_["accessors"];
-    accessors.push_back(std::move(accessor));
-    return static_cast<int>(accessors.size() - 1);
+    Accessor accessor{bufferView(scratch_.data(), scratch_.size() * sizeof(float), kArrayBuffer),
+                      kFloat,
+                      components,
+                      count,
+                      bounds,
+                      {},
+                      {}};
+    std::copy(low, low + 4, accessor.low);
+    std::copy(high, high + 4, accessor.high);
+    accessors_.push_back(accessor);
+    return static_cast<int>(accessors_.size() - 1);
 }
 
 int Document::indexAccessor(std::span<const std::uint32_t> indices) {
-    nlohmann::json accessor = {
-        {"bufferView", bufferView(indices.data(), indices.size_bytes(), kElementArrayBuffer)},
-        {"componentType", kUnsignedInt},
-        {"count", indices.size()},
-        {"type", "SCALAR"}};
-    nlohmann::json &accessors = json_["accessors"];
-    accessors.push_back(std::move(accessor));
-    return static_cast<int>(accessors.size() - 1);
+    accessors_.push_back({bufferView(indices.data(), indices.size_bytes(), kElementArrayBuffer),
+                          kUnsignedInt,
+                          1,
+                          indices.size(),
+                          false,
+                          {},
+                          {}});
+    return static_cast<int>(accessors_.size() - 1);
 }
 
 int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
@@ -167,7 +151,9 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
         ++report_.dropped;
     }
 
-    nlohmann::json attributes = {{"POSITION", floatAccessor(flat.positions, 3, true)}};
+    Mesh record{};
+    record.position = floatAccessor(flat.positions, 3, true);
+    record.normal = record.tex_coord = record.color = record.indices = -1;
     if (faces && flat.normals.size() == flat.positions.size()) {
         for (std::size_t i = 0; i + 2 < flat.normals.size(); i += 3) {
             float *n = flat.normals.data() + i;
@@ -180,22 +166,21 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
             }
             for (int k = 0; k < 3; ++k) n[k] = static_cast<float>(n[k] / length);
         }
-        attributes["NORMAL"] = floatAccessor(flat.normals, 3, false);
+        record.normal = floatAccessor(flat.normals, 3, false);
     }
     if (textured) {
         // glTF's texture origin is the image's top left, VRML's its bottom left.
         for (std::size_t i = 1; i < flat.tex_coords.size(); i += 2) {
             flat.tex_coords[i] = 1 - flat.tex_coords[i];
         }
-        attributes["TEXCOORD_0"] = floatAccessor(flat.tex_coords, 2, false);
+        record.tex_coord = floatAccessor(flat.tex_coords, 2, false);
     }
     // A texture replaces vertex colours in VRML, as it does here.
     const bool colored = !textured && flat.colors.size() == flat.positions.size();
     if (colored) {
         for (float &c : flat.colors) c = clamp01(c);
-        attributes["COLOR_0"] = floatAccessor(flat.colors, 3, false);
+        record.color = floatAccessor(flat.colors, 3, false);
     }
-    nlohmann::json primitive = {{"attributes", std::move(attributes)}};
     if (faces) {
         const auto *set = std::get_if<scene::FaceSet>(&shape.geometry);
         if (set && !set->ccw) {  // glTF's front faces turn counterclockwise
@@ -204,15 +189,11 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
             }
         }
     }
-    if (flat.primitive != Primitive::points) {
-        primitive["indices"] = indexAccessor(flat.indices);
-    }
-    primitive["mode"] = faces ? 4 : (flat.primitive == Primitive::lines ? 1 : 0);
-    primitive["material"] = material(shape, colored, textured, !faces);
-    nlohmann::json &meshes = json_["meshes"];
-    nlohmann::json mesh = {{"primitives", nlohmann::json::array({std::move(primitive)})}};
-    meshes.push_back(std::move(mesh));
-    return made = static_cast<int>(meshes.size() - 1);
+    if (flat.primitive != Primitive::points) record.indices = indexAccessor(flat.indices);
+    record.mode = faces ? 4 : (flat.primitive == Primitive::lines ? 1 : 0);
+    record.material = material(shape, colored, textured, !faces);
+    meshes_.push_back(record);
+    return made = static_cast<int>(meshes_.size() - 1);
 }
 
 // VRML's Phong material in glTF's metallic-roughness terms:
@@ -268,13 +249,14 @@ int Document::material(const scene::Shape &shape, bool hasColors, bool textured,
     }
     material["pbrMetallicRoughness"] = std::move(pbr);
     if (alpha < 1 || components == 2 || components == 4) material["alphaMode"] = "BLEND";
-    const std::string key = material.dump();
-    const auto found = materials_.find(key);
-    if (found != materials_.end()) return found->second;
-    nlohmann::json &materials = json_["materials"];
-    materials.push_back(std::move(material));
-    const int index = static_cast<int>(materials.size() - 1);
-    materials_.emplace(key, index);
+    std::string key = material.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const auto found = materialIndex_.find(key);
+    if (found != materialIndex_.end()) return found->second;
+    const std::string extension = unlit ? "KHR_materials_unlit" : "KHR_materials_specular";
+    if (std::find(extensions_.begin(), extensions_.end(), extension) == extensions_.end())
+        extensions_.push_back(extension);
+    const int index = static_cast<int>(materials_.size());
+    materialIndex_.emplace(materials_.emplace_back(std::move(key)), index);
     return index;
 }
 
@@ -287,71 +269,304 @@ int Document::texture(std::uint32_t index) {
         ++report_.dropped;
         return made = -1;
     }
-    nlohmann::json &images = json_["images"];
-    images.push_back(
-        {{"bufferView", bufferView(png.data(), png.size(), 0)}, {"mimeType", "image/png"}});
+    images_.push_back(bufferView(png.data(), png.size(), 0));
     const int wraps = (t.repeat_s ? 1 : 0) | (t.repeat_t ? 2 : 0);
     auto sampler = samplers_.find(wraps);
     if (sampler == samplers_.end()) {
-        nlohmann::json &samplers = json_["samplers"];
-        samplers.push_back({{"magFilter", kLinear},
-                            {"minFilter", kLinearMipmapLinear},
-                            {"wrapS", t.repeat_s ? kRepeat : kClampToEdge},
-                            {"wrapT", t.repeat_t ? kRepeat : kClampToEdge}});
-        sampler = samplers_.emplace(wraps, static_cast<int>(samplers.size() - 1)).first;
+        samplerWraps_.push_back(wraps);
+        sampler = samplers_.emplace(wraps, static_cast<int>(samplerWraps_.size() - 1)).first;
     }
-    nlohmann::json &textures = json_["textures"];
-    textures.push_back({{"source", images.size() - 1}, {"sampler", sampler->second}});
-    return made = static_cast<int>(textures.size() - 1);
+    textures_.push_back({static_cast<int>(images_.size() - 1), sampler->second});
+    return made = static_cast<int>(textures_.size() - 1);
 }
 
-std::string Document::finish(Container container) {
-    // Extensions are listed from what the materials and the asset hold.
-    std::vector<std::string> extensions;
-    const auto note = [&](const nlohmann::json &holder) {
-        if (!holder.contains("extensions")) return;
-        for (const auto &[name, value] : holder["extensions"].items()) {
-            (void)value;
-            if (std::find(extensions.begin(), extensions.end(), name) == extensions.end())
-                extensions.push_back(name);
-        }
+void Document::writeNodes(JsonOut &out) {
+    // Children in the order they were hung, which is the order the nodes were made in.
+    std::vector<std::uint32_t> first(nodes.size() + 1, 0), children(nodes.size());
+    for (const NodeRecord &n : nodes)
+        if (n.parent >= 0) ++first[static_cast<std::size_t>(n.parent) + 1];
+    for (std::size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+    {
+        std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i].parent >= 0)
+                children[next[static_cast<std::size_t>(nodes[i].parent)]++] =
+                    static_cast<std::uint32_t>(i);
+    }
+    WriteReport quiet;  // every number was counted when its node was made
+    const auto numbers = [&](const char *name, const float *values, int count) {
+        out.key(name);
+        out.begin_array();
+        for (int k = 0; k < count; ++k) out.number(json_number(values[k], quiet));
+        out.end_array();
     };
-    if (json_.contains("materials"))
-        for (const nlohmann::json &m : json_["materials"]) note(m);
-    note(json_);
-    if (!extensions.empty()) json_["extensionsUsed"] = extensions;
-    if (!bin_.empty()) {
-        while (bin_.size() % 4 != 0) bin_.push_back(0);
-        nlohmann::json buffer = {{"byteLength", bin_.size()}};
-        if (container == Container::gltf) {
-            buffer["uri"] = "data:application/octet-stream;base64," + base64(bin_);
+    out.key("nodes");
+    out.begin_array();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const NodeRecord &n = nodes[i];
+        out.begin_object();
+        if (n.camera >= 0) {
+            out.key("camera");
+            out.number(std::int64_t{n.camera});
         }
-        json_["buffers"] = nlohmann::json::array({std::move(buffer)});
+        if (first[i + 1] > first[i]) {
+            out.key("children");
+            out.begin_array();
+            for (std::uint32_t c = first[i]; c < first[i + 1]; ++c)
+                out.number(std::int64_t{children[c]});
+            out.end_array();
+        }
+        if (n.light >= 0) {
+            out.key("extensions");
+            out.begin_object();
+            out.key("KHR_lights_punctual");
+            out.begin_object();
+            out.key("light");
+            out.number(std::int64_t{n.light});
+            out.end_object();
+            out.end_object();
+        }
+        if (n.mesh >= 0) {
+            out.key("mesh");
+            out.number(std::int64_t{n.mesh});
+        }
+        if (!n.name.empty()) {
+            out.key("name");
+            out.string(n.name);
+        }
+        if (n.has_rotation) numbers("rotation", n.rotation, 4);
+        if (n.has_scale) numbers("scale", n.scale, 3);
+        if (n.has_translation) numbers("translation", n.translation, 3);
+        out.end_object();
     }
-    std::string text = json_.dump(container == Container::gltf ? 1 : -1, ' ', false,
-                                  nlohmann::json::error_handler_t::replace);
-    if (container == Container::gltf) {
-        text.push_back('\n');
-        return text;
+    out.end_array();
+}
+
+// Keys in the order nlohmann::json sorts them, so that the bytes stay those it wrote.
+void Document::writeJson(JsonOut &out, Container container) {
+    static constexpr const char *kType[] = {"", "SCALAR", "VEC2", "VEC3", "VEC4"};
+    const auto integer = [&](const char *name, std::int64_t value) {
+        out.key(name);
+        out.number(value);
+    };
+    out.begin_object();
+    if (!accessors_.empty()) {
+        out.key("accessors");
+        out.begin_array();
+        for (const Accessor &a : accessors_) {
+            out.begin_object();
+            integer("bufferView", a.view);
+            integer("componentType", a.component_type);
+            integer("count", static_cast<std::int64_t>(a.count));
+            if (a.bounds) {
+                out.key("max");
+                out.begin_array();
+                for (int k = 0; k < a.components; ++k) out.number(double{a.high[k]});
+                out.end_array();
+                out.key("min");
+                out.begin_array();
+                for (int k = 0; k < a.components; ++k) out.number(double{a.low[k]});
+                out.end_array();
+            }
+            out.key("type");
+            out.string(kType[a.components]);
+            out.end_object();
+        }
+        out.end_array();
     }
-    pad4(text, ' ');
-    std::string glb;
-    const std::uint64_t total = 12 + 8 + text.size() + (bin_.empty() ? 0 : 8 + bin_.size());
-    if (total > UINT32_MAX) throw std::length_error("a .glb holds at most 4 GiB");
-    glb.reserve(total);
-    glb.append("glTF");
-    putU32(glb, 2);
-    putU32(glb, static_cast<std::uint32_t>(total));
-    putU32(glb, static_cast<std::uint32_t>(text.size()));
-    glb.append("JSON");
-    glb.append(text);
+    out.key("asset");
+    out.begin_object();
+    if (!scene_.info.empty()) {
+        out.key("extras");
+        out.begin_object();
+        out.key("info");
+        out.value(nlohmann::json(scene_.info));
+        out.end_object();
+    }
+    out.key("generator");
+    out.string("tarvex " TARVEX_VERSION);
+    out.key("version");
+    out.string("2.0");
+    out.end_object();
+    if (!views_.empty()) {
+        out.key("bufferViews");
+        out.begin_array();
+        for (const View &v : views_) {
+            out.begin_object();
+            integer("buffer", 0);
+            integer("byteLength", static_cast<std::int64_t>(v.length));
+            integer("byteOffset", static_cast<std::int64_t>(v.offset));
+            if (v.target != 0) integer("target", v.target);
+            out.end_object();
+        }
+        out.end_array();
+    }
     if (!bin_.empty()) {
-        putU32(glb, static_cast<std::uint32_t>(bin_.size()));
-        glb.append("BIN");
-        glb.push_back('\0');
-        glb.append(reinterpret_cast<const char *>(bin_.data()), bin_.size());
+        out.key("buffers");
+        out.begin_array();
+        out.begin_object();
+        integer("byteLength", static_cast<std::int64_t>(bin_.size()));
+        if (container == Container::gltf) {
+            out.key("uri");
+            out.open_string();
+            out.raw("data:application/octet-stream;base64,");
+            std::string digits;
+            constexpr std::size_t kChunk = 3 << 14;
+            for (std::size_t at = 0; at < bin_.size(); at += kChunk) {
+                digits.clear();
+                base64(std::span(bin_).subspan(at, std::min(kChunk, bin_.size() - at)), digits);
+                out.raw(digits);
+            }
+            out.raw("\"");
+        }
+        out.end_object();
+        out.end_array();
     }
-    return glb;
+    if (!cameras.empty()) {
+        out.key("cameras");
+        out.value(cameras);
+    }
+    if (!lights.empty()) {
+        out.key("extensions");
+        out.begin_object();
+        out.key("KHR_lights_punctual");
+        out.begin_object();
+        out.key("lights");
+        out.value(lights);
+        out.end_object();
+        out.end_object();
+    }
+    std::vector<std::string> used = extensions_;
+    if (!lights.empty()) used.push_back("KHR_lights_punctual");
+    if (!used.empty()) {
+        out.key("extensionsUsed");
+        out.begin_array();
+        for (const std::string &name : used) out.string(name);
+        out.end_array();
+    }
+    if (!images_.empty()) {
+        out.key("images");
+        out.begin_array();
+        for (const int view : images_) {
+            out.begin_object();
+            integer("bufferView", view);
+            out.key("mimeType");
+            out.string("image/png");
+            out.end_object();
+        }
+        out.end_array();
+    }
+    if (!materials_.empty()) {
+        out.key("materials");
+        out.begin_array();
+        for (const std::string &text : materials_) out.value(nlohmann::json::parse(text));
+        out.end_array();
+    }
+    if (!meshes_.empty()) {
+        out.key("meshes");
+        out.begin_array();
+        for (const Mesh &m : meshes_) {
+            out.begin_object();
+            out.key("primitives");
+            out.begin_array();
+            out.begin_object();
+            out.key("attributes");
+            out.begin_object();
+            if (m.color >= 0) integer("COLOR_0", m.color);
+            if (m.normal >= 0) integer("NORMAL", m.normal);
+            integer("POSITION", m.position);
+            if (m.tex_coord >= 0) integer("TEXCOORD_0", m.tex_coord);
+            out.end_object();
+            if (m.indices >= 0) integer("indices", m.indices);
+            integer("material", m.material);
+            integer("mode", m.mode);
+            out.end_object();
+            out.end_array();
+            out.end_object();
+        }
+        out.end_array();
+    }
+    if (!nodes.empty()) writeNodes(out);
+    if (!samplerWraps_.empty()) {
+        out.key("samplers");
+        out.begin_array();
+        for (const int wraps : samplerWraps_) {
+            out.begin_object();
+            integer("magFilter", kLinear);
+            integer("minFilter", kLinearMipmapLinear);
+            integer("wrapS", wraps & 1 ? kRepeat : kClampToEdge);
+            integer("wrapT", wraps & 2 ? kRepeat : kClampToEdge);
+            out.end_object();
+        }
+        out.end_array();
+    }
+    integer("scene", 0);
+    out.key("scenes");
+    out.begin_array();
+    out.begin_object();
+    if (!scene_extras.empty()) {
+        out.key("extras");
+        out.value(scene_extras);
+    }
+    if (!roots.empty()) {  // glTF allows no empty list
+        out.key("nodes");
+        out.begin_array();
+        for (const int root : roots) out.number(std::int64_t{root});
+        out.end_array();
+    }
+    out.end_object();
+    out.end_array();
+    if (!textures_.empty()) {
+        out.key("textures");
+        out.begin_array();
+        for (const TextureRecord &t : textures_) {
+            out.begin_object();
+            integer("sampler", t.sampler);
+            integer("source", t.source);
+            out.end_object();
+        }
+        out.end_array();
+    }
+    out.end_object();
+    out.flush();
+}
+
+void Document::finish(Container container, const JsonOut::Sink &sink) {
+    while (bin_.size() % 4 != 0) bin_.push_back(0);
+    if (container == Container::gltf) {
+        JsonOut out(sink, true);
+        writeJson(out, container);
+        sink("\n");
+        return;
+    }
+    // The header gives the lengths first: the JSON is made once to be measured, once to be sent.
+    std::uint64_t json = 0;
+    {
+        JsonOut measure([&](std::string_view text) { json += text.size(); }, false);
+        writeJson(measure, container);
+    }
+    const std::uint64_t padded = (json + 3) / 4 * 4;
+    const std::uint64_t total = 12 + 8 + padded + (bin_.empty() ? 0 : 8 + bin_.size());
+    if (total > UINT32_MAX) throw std::length_error("a .glb holds at most 4 GiB");
+    char header[20];
+    std::memcpy(header, "glTF", 4);
+    putU32(header + 4, 2);
+    putU32(header + 8, static_cast<std::uint32_t>(total));
+    putU32(header + 12, static_cast<std::uint32_t>(padded));
+    std::memcpy(header + 16, "JSON", 4);
+    sink(std::string_view(header, sizeof header));
+    {
+        JsonOut out(sink, false);
+        writeJson(out, container);
+    }
+    sink(std::string_view("   ", padded - json));
+    if (!bin_.empty()) {
+        char chunk[8];
+        putU32(chunk, static_cast<std::uint32_t>(bin_.size()));
+        std::memcpy(chunk + 4, "BIN\0", 4);
+        sink(std::string_view(chunk, sizeof chunk));
+        sink(std::string_view(reinterpret_cast<const char *>(bin_.data()), bin_.size()));
+    }
 }
 
 }  // namespace tarvex::gltf

@@ -82,7 +82,7 @@ class Walker {
         : scene_(scene), doc_(document), report_(report) {}
 
     void run() {
-        nlohmann::json roots = nlohmann::json::array();
+        std::vector<int> &roots = doc_.roots;
         // The first camera of the scene's nodes is the one clients open with: the file's first
         // viewpoint. Cameras and lights stand at the root, as in the VRML output.
         const std::size_t cameraNodes = scene_.viewpoints.size();
@@ -91,33 +91,39 @@ class Walker {
         content(roots);
         cameras(roots);      // their near planes follow from the scene's size, known only now
         pointIntensities();  // so do the candela of point and spot lights
-        nlohmann::json &json = doc_.json();
-        if (!nodes_.empty()) json["nodes"] = std::move(nodes_);
-        nlohmann::json scene = nlohmann::json::object();
-        if (!roots.empty()) scene["nodes"] = std::move(roots);  // glTF allows no empty list
         // What glTF has no place for, kept for importers that show it (the Blender add-on).
         if (ambient_[0] > 0 || ambient_[1] > 0 || ambient_[2] > 0)
-            scene["extras"]["ambient"] = array3(ambient_[0], ambient_[1], ambient_[2]);
+            doc_.scene_extras["ambient"] = array3(ambient_[0], ambient_[1], ambient_[2]);
         if (const auto &c = scene_.background)
-            scene["extras"]["background"] = array3(c->r, c->g, c->b);
-        json["scenes"] = nlohmann::json::array({std::move(scene)});
-        json["scene"] = 0;
-        if (!scene_.info.empty()) json["asset"]["extras"]["info"] = scene_.info;
+            doc_.scene_extras["background"] = array3(c->r, c->g, c->b);
     }
 
   private:
-    int addNode(nlohmann::json node) {
-        nodes_.push_back(std::move(node));
-        return static_cast<int>(nodes_.size() - 1);
+    int addNode(const NodeRecord &node) {
+        doc_.nodes.push_back(node);
+        return static_cast<int>(doc_.nodes.size() - 1);
     }
-    nlohmann::json array3(double x, double y, double z) { return {num(x), num(y), num(z)}; }
-    nlohmann::json rotation(const Quat &q) {
+    // A number as a node keeps it: the float it is written from, non-finite ones counted as 0.
+    float kept(double v) {
+        const float f = static_cast<float>(v);
+        if (std::isfinite(f)) return f;
+        ++report_.non_finite_numbers;
+        return 0;
+    }
+    void setTranslation(NodeRecord &node, double x, double y, double z) {
+        node.translation[0] = kept(x), node.translation[1] = kept(y), node.translation[2] = kept(z);
+        node.has_translation = true;
+    }
+    void setRotation(NodeRecord &node, const Quat &q) {
         const double n = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
-        return {num(q.x / n), num(q.y / n), num(q.z / n), num(q.w / n)};
+        node.rotation[0] = kept(q.x / n), node.rotation[1] = kept(q.y / n);
+        node.rotation[2] = kept(q.z / n), node.rotation[3] = kept(q.w / n);
+        node.has_rotation = true;
     }
     double num(double v) { return json_number(static_cast<float>(v), report_); }
+    nlohmann::json array3(double x, double y, double z) { return {num(x), num(y), num(z)}; }
 
-    void cameras(nlohmann::json &roots) {
+    void cameras(const std::vector<int> &roots) {
         double diagonal = 0;
         if (seen_[0] && seen_[1] && seen_[2]) {
             const double dx = box_[1][0] - box_[0][0], dy = box_[1][1] - box_[0][1],
@@ -128,7 +134,7 @@ class Walker {
         // no far plane: glTF then projects to infinity.
         const double znear = diagonal > 0 && std::isfinite(diagonal) ? diagonal * 1e-4 : 0.01;
         if (scene_.viewpoints.empty()) return;
-        nlohmann::json &list = doc_.json()["cameras"];
+        nlohmann::json &list = doc_.cameras;
         for (std::size_t i = 0; i < scene_.viewpoints.size(); ++i) {
             const scene::Viewpoint &v = scene_.viewpoints[i];
             const double fov = std::isfinite(v.field_of_view)
@@ -136,21 +142,21 @@ class Walker {
                                    : 0.785398;
             nlohmann::json camera = {{"type", "perspective"},
                                      {"perspective", {{"yfov", num(fov)}, {"znear", num(znear)}}}};
-            const std::string name(v.description.empty() ? v.name : v.description);
+            const std::string_view name(v.description.empty() ? v.name : v.description);
             if (!name.empty()) camera["name"] = name;
             list.push_back(std::move(camera));
-            nlohmann::json &node = nodes_[roots[i].get<std::size_t>()];
-            node["camera"] = i;
-            if (!name.empty()) node["name"] = name;
-            node["translation"] = array3(v.position.x, v.position.y, v.position.z);
+            NodeRecord &node = doc_.nodes[static_cast<std::size_t>(roots[i])];
+            node.camera = static_cast<int>(i);
+            node.name = name;
+            setTranslation(node, v.position.x, v.position.y, v.position.z);
             const Quat q = quat(v.orientation);
-            if (!isIdentity(q)) node["rotation"] = rotation(q);
+            if (!isIdentity(q)) setRotation(node, q);
         }
     }
 
-    void lights(nlohmann::json &roots) {
+    void lights(std::vector<int> &roots) {
         using Kind = scene::Light::Kind;
-        nlohmann::json list = nlohmann::json::array();
+        nlohmann::json &list = doc_.lights;
         for (const scene::Light &light : scene_.lights) {
             if (light.kind == Kind::ambient) {
                 std::string note = "the ambient light";
@@ -190,19 +196,17 @@ class Walker {
             if (!light.name.empty()) out["name"] = light.name;
             if (light.kind != Kind::directional) pointLike_.emplace_back(list.size(), &light);
             list.push_back(std::move(out));
-            nlohmann::json node = {
-                {"extensions", {{"KHR_lights_punctual", {{"light", list.size() - 1}}}}}};
-            if (!light.name.empty()) node["name"] = light.name;
-            if (light.kind != Kind::directional) {
-                node["translation"] = array3(light.location.x, light.location.y, light.location.z);
-            }
+            NodeRecord node;
+            node.light = static_cast<int>(list.size() - 1);
+            node.name = light.name;
+            if (light.kind != Kind::directional)
+                setTranslation(node, light.location.x, light.location.y, light.location.z);
             if (light.kind != Kind::point) {
                 const Quat q = facing(light.direction);
-                if (!isIdentity(q)) node["rotation"] = rotation(q);
+                if (!isIdentity(q)) setRotation(node, q);
             }
-            roots.push_back(addNode(std::move(node)));
+            roots.push_back(addNode(node));
         }
-        if (!list.empty()) doc_.json()["extensions"]["KHR_lights_punctual"]["lights"] = list;
     }
 
     // glTF's point and spot lights fall off by the inverse square of the distance, 3DMF's by
@@ -218,7 +222,7 @@ class Walker {
             }
             half = std::sqrt(half);
         }
-        nlohmann::json &list = doc_.json()["extensions"]["KHR_lights_punctual"]["lights"];
+        nlohmann::json &list = doc_.lights;
         for (const auto &[index, light] : pointLike_) {
             const double dx = light->location.x - centre[0], dy = light->location.y - centre[1],
                          dz = light->location.z - centre[2];
@@ -234,17 +238,20 @@ class Walker {
     // A VRML transform, T C R SR S SR^-1 C^-1, as glTF's T R S. Without a scale orientation
     // (or with an even scale) it is one node; otherwise an inner node takes SR^-1 C^-1.
     // Returns the node the children hang from.
-    int transformNode(const scene::Transform &t, nlohmann::json node) {
+    int transformNode(const scene::Transform &t, NodeRecord node) {
         const Quat r = quat(t.rotation), so = quat(t.scale_orientation);
         const DVec3 s{t.scale.x, t.scale.y, t.scale.z}, c{t.center.x, t.center.y, t.center.z};
         const bool even = s.x == s.y && s.y == s.z;
         const bool split = !even && !isIdentity(so);
-        const auto put = [&](nlohmann::json &into, const DVec3 &translation, const Quat &q,
+        const auto put = [&](NodeRecord &into, const DVec3 &translation, const Quat &q,
                              bool scaled) {
             if (translation.x != 0 || translation.y != 0 || translation.z != 0)
-                into["translation"] = array3(translation.x, translation.y, translation.z);
-            if (!isIdentity(q)) into["rotation"] = rotation(q);
-            if (scaled && (s.x != 1 || s.y != 1 || s.z != 1)) into["scale"] = array3(s.x, s.y, s.z);
+                setTranslation(into, translation.x, translation.y, translation.z);
+            if (!isIdentity(q)) setRotation(into, q);
+            if (scaled && (s.x != 1 || s.y != 1 || s.z != 1)) {
+                into.scale[0] = kept(s.x), into.scale[1] = kept(s.y), into.scale[2] = kept(s.z);
+                into.has_scale = true;
+            }
         };
         if (!split) {
             // T C R S C^-1 = translate(t + c - R S c) R S
@@ -253,19 +260,18 @@ class Walker {
                 {t.translation.x + c.x - rsc.x, t.translation.y + c.y - rsc.y,
                  t.translation.z + c.z - rsc.z},
                 r, true);
-            return addNode(std::move(node));
+            return addNode(node);
         }
         put(node, {t.translation.x + c.x, t.translation.y + c.y, t.translation.z + c.z}, r * so,
             true);
-        const int outer = addNode(std::move(node));
+        const int outer = addNode(node);
         // SR^-1 C^-1 = translate(SR^-1 (-c)) SR^-1
         const Quat back = inverse(so);
         const DVec3 moved = rotate(back, {-c.x, -c.y, -c.z});
-        nlohmann::json inner;
+        NodeRecord inner;
         put(inner, moved, back, false);
-        const int innerIndex = addNode(std::move(inner));
-        nodes_[static_cast<std::size_t>(outer)]["children"].push_back(innerIndex);
-        return innerIndex;
+        inner.parent = outer;
+        return addNode(inner);
     }
 
     struct Frame {
@@ -289,7 +295,7 @@ class Walker {
         }
     }
 
-    void content(nlohmann::json &roots) {
+    void content(std::vector<int> &roots) {
         const std::vector<scene::Node> &nodes = scene_.nodes;
         if (nodes.empty()) return;
         const std::vector<std::uint32_t> resolved = scene::resolve_uses(scene_);
@@ -316,13 +322,13 @@ class Walker {
                 onPath[frame.node] = 0;
                 continue;
             }
-            if (frame.node == kNone || onPath[frame.node] || nodes_.size() >= kMaxNodes) {
+            if (frame.node == kNone || onPath[frame.node] || doc_.nodes.size() >= kMaxNodes) {
                 ++report_.dropped;  // a chain to nowhere, a node inside itself, or too many
                 continue;
             }
             const scene::Node &node = nodes[frame.node];
-            nlohmann::json out = nlohmann::json::object();
-            if (!node.name.empty()) out["name"] = node.name;
+            NodeRecord out;
+            out.name = node.name;
             int attach = -1;
             if (node.kind == scene::Node::Kind::shape) {
                 if (node.shape >= scene_.shapes.size()) {
@@ -332,17 +338,17 @@ class Walker {
                 float box[2][3];
                 const int mesh = doc_.mesh(node.shape, box);
                 if (mesh >= 0) {
-                    out["mesh"] = mesh;
+                    out.mesh = mesh;
                     addBox(box, frame.world);
                 }
-                attach = addNode(std::move(out));
+                attach = addNode(out);
                 hang(roots, frame.parent, attach);
                 continue;
             }
             Frame inner = frame;
             if (node.kind == scene::Node::Kind::transform) {
-                const int top = static_cast<int>(nodes_.size());
-                attach = transformNode(node.transform, std::move(out));
+                const int top = static_cast<int>(doc_.nodes.size());
+                attach = transformNode(node.transform, out);
                 hang(roots, frame.parent, top);
                 const auto &m = node.transform.matrix;
                 for (int i = 0; i < 4; ++i)
@@ -352,7 +358,7 @@ class Walker {
                             inner.world[i][j] += m[i][k] * frame.world[k][j];
                     }
             } else {
-                attach = addNode(std::move(out));
+                attach = addNode(out);
                 hang(roots, frame.parent, attach);
             }
             onPath[frame.node] = 1;
@@ -366,18 +372,17 @@ class Walker {
         }
     }
 
-    void hang(nlohmann::json &roots, int parent, int child) {
+    void hang(std::vector<int> &roots, int parent, int child) {
         if (parent < 0) {
             roots.push_back(child);
         } else {
-            nodes_[static_cast<std::size_t>(parent)]["children"].push_back(child);
+            doc_.nodes[static_cast<std::size_t>(child)].parent = parent;
         }
     }
 
     const scene::Scene &scene_;
     Document &doc_;
     WriteReport &report_;
-    nlohmann::json nodes_ = nlohmann::json::array();
     std::vector<std::pair<std::size_t, const scene::Light *>> pointLike_;  // their lights' index
     double ambient_[3] = {0, 0, 0};
     double box_[2][3] = {{0, 0, 0}, {0, 0, 0}};
@@ -390,10 +395,11 @@ bool write_gltf(const scene::Scene &scene, Container container, std::string &byt
                 WriteReport *report) {
     WriteReport local;
     WriteReport &found = report ? *report : local;
+    bytes.clear();
     try {
         Document document(scene, found);
         Walker(scene, document, found).run();
-        bytes = document.finish(container);
+        document.finish(container, [&](std::string_view text) { bytes.append(text); });
         return true;
     } catch (const std::exception &) {  // out of memory, or past what a .glb can hold
         bytes.clear();
@@ -403,17 +409,21 @@ bool write_gltf(const scene::Scene &scene, Container container, std::string &byt
 
 int write_gltf_file(const scene::Scene &scene, const std::string &fileName, Container container,
                     WriteReport *report) {
-    std::string bytes;
-    if (!write_gltf(scene, container, bytes, report)) return 1;
+    WriteReport local;
+    WriteReport &found = report ? *report : local;
     try {
+        // Everything but the text is made before the output is opened; the text goes straight
+        // to it, and a failure on the way leaves the old file in place.
+        Document document(scene, found);
+        Walker(scene, document, found).run();
         OutputFile output(fileName, true);
         if (!output.stream()) return 1;
         // The stream changes hands only once the buffer exists, so that it is closed either way.
         OutputBuffer out(output.stream());
         output.release();
-        out.write(bytes);
+        document.finish(container, [&](std::string_view text) { out.write(text); });
         return output.commit(out.finish()) ? 0 : 1;
-    } catch (const std::exception &) {
+    } catch (const std::exception &) {  // out of memory, or past what a .glb can hold
         return 1;
     }
 }
