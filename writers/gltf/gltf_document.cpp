@@ -47,6 +47,45 @@ void putU32(char *out, std::uint32_t v) {
     for (int k = 0; k < 4; ++k) out[k] = static_cast<char>((v >> (8 * k)) & 0xff);
 }
 
+// What a VRML reader maps a texture with where a face set gives no coordinates: s along the
+// longest side of the points' box, from 0 to 1, t along the next longest at the same scale
+// (ties go to x, then y), then the texture transform.
+void defaultTexCoords(const scene::FaceSet &set, const scene::Appearance &appearance,
+                      geometry::FlatMesh &flat) {
+    float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+    bool seen = false;
+    for (std::size_t i = 0; i + 2 < set.coords.size(); i += 3) {
+        const float *p = set.coords.data() + i;
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
+        for (int k = 0; k < 3; ++k) {
+            low[k] = seen ? std::min(low[k], p[k]) : p[k];
+            high[k] = seen ? std::max(high[k], p[k]) : p[k];
+        }
+        seen = true;
+    }
+    const double size[3] = {double(high[0]) - low[0], double(high[1]) - low[1],
+                            double(high[2]) - low[2]};
+    int s = 0;
+    for (int k = 1; k < 3; ++k)
+        if (size[k] > size[s]) s = k;
+    int t = s == 0 ? 1 : 0;
+    for (int k = 0; k < 3; ++k)
+        if (k != s && size[k] > size[t]) t = k;
+    const double scale = size[s] > 0 ? 1 / size[s] : 0;
+    const std::size_t vertices = flat.vertex_count();
+    flat.tex_coords.resize(vertices * 2);
+    for (std::size_t i = 0; i < vertices; ++i) {
+        const float *p = flat.positions.data() + i * 3;
+        double u = (p[s] - low[s]) * scale, v = (p[t] - low[t]) * scale;
+        if (appearance.texture_transform) {
+            const auto moved = appearance.texture_transform->apply(u, v);
+            u = moved[0], v = moved[1];
+        }
+        flat.tex_coords[i * 2] = static_cast<float>(u);
+        flat.tex_coords[i * 2 + 1] = static_cast<float>(v);
+    }
+}
+
 }  // namespace
 
 double json_number(float value, WriteReport &report) {
@@ -145,6 +184,10 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
     }
     const bool faces = flat.primitive == Primitive::triangles;
     const std::uint32_t textureIndex = shape.appearance.texture;
+    const auto *set = std::get_if<scene::FaceSet>(&shape.geometry);
+    if (faces && set && set->tex_coords.empty() && textureIndex < scene_.textures.size()) {
+        defaultTexCoords(*set, shape.appearance, flat);
+    }
     const bool textured =
         faces && textureIndex < scene_.textures.size() && flat.tex_coords.size() / 2 == vertices;
     if (faces && textureIndex != scene::kNone && textureIndex >= scene_.textures.size()) {
@@ -182,7 +225,6 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
         record.color = floatAccessor(flat.colors, 3, false);
     }
     if (faces) {
-        const auto *set = std::get_if<scene::FaceSet>(&shape.geometry);
         if (set && !set->ccw) {  // glTF's front faces turn counterclockwise
             for (std::size_t i = 0; i + 2 < flat.indices.size(); i += 3) {
                 std::swap(flat.indices[i + 1], flat.indices[i + 2]);

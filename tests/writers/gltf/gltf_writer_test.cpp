@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -127,6 +128,49 @@ TEST(GltfContainers, GltfHoldsWhatGlbHolds) {
         EXPECT_EQ(both.gltf.meshes, both.glb.meshes);
         EXPECT_EQ(both.gltf.cameras, both.glb.cameras);
         EXPECT_EQ(both.gltf.lights, both.glb.lights);
+    }
+}
+
+// A texture on faces that give no uvs is mapped as a VRML reader maps it, by the points' box:
+// s along the longest side from 0 to 1, t along the next at the same scale (ties to x, then y),
+// t turned over for glTF. The triangle is longest in x, the polygon in y, the TriMesh square.
+TEST(GltfTextures, FacesWithoutUvsAreMappedByTheirBox) {
+    tarvex::conversion::Conversion conversion;
+    conversion.read((kSource / "tests/writers/gltf/data/pixmap_without_uvs.3dmf").string(),
+                    kFullMode);
+    std::string glb;
+    ASSERT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::glb, glb));
+    std::uint32_t jsonLength;
+    std::memcpy(&jsonLength, glb.data() + 12, 4);
+    const nlohmann::json json = nlohmann::json::parse(glb.substr(20, jsonLength));
+    const auto floats = [&](const nlohmann::json &index, std::size_t components) {
+        const nlohmann::json &a = json["accessors"][index.get<std::size_t>()];
+        const nlohmann::json &view = json["bufferViews"][a["bufferView"].get<std::size_t>()];
+        std::vector<float> out(a["count"].get<std::size_t>() * components);
+        std::memcpy(out.data(),
+                    glb.data() + 28 + jsonLength + view["byteOffset"].get<std::size_t>(),
+                    out.size() * sizeof(float));
+        return out;
+    };
+    ASSERT_EQ(json["meshes"].size(), 3u);
+    const int longest[3][2] = {{0, 1}, {1, 0}, {0, 1}};
+    for (std::size_t m = 0; m < 3; ++m) {
+        const nlohmann::json &primitive = json["meshes"][m]["primitives"][0];
+        ASSERT_TRUE(primitive["attributes"].contains("TEXCOORD_0")) << m;
+        EXPECT_TRUE(
+            json["materials"][primitive["material"].get<std::size_t>()]["pbrMetallicRoughness"]
+                .contains("baseColorTexture"));
+        const std::vector<float> p = floats(primitive["attributes"]["POSITION"], 3),
+                                 uv = floats(primitive["attributes"]["TEXCOORD_0"], 2);
+        const auto &low = primitive["attributes"]["POSITION"];
+        const nlohmann::json &bounds = json["accessors"][low.get<std::size_t>()];
+        const int s = longest[m][0], t = longest[m][1];
+        const double size = bounds["max"][s].get<double>() - bounds["min"][s].get<double>();
+        for (std::size_t v = 0; v < p.size() / 3; ++v) {
+            EXPECT_NEAR(uv[2 * v], (p[3 * v + s] - bounds["min"][s].get<double>()) / size, 1e-6);
+            EXPECT_NEAR(uv[2 * v + 1], 1 - (p[3 * v + t] - bounds["min"][t].get<double>()) / size,
+                        1e-6);
+        }
     }
 }
 
