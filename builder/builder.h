@@ -115,7 +115,10 @@ class Builder {
     };
     bool step();                                          // visits one member; false when finished
     void visit(std::uint32_t node, std::uint32_t depth);  // one member of a group
-    bool visit_state_object(std::uint32_t node);          // transform, style, set, shader
+    // Warns of geometries, groups, lights and cameras in `node`'s container: nothing draws them.
+    void warn_drawables_inside(std::uint32_t node);
+    std::unordered_set<std::uint32_t> warned_inside_;
+    bool visit_state_object(std::uint32_t node);  // transform, style, set, shader
     bool visit_drawable(std::uint32_t node, std::uint32_t depth);
     void open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t reference);
     void open_reference(std::uint32_t reference, std::uint32_t depth);

@@ -209,10 +209,46 @@ bool Builder::is_state_type(ObjectType t) const {
     }
 }
 
+namespace {
+
+// Objects drawn where they stand: in a group, or through a Reference.
+bool is_drawable(ObjectType t) {
+    return tree::is_geometry(t) || t == ObjectType::BeginGroup ||
+           (t >= ObjectType::AmbientLight && t <= ObjectType::SpotLight) ||
+           (t >= ObjectType::OrthographicCamera && t <= ObjectType::ViewAngleAspectCamera);
+}
+
+}  // namespace
+
+void Builder::warn_drawables_inside(std::uint32_t node) {
+    for_children(node, [&](std::uint32_t c) {
+        std::uint32_t target = c;
+        // Followed quietly: what a Reference here leads to is told by whoever reads it.
+        for (int hops = 0;
+             hops < 16 && target != kNone && tree_.node(target).type == ObjectType::Reference;
+             ++hops) {
+            FieldReader in(tree_, target);
+            const std::optional<std::uint32_t> id = in.next_uint();
+            target = id ? tree_.reference_target(*id) : kNone;
+        }
+        if (target == kNone || !is_drawable(tree_.node(target).type)) return;
+        if (!warned_inside_.insert(c).second) return;  // once, however often it is drawn
+        const std::string what = c == target ? type_text(c) : "Reference to " + type_text(target);
+        warn(c, what + " inside " + type_text(node) +
+                    "'s container is not drawn: only its attributes belong there");
+    });
+}
+
 void Builder::visit(std::uint32_t node, std::uint32_t depth) {
     const ObjectTree::Node &n = tree_.node(node);
     if (!charge(1 + n.value_count, node)) return;
     const ObjectType type = n.type;
+    // Groups and References hold what they draw; a ViewHints holds the view's own camera and
+    // lights; an unknown object is reported as skipped, whatever it holds.
+    if (type != ObjectType::BeginGroup && type != ObjectType::Reference &&
+        type != ObjectType::ViewHints && type != ObjectType::Unknown &&
+        n.first_child != ObjectTree::kNone)
+        warn_drawables_inside(node);
     switch (type) {
         case ObjectType::BeginGroup:
             open_group(node, depth, kNone);
