@@ -93,8 +93,9 @@ geometry::Subdivision Builder::subdivision() const {
 bool Builder::count_written(std::uint64_t bytes, std::uint32_t node) {
     if (drawing_surface_) return true;  // counted by count_output()
     result_.output_other += bytes;
+    if (repeating_ > 0) result_.output_repeated += bytes;
     const std::uint64_t limit = scene_output_limit(limits_.input_bytes, limits_.max_output);
-    if (result_.output_other <= limit) return true;
+    if (result_.output_repeated <= limit) return true;
     fail(node, "The scene would write more than " + mebibytes(limit) +
                    " (References repeating objects); conversion stopped");
     return false;

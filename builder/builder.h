@@ -112,6 +112,7 @@ class Builder {
         bool proxy = false;  // IOProxyDisplayGroup: stop after the first understood
         bool info = false;   // InfoGroup: strings are information
         bool done = false;
+        bool reference = false;  // a group drawn through a Reference
     };
     bool step();                                          // visits one member; false when finished
     void visit(std::uint32_t node, std::uint32_t depth);  // one member of a group
@@ -122,6 +123,7 @@ class Builder {
     bool visit_drawable(std::uint32_t node, std::uint32_t depth);
     void open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t reference);
     void open_reference(std::uint32_t reference, std::uint32_t depth);
+    void open_repeated_group(std::uint32_t group, std::uint32_t depth, std::uint32_t wrapper);
     void close_frame();
     void fail(std::uint32_t node, std::string message);
     bool is_state_type(tree::ObjectType type) const;
@@ -148,10 +150,17 @@ class Builder {
     // Counts the estimated VRML bytes of what is not a tessellated surface (shapes, nodes);
     // false, with the conversion stopped, past the scene's output limit.
     bool count_written(std::uint64_t bytes, std::uint32_t node);
-    bool drawing_surface_ = false;                    // a quadric or NURB patch is being emitted
-    static constexpr std::uint64_t kNodeBytes = 120;  // estimated VRML bytes of a scene node
-    static constexpr std::uint64_t kIndentBytes = 4;  // a line's indentation per level of nodes
-    std::vector<std::uint32_t> node_depth_;           // per scene node
+    bool drawing_surface_ = false;  // a quadric or NURB patch is being emitted
+    std::uint32_t repeating_ = 0;   // References being drawn: what is made now is drawn again
+    // Estimated VRML text of a group or Transform node besides its indentation, and of a USE.
+    static constexpr std::uint64_t kNodeBytes = 60, kUseBytes = 12;
+    std::vector<std::uint32_t> node_depth_;  // per scene node
+    // The indentation level the VRML writer puts a child of `parent` at: two a group, at most
+    // the writer's deepest.
+    std::uint64_t shape_level(std::uint32_t parent) const {
+        const std::uint64_t depth = parent < node_depth_.size() ? node_depth_[parent] : 0;
+        return std::min<std::uint64_t>(2 * depth, 42);
+    }
 
     // ---- transforms (transforms.cpp) -------------------------------------------------------
     std::optional<geometry::Matrix4> read_transform(std::uint32_t node);

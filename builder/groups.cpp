@@ -157,6 +157,15 @@ void Builder::open_group(std::uint32_t node, std::uint32_t depth, std::uint32_t 
     if (parent != kNone) mutable_state().placement.parent = parent;
 }
 
+void Builder::open_repeated_group(std::uint32_t group, std::uint32_t depth, std::uint32_t wrapper) {
+    const std::size_t open = frames_.size();
+    open_group(group, depth, wrapper);
+    if (frames_.size() > open) {
+        frames_.back().reference = true;
+        ++repeating_;
+    }
+}
+
 void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     const std::uint32_t target = resolve_reference(reference);
     if (target == kNone) return;
@@ -173,7 +182,7 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
         return;
     }
     if (group && (group_info(tree_, target).flags & (kIsInline | kDoNotDraw))) {
-        open_group(target, depth, kNone);
+        open_repeated_group(target, depth, kNone);
         return;
     }
 
@@ -190,7 +199,9 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
                 Node use;
                 use.kind = Node::Kind::use;
                 use.used = r.node;
+                ++repeating_;
                 add_node(t.parent, std::move(use));
+                --repeating_;
                 return;
             }
         }
@@ -199,19 +210,23 @@ void Builder::open_reference(std::uint32_t reference, std::uint32_t depth) {
     Node wrapper;
     // A group's name goes on its wrapper; a geometry's stays on its Shape.
     if (group) wrapper.name = scene_.name(group_name(*this, target));
+    ++repeating_;
     const std::uint32_t wrapper_node = add_node(t.parent, std::move(wrapper));
+    --repeating_;
     if (reusable) {
         const State &now = state();
         uses_[use_key].push_back({now.attributes, now.texture, now.styles, wrapper_node});
     }
     if (group) {
-        open_group(target, depth, wrapper_node);
+        open_repeated_group(target, depth, wrapper_node);
         return;
     }
     const std::uint32_t saved = state().placement.parent;
     mutable_state().placement.parent = wrapper_node;
     active_[target] = 1;
+    ++repeating_;
     visit(target, depth);
+    --repeating_;
     active_[target] = 0;
     mutable_state().placement.parent = saved;
 }

@@ -167,6 +167,7 @@ void Builder::close_frame() {
     const Frame f = frames_.back();
     frames_.pop_back();
     if (f.active != kNone) active_[f.active] = 0;
+    if (f.reference) --repeating_;
     if (f.owns_state) {
         if (f.is_inline && !frames_.empty()) {
             State leaked = states_[f.state];

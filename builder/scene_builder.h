@@ -24,7 +24,8 @@ struct BuildResult {
     // The tessellated output the surfaces asked for and what they were given, in estimated
     // bytes of VRML, and the share of grid cells kept (1 unless coarsened for the budget).
     std::uint64_t output_asked = 0, output_made = 0;
-    std::uint64_t output_other = 0;  // estimated bytes of everything else in the world
+    std::uint64_t output_other = 0;     // estimated bytes of everything else in the world
+    std::uint64_t output_repeated = 0;  // the part of it drawn again through References
     double detail = 1;
     bool over_output = false;           // a build at full detail found the budget exceeded
     std::uint64_t output_position = 0;  // the surface that went past it
@@ -38,9 +39,10 @@ struct Limits {
 
 // The default output budget: 16 MiB plus 1,000 times the input, at most 256 MiB.
 std::uint64_t default_max_output(std::uint64_t input_bytes);
-// The most the whole world may take (estimated VRML bytes): the output budget plus four times
-// the input, for files whose own geometry is large. Past it the conversion stops, and the
-// tessellated surfaces get what the rest leaves of it, never more than the output budget.
+// The most the world may take (estimated VRML bytes) in objects drawn again through References:
+// the output budget plus four times the input. Past it the conversion stops. What the file
+// draws once is bounded by its size and never stops it. The tessellated surfaces get what the
+// rest of the world leaves of this limit, never more than the output budget.
 std::uint64_t scene_output_limit(std::uint64_t input_bytes, std::uint64_t max_output);
 // The work budget: a base for small files, so many units per input byte, and the units the
 // output budget's tessellation takes.

@@ -3,6 +3,7 @@
 // styles in scope (solid, ccw, crease angle, fill), baking of transforms VRML cannot express,
 // and the scene bounds for the lights' radius.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "builder/builder.h"
@@ -15,9 +16,46 @@ namespace {
 
 // A Shape's own size, in the units of the growth budget (points and indices).
 constexpr std::uint64_t kShapeCost = 100;
-// Estimated VRML bytes of a Shape with its Appearance and Material and the node around it, of
-// a number in an array, and of an index.
-constexpr std::uint64_t kShapeBytes = 600, kNumberBytes = 10, kIndexBytes = 8;
+// The VRML a Shape takes besides its arrays, as the writer lays it out: about 16 lines of
+// brackets and fields, with about 200 bytes of text.
+constexpr std::uint64_t kShapeLines = 16, kShapeText = 200;
+
+// Bytes of the shortest text of `v`'s numbers, judged by a few spread over it.
+double number_chars(std::span<const float> v) {
+    if (v.empty()) return 0;
+    const std::size_t samples = std::min<std::size_t>(v.size(), 32), step = v.size() / samples;
+    std::uint64_t chars = 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        char text[32];
+        const float x = v[i * step];
+        chars +=
+            x == 0 || !std::isfinite(x)
+                ? 1
+                : static_cast<std::uint64_t>(std::to_chars(text, text + sizeof text, x).ptr - text);
+    }
+    return static_cast<double>(chars) / static_cast<double>(samples) *
+           static_cast<double>(v.size());
+}
+
+std::uint64_t digits(std::size_t n) {
+    std::uint64_t d = 1;
+    for (; n >= 10; n /= 10) ++d;
+    return d;
+}
+
+// A number array written `per_line` to a line at indentation `level` (two spaces a level):
+// the numbers, a blank or a comma after each, the line's end and its indentation.
+std::uint64_t number_array(std::span<const float> v, std::size_t per_line, std::uint64_t level) {
+    const std::uint64_t lines = (v.size() + per_line - 1) / per_line;
+    return static_cast<std::uint64_t>(number_chars(v)) + v.size() + lines * (2 * level + 1);
+}
+
+// An index array of `count` values below `points`, `per_face` to a line (16 at most): each
+// value with a comma and a blank or the line's end.
+std::uint64_t index_array(std::size_t count, std::size_t points, std::size_t lines,
+                          std::uint64_t level) {
+    return count * (digits(points) + 2) + lines * 2 * level;
+}
 
 struct FaceWalk {
     // Calls f(face, first corner, corner count) for each face of `fs`; corners are positions in
@@ -198,18 +236,28 @@ void Builder::emit_face_set(std::uint32_t node, FaceSet fs, std::span<const std:
         return;
     }
     if (!charge(kShapeCost + fs.coords.size() / 3 + fs.coord_index.size() + fs.triangles.size(),
-                node) ||
-        !count_written(kShapeBytes +
-                           kNumberBytes * (fs.coords.size() + fs.normals.size() + fs.colors.size() +
-                                           fs.tex_coords.size()) +
-                           kIndexBytes * (fs.coord_index.size() + 4 * fs.triangles.size() / 3 +
-                                          fs.normal_index.size() + fs.color_index.size() +
-                                          fs.tex_coord_index.size()),
-                       node))
+                node))
         return;
     const Attributes a = materials.empty() ? Attributes{} : materials[0];
     // place() may copy the state on write, which moves the states: styles are looked up after.
     const Target target = place();
+    {
+        const std::uint64_t level = shape_level(target.parent);
+        const std::size_t points = fs.coords.size() / 3;
+        const std::size_t faces = fs.triangles.empty()
+                                      ? static_cast<std::size_t>(std::count(
+                                            fs.coord_index.begin(), fs.coord_index.end(), -1))
+                                      : fs.triangles.size() / 3;
+        const std::size_t corners = fs.triangles.empty() ? fs.coord_index.size() : faces * 4;
+        std::uint64_t bytes =
+            kShapeText + kShapeLines * 2 * (level + 2) + number_array(fs.coords, 3, level + 4) +
+            number_array(fs.normals, 3, level + 4) + number_array(fs.colors, 3, level + 4) +
+            number_array(fs.tex_coords, 2, level + 4) +
+            index_array(corners, points, faces, level + 3);
+        for (const auto *index : {&fs.normal_index, &fs.color_index, &fs.tex_coord_index})
+            if (!index->empty()) bytes += index_array(index->size(), points, faces, level + 3);
+        if (!count_written(bytes, node)) return;
+    }
     const Styles &styles = state().styles;
 
     Shape shape;
@@ -288,12 +336,22 @@ Material Builder::unlit_material(const Attributes &a) const {
 
 void Builder::emit_line_set(std::uint32_t node, LineSet ls, const Attributes &a) {
     if (ls.coords.empty() || ls.coord_index.empty()) return;
-    if (!charge(kShapeCost + ls.coords.size() / 3 + ls.coord_index.size(), node) ||
-        !count_written(kShapeBytes + kNumberBytes * (ls.coords.size() + ls.colors.size()) +
-                           kIndexBytes * (ls.coord_index.size() + ls.color_index.size()),
-                       node))
-        return;
+    if (!charge(kShapeCost + ls.coords.size() / 3 + ls.coord_index.size(), node)) return;
     const Target target = place();
+    {
+        const std::uint64_t level = shape_level(target.parent);
+        const std::size_t points = ls.coords.size() / 3;
+        const std::size_t lines =
+            ls.coord_index.size() / 16 + 1 +
+            static_cast<std::size_t>(std::count(ls.coord_index.begin(), ls.coord_index.end(), -1));
+        if (!count_written(kShapeText + kShapeLines * 2 * (level + 2) +
+                               number_array(ls.coords, 3, level + 4) +
+                               number_array(ls.colors, 3, level + 4) +
+                               index_array(ls.coord_index.size(), points, lines, level + 3) +
+                               index_array(ls.color_index.size(), points, lines, level + 3),
+                           node))
+            return;
+    }
     Shape shape;
     shape.source = node;
     shape.appearance.material = unlit_material(a);
@@ -313,10 +371,16 @@ void Builder::emit_line_set(std::uint32_t node, LineSet ls, const Attributes &a)
 
 void Builder::emit_point_set(std::uint32_t node, PointSet ps, const Attributes &a) {
     if (ps.coords.empty()) return;
-    if (!charge(kShapeCost + ps.coords.size() / 3, node) ||
-        !count_written(kShapeBytes + kNumberBytes * (ps.coords.size() + ps.colors.size()), node))
-        return;
+    if (!charge(kShapeCost + ps.coords.size() / 3, node)) return;
     const Target target = place();
+    {
+        const std::uint64_t level = shape_level(target.parent);
+        if (!count_written(kShapeText + kShapeLines * 2 * (level + 2) +
+                               number_array(ps.coords, 3, level + 4) +
+                               number_array(ps.colors, 3, level + 4),
+                           node))
+            return;
+    }
     Shape shape;
     shape.source = node;
     shape.appearance.material = unlit_material(a);

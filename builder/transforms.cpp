@@ -91,12 +91,15 @@ void Builder::add_transform(const Matrix4 &m) {
 }
 
 std::uint32_t Builder::add_node(std::uint32_t parent, Node node) {
-    // A group, Transform or USE around the shapes, and the indentation of the lines it writes
-    // at its depth (a shape's about 18): checked against the limit with the next shape.
     const std::uint64_t depth = parent < node_depth_.size() ? node_depth_[parent] + 1u : 1u;
-    if (!drawing_surface_) {
-        const std::uint64_t lines = node.kind == Node::Kind::shape ? 18 : 3;
-        result_.output_other += kNodeBytes + node.name.size() + lines * kIndentBytes * depth;
+    if (!drawing_surface_ && node.kind != Node::Kind::shape) {  // a shape counts its own lines
+        // A group or Transform: its head and fields, "children [", "]" and "}"; a USE one line.
+        const std::uint64_t lines = node.kind == Node::Kind::use ? 1 : 4;
+        const std::uint64_t level = shape_level(parent);
+        const std::uint64_t bytes = (node.kind == Node::Kind::use ? kUseBytes : kNodeBytes) +
+                                    2 * node.name.size() + lines * 2 * (level + 1);
+        result_.output_other += bytes;
+        if (repeating_ > 0) result_.output_repeated += bytes;
     }
     if (node_depth_.size() < scene_.nodes.size()) node_depth_.resize(scene_.nodes.size(), 0);
     node_depth_.push_back(static_cast<std::uint32_t>(depth));

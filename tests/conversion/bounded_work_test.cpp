@@ -168,6 +168,22 @@ TEST(stream_input, stops_past_the_most_a_stream_may_hold) {
 }
 #endif
 
+// What the file draws once is bounded by its size and never stops on the world's limit, however
+// low (a 4 MB file of distinct boxes once did, its world estimated at twice what it wrote); the
+// estimate is within a tenth of the world written.
+TEST_F(bounded_work, a_world_drawn_once_never_stops_and_is_estimated_within_a_tenth) {
+    std::string boxes = tarvex::hostile::kHead;
+    for (int i = 0; i < 3000; ++i)
+        boxes += "Box ( 1 0 0 0 1 0 0 0 1 " + std::to_string(i % 60) + " " +
+                 std::to_string(i / 60) + " 0 )\n";
+    Conversion c;
+    ASSERT_EQ(c.read(file("boxes.3dmf", boxes), {.full = true, .max_output = 1}).status, Status::ok)
+        << c.result().message;
+    ASSERT_EQ(c.write(path("boxes.wrl").string()), 0);
+    const auto written = static_cast<double>(std::filesystem::file_size(path("boxes.wrl")));
+    EXPECT_NEAR(static_cast<double>(c.build().output_other), written, 0.1 * written);
+}
+
 TEST(output_budget, grows_with_the_input_up_to_its_ceiling) {
     using tarvex::builder::default_max_output;
     EXPECT_EQ(default_max_output(0), std::uint64_t{16} << 20);
