@@ -1,10 +1,11 @@
-// tarvex_bounded_bench [--kinds] [--hostile] [--rounds N] [--keep DIR]: full mode's work against
-// the input's size. --kinds (the default) doubles each kind of input that used to grow faster
-// than linearly (References, shared attribute sets, shaders, many-vertex polygons, NURB
+// tarvex_bounded_bench [--kinds] [--hostile] [--gltf] [--rounds N] [--keep DIR]: full mode's work
+// against the input's size. --kinds (the default) doubles each kind of input that used to grow
+// faster than linearly (References, shared attribute sets, shaders, many-vertex polygons, NURB
 // patches, meshes) and prints time (the fastest of N runs, 3 by default), peak memory and
 // output per size with the time ratio per doubling; --hostile converts a set of hostile inputs
 // of up to 4 MB and prints time, peak memory, output size and the result against the limits
-// (10 s; 256 MiB plus 64 times the input).
+// (10 s; 256 MiB plus 64 times the input); --gltf converts the largest of them, and the inputs
+// that once took the glTF writer past that limit, to .gltf and .glb.
 #include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -43,8 +44,9 @@ struct Run {
 // for the build's work count.
 // Linux hands a program the high-water mark of the process that started it, so this one gives
 // back what it can and resets its mark first.
-Run convert(const fs::path &dir, const std::string &name, std::string bytes, bool full = true) {
-    const fs::path in = dir / (name + ".3dmf"), out = dir / (name + ".wrl");
+Run convert(const fs::path &dir, const std::string &name, std::string bytes, bool full = true,
+            const char *extension = ".wrl") {
+    const fs::path in = dir / (name + ".3dmf"), out = dir / (name + extension);
     std::ofstream(in, std::ios::binary) << bytes;
     Run r;
     r.input = bytes.size();
@@ -343,10 +345,65 @@ void hostile(const fs::path &dir) {
     }
 }
 
+// ---- glTF ----------------------------------------------------------------------------------
+
+// A group per level, each drawing the level before through a Reference beside a box of its
+// own: level n places n boxes, n(n+1)/2 in all, where VRML writes each level once.
+std::string reference_chain(int levels) {
+    std::ostringstream t;
+    t << kHead;
+    for (int g = 1; g <= levels; ++g) {
+        t << "s" << g << ": BeginGroup ( DisplayGroup ( ) ) Translate ( 1 0.5 0.25 ) Box ( )";
+        if (g > 1) t << " Reference ( " << g - 1 << " )";
+        t << " EndGroup ( )\n";
+    }
+    return t.str() + "Reference ( " + std::to_string(levels) + " )\n" + toc(levels);
+}
+
+// `count` boxes of their own, each with a label when `labelled`.
+std::string boxes(int count, bool labelled) {
+    std::ostringstream t;
+    t << kHead;
+    for (int b = 0; b < count; ++b) {
+        if (labelled) t << "b" << b << ": ";
+        t << "Box ( 1 0 0 0 1 0 0 0 1 " << b % 50 << " " << b / 50 % 50 << " " << b / 2500
+          << " )\n";
+    }
+    return t.str();
+}
+
+void gltf(const fs::path &dir) {
+    struct Case {
+        const char *name;
+        std::function<std::string()> make;
+    };
+    const Case cases[] = {
+        {"6,300 tori at the per-surface cap", [] { return greedy_tori(6300); }},
+        {"1,000 groups each drawing the one before", [] { return reference_chain(1000); }},
+        {"90,000 labelled boxes", [] { return boxes(90000, true); }},
+        {"116,000 boxes", [] { return boxes(116000, false); }},
+        {"40 k References, each its own colour", [] { return references(40000); }},
+        {"20 k TextureShaders", [] { return shaders(20000); }},
+        {"10,000 spheres at the default", [] { return spheres(10000, ""); }},
+        {"150 k-vertex GeneralPolygon", [] { return polygon(150000); }},
+    };
+    std::printf("| input | bytes | limit | .gltf peak | .gltf | .glb peak | .glb | result |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    for (const Case &c : cases) {
+        const std::string bytes = c.make();
+        const Run text = convert(dir, "gltf", bytes, true, ".gltf");
+        const Run binary = convert(dir, "gltf", bytes, true, ".glb");
+        std::printf("| %s | %.2f MB | %.0f MiB | %.1f MiB | %.1f MB | %.1f MiB | %.1f MB | %s |\n",
+                    c.name, text.input / 1e6, 256 + 64.0 * text.input / (1 << 20), text.peak_mib,
+                    text.output / 1e6, binary.peak_mib, binary.output / 1e6, text.result.c_str());
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-    bool doKinds = false, doHostile = false;
+    bool doKinds = false, doHostile = false, doGltf = false;
     int rounds = 3;
     fs::path keep;
     for (int i = 1; i < argc; ++i) {
@@ -355,22 +412,25 @@ int main(int argc, char **argv) {
             doKinds = true;
         } else if (a == "--hostile") {
             doHostile = true;
+        } else if (a == "--gltf") {
+            doGltf = true;
         } else if (a == "--rounds" && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
         } else if (a == "--keep" && i + 1 < argc) {
             keep = argv[++i];
         } else {
-            std::fprintf(
-                stderr,
-                "usage: tarvex_bounded_bench [--kinds] [--hostile] [--rounds N] [--keep DIR]\n");
+            std::fprintf(stderr,
+                         "usage: tarvex_bounded_bench [--kinds] [--hostile] [--gltf] [--rounds N] "
+                         "[--keep DIR]\n");
             return 1;
         }
     }
-    if (!doKinds && !doHostile) doKinds = true;
+    if (!doKinds && !doHostile && !doGltf) doKinds = true;
     const fs::path dir = keep.empty() ? fs::temp_directory_path() / "tarvex_bounded_bench" : keep;
     fs::create_directories(dir);
     if (doKinds) kinds(dir, rounds);
     if (doHostile) hostile(dir);
+    if (doGltf) gltf(dir);
     if (keep.empty()) fs::remove_all(dir);
     return 0;
 }
