@@ -360,7 +360,7 @@ void Builder::build_mesh(std::uint32_t node) {
         return warn(node, "Mesh needs face and contour counts: skipped");
     if (*n == 0 || *face_count == 0) {
         size_text_ = "empty";
-        return;
+        return warn(node, "Mesh is empty: nothing to draw");
     }
     const std::uint64_t records = std::uint64_t(*face_count) + *contour_count;
     if (records > in.remaining()) return warn(node, "Mesh has fewer faces than its count: skipped");

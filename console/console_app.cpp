@@ -1,6 +1,7 @@
 #include "console/console_app.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
@@ -21,19 +22,21 @@
 #include "console/command_line.h"
 #include "console/conversion.h"
 #include "console/input_kind.h"
+#include "console/message_texts.h"
 #include "console/messages.h"
 #include "conversion/conversion.h"
 #include "conversion/skip_hint.h"
 #include "core/convert.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
+#include "core/scene_store.h"
 #include "tree/diagnostics.h"
 
 namespace tarvex {
 namespace {
 
 void usage(std::ostream &err) {
-    err << "usage: tarvex [3dmffile] [wrlfile]\n";
+    err << text(Text::usage) << '\n';
 }
 
 // An input that could not be opened still gives the empty world, but only where that destroys
@@ -52,16 +55,41 @@ void sayReason(std::ostream &err, const std::string &reason) {
     if (!reason.empty()) say(err, "  " + reason);
 }
 
-// Full mode reads anything as 3DMF; what is not would give an empty world that looks like
-// success. Inputs that cannot be looked at are left to the reader, which says why.
-bool refuseNot3dmf(const std::string &input, std::ostream &err) {
+// Anything read as 3DMF that is not gives an empty world that looks like success: full mode
+// refuses it, the default mode warns a person. Inputs that cannot be looked at are left to the
+// reader, which says why.
+bool sayIfNot3dmf(const std::string &input, std::ostream &err) {
     InputKind kind;
     if (!look_at_input(input, kind) || kind.empty || kind.is_3dmf) return false;
-    std::string message = input + " is not a 3DMF file";
-    if (!kind.looks_like.empty())
-        message.append(" (it looks like ").append(kind.looks_like).append(")");
-    say(err, message);
+    say(err, kind.looks_like.empty() ? text(Text::not3dmf, {input})
+                                     : text(Text::not3dmfLooksLike, {input, kind.looks_like}));
     return true;
+}
+
+// The extension of `output` when it names a 3D format this program does not write, so that a
+// VRML world written there would mislead; "" otherwise.
+std::string otherFormatExtension(const std::string &output) {
+    const std::size_t dot = output.find_last_of("./\\");
+    if (dot == std::string::npos || output[dot] != '.') return {};
+    std::string extension = output.substr(dot);
+    for (char &c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char *other : {".obj", ".stl", ".ply", ".dae", ".fbx", ".3ds"})
+        if (extension == other) return extension;
+    return extension.starts_with(".usd") ? extension : std::string();
+}
+
+// A file for the world in the --verbose command, so that the warnings are not scrolled away by
+// the world itself: the output named, or the input's name with the format's extension.
+std::string hintOutput(const std::string &input, const std::string &output,
+                       conversion::Format format) {
+    if (output != "stdout") return output;
+    const std::string_view extension = conversion::extension_of(format);
+    if (input == "stdin") return "out" + std::string(extension);
+    const std::size_t dot = input.find_last_of("./\\");
+    std::string named =
+        dot != std::string::npos && input[dot] == '.' ? input.substr(0, dot) : input;
+    named += extension;
+    return named == input ? named + std::string(extension) : named;
 }
 
 // Nothing is dropped or mended in silence: each kind of warning once with its first place and a
@@ -115,10 +143,10 @@ conversion::Format output_format(const ConversionSettings &settings, const std::
 }
 
 int convert_one(const std::string &input, const std::string &output,
-                const ConversionSettings &settings, std::ostream &err) {
+                const ConversionSettings &settings, std::ostream &err, DefaultModeLoss *loss) {
     const conversion::Format format = output_format(settings, output);
     if (!conversion::format_available(format)) {
-        say(err, "This build of tarvex writes no glTF: " + output + " is not written");
+        say(err, text(Text::noGltf, {output}));
         return 1;
     }
     conversion::Options options;
@@ -126,7 +154,9 @@ int convert_one(const std::string &input, const std::string &output,
     options.full = settings.full || format != conversion::Format::vrml97;
     options.max_output = settings.maxOutput;
     const bool full = conversion::mode_for(input, options) == conversion::Mode::full;
-    if (full && refuseNot3dmf(input, err)) return 1;
+    if (full && sayIfNot3dmf(input, err)) return 1;
+    // Only a person is told: the default mode's output to scripts keeps its bytes.
+    if (!full && settings.errIsTerminal && input != "stdin") sayIfNot3dmf(input, err);
     std::unique_lock<std::mutex> storeLock(defaultModeLock, std::defer_lock);
     if (!full) storeLock.lock();
 
@@ -153,22 +183,28 @@ int convert_one(const std::string &input, const std::string &output,
     if (!summary.empty()) say(err, summary);
     // The summary names neither the file nor where to learn more; a person is told.
     if (!summary.empty() && settings.errIsTerminal && !settings.verbose)
-        say(err, "hint: tarvex --full --verbose " + input + " lists each one with its place");
+        say(err, text(Text::verboseHint, {input, hintOutput(input, output, format)}));
 
     // Whatever was read before a failure is still written, so that nothing read is lost.
     std::vector<std::string> repairs;
     errno = 0;
     if (conversion.write(output, format, OutputMode::text, &repairs) != 0) {
         const int writeErrno = errno;
-        err << "Error writing to " << (full ? escape_for_terminal(output) : output) << '\n';
+        const std::string message = text(Text::errorWriting, {output});
+        err << (full ? escape_for_terminal(message) : message) << '\n';
         if (reasons) sayReason(err, system_reason(writeErrno));
         return 1;
     }
     for (const std::string &repair : repairs) say(err, output + ": " + repair);
-    if (!full && settings.errIsTerminal && result.status != conversion::Status::cant_open) {
-        const std::string hint = default_mode_skip_hint(input);
-        if (!hint.empty()) say(err, hint);
+    if (!full && (settings.errIsTerminal || loss) &&
+        result.status != conversion::Status::cant_open) {
+        const std::string skipped = default_mode_skipped(input);
+        if (!skipped.empty() && settings.errIsTerminal) say(err, text(Text::skipHint, {skipped}));
+        if (loss) *loss = {skipped, numberOfShapes() == 0};
     }
+    const std::string extension = otherFormatExtension(output);
+    if (settings.errIsTerminal && !settings.format && !extension.empty())
+        say(err, text(Text::notThatFormat, {output, extension}));
     // A script must be able to tell that the output may be incomplete.
     return result.ok() ? 0 : 1;
 }
@@ -190,7 +226,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
                bool errIsTerminal) {
     const CommandLine line = parse_command_line(args);
     if (!line.unknownOption.empty()) {
-        err << "Unknown option " << line.unknownOption << "!\n" << help_text();
+        err << text(Text::unknownOption, {line.unknownOption}) << '\n' << help_text();
         return 1;
     }
     ConversionSettings settings;
@@ -200,8 +236,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     if (const std::string *size = line.value("--max-output")) {
         const std::optional<std::uint64_t> bytes = parse_size(*size);
         if (!bytes) {
-            err << "Bad size for --max-output: \"" << escape_for_terminal(*size)
-                << "\" (a number of bytes, or followed by K, M or G)\n";
+            err << text(Text::badSize, {escape_for_terminal(*size)}) << '\n';
             return 1;
         }
         settings.maxOutput = *bytes;
@@ -209,8 +244,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     if (const std::string *name = line.value("--format")) {
         settings.format = conversion::format_from_name(*name);
         if (!settings.format) {
-            err << "Bad format for --format: \"" << escape_for_terminal(*name)
-                << "\" (vrml, x3d, gltf or glb)\n";
+            err << text(Text::badFormat, {escape_for_terminal(*name)}) << '\n';
             return 1;
         }
     }
@@ -231,7 +265,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     const std::string *jobsText = line.value("--jobs");
     if (outDir != nullptr || jobsText != nullptr) {
         if (outDir == nullptr) {
-            err << "--jobs converts many files: give the folder for them with --out-dir=DIR\n";
+            err << text(Text::jobsNeedOutDir) << '\n';
             return 1;
         }
         BatchSettings batch;
@@ -241,8 +275,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
         if (jobsText != nullptr) {
             const std::optional<unsigned> jobs = parseJobs(*jobsText);
             if (!jobs) {
-                err << "Bad number for --jobs: \"" << escape_for_terminal(*jobsText)
-                    << "\" (how many files at once, 1 to 1024)\n";
+                err << text(Text::badJobs, {escape_for_terminal(*jobsText)}) << '\n';
                 return 1;
             }
             batch.jobs = *jobs;
@@ -252,9 +285,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
 
     if (line.files.size() > 2) {
         usage(err);
-        if (errIsTerminal)
-            err << "  too many file names: tarvex converts one 3DMF file into one VRML file; "
-                   "--out-dir=DIR converts many\n";
+        if (errIsTerminal) err << text(Text::tooManyFiles) << '\n';
         return 1;
     }
     const std::string mffilename = !line.files.empty() ? line.files[0] : "stdin";
@@ -269,15 +300,14 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     // Refused before anything is read: the answer does not depend on the input's content.
     const OutputHazard hazard = output_hazard(mffilename, wrlfilename);
     if (hazard != OutputHazard::none) {
-        err << "Error writing to " << wrlfilename << '\n';
+        err << text(Text::errorWriting, {wrlfilename}) << '\n';
         if (errIsTerminal) err << "  " << output_hazard_reason(hazard) << '\n';
         return 1;
     }
     settings.full = settings.full || conversion::is_binary_input(mffilename) ||
                     output_format(settings, wrlfilename) != conversion::Format::vrml97;
     if (settings.verbose && !settings.full) {
-        err << "--verbose lists full mode's warnings, and " << escape_for_terminal(mffilename)
-            << " would be read in the default mode: add --full\n";
+        err << text(Text::verboseNeedsFull, {escape_for_terminal(mffilename)}) << '\n';
         return 1;
     }
     return convert_one(mffilename, wrlfilename, settings, err);

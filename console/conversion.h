@@ -23,11 +23,19 @@ struct ConversionSettings {
     std::optional<conversion::Format> format;
 };
 
+// What a default-mode conversion left out of the world, for a batch's summary.
+struct DefaultModeLoss {
+    std::string skipped;      // "3 objects (2 Box, 1 Cone)"; "" when none
+    bool emptyWorld = false;  // no mesh was read
+};
+
 // Converts `input` into `output` ("stdin", "stdout": the standard streams), every message on
 // `err`. Returns the exit status the program gives for it. The default mode keeps its messages
-// exactly; it works on the one global scene store, so calls that run it are serialised.
+// exactly; it works on the one global scene store, so calls that run it are serialised. With
+// `loss`, a default-mode conversion also says what it left out (a second read of the file).
 int convert_one(const std::string &input, const std::string &output,
-                const ConversionSettings &settings, std::ostream &err);
+                const ConversionSettings &settings, std::ostream &err,
+                DefaultModeLoss *loss = nullptr);
 
 // The format `output` is written in: --format's, else its extension's, else VRML 97.
 conversion::Format output_format(const ConversionSettings &settings, const std::string &output);

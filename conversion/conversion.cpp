@@ -254,6 +254,9 @@ void Conversion::readFull(const std::string &fileName, const Options &options,
     built_ = builder::build_scene(*tree_, *scene_, diagnostics_, limits,
                                   options.outline ? &outline_ : nullptr);
     percent(100);
+    // An empty world would otherwise pass for a successful conversion.
+    if (readOk && built_.ok && !ioError && scene_->shapes.empty())
+        diagnostics_.warn(binary_ ? 0 : 1, "nothing drawable in the file: the world is empty");
 
     if (ioError) {
         errno = readErrno;

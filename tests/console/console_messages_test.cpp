@@ -132,16 +132,53 @@ TEST_F(console_messages, the_real_program_gives_the_hint_on_a_terminal_only) {
               "glb output is binary and is not written to a terminal: name an output file\n");
     EXPECT_EQ(status, 1);
 }
+
+// Worlds that would mislead a person are named on a terminal; a script gets the classic bytes,
+// and the world and the exit status are the same either way.
+TEST_F(console_messages, misleading_worlds_are_named_on_a_terminal) {
+    const std::string png = file("x.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    const std::string mesh = file("m.3dmf", kScene), obj = path("out.obj").string();
+    const std::string empty = file("e.3dmf", "3DMetafile ( 1 6 Normal toc> )\nMesh ( 0 0 0 )\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string person;  // what a terminal shows after what a script sees
+    } cases[] = {
+        {{png, out()}, png + " is not a 3DMF file (it looks like a PNG image)\n"},
+        {{mesh, obj},
+         obj + " holds a VRML 97 world: tarvex writes no .obj files (only .wrl, .x3d, .gltf and "
+               ".glb)\n"},
+        {{"--full", empty},
+         "hint: tarvex --full --verbose " + empty + " " + empty.substr(0, empty.size() - 5) +
+             ".wrl lists each one with its place\n"},
+    };
+    for (const auto &[args, person] : cases) {
+        std::vector<std::string> inProcess = args;
+        // In-process, a world on standard output would close the test's own.
+        if (args.back().ends_with(".3dmf")) inProcess.push_back(out());
+        const int scripted = run(inProcess, false);
+        const std::string script = err_;
+        int status = -1;
+        std::string seen = onTerminal(args, status);
+        const std::size_t at = seen.find(person);
+        ASSERT_NE(at, std::string::npos) << seen;
+        EXPECT_EQ(seen.erase(at, person.size()), script);
+        EXPECT_EQ(status, scripted);
+    }
+    // Full mode warns of an empty world wherever it goes.
+    EXPECT_EQ(run({"--full", empty, out()}, false), 0);
+    EXPECT_EQ(err_, empty + ":2: Mesh is empty: nothing to draw\n" + empty +
+                        ":1: nothing drawable in the file: the world is empty\n2 warnings\n");
+}
 #endif
 
 // Full mode's summary line names neither the file nor --verbose: a person gets the command.
 TEST_F(console_messages, the_summary_points_to_verbose_on_a_terminal_only) {
     const std::string in =
-        file("skips.3dmf", "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\n");
+        file("skips.3dmf", "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\nBox ( )\n");
     EXPECT_EQ(run({"--full", in, out()}, false), 0);
     EXPECT_EQ(err_, "skipped: 1 Frobnicator\n");
     EXPECT_EQ(run({"--full", in, out()}, true), 0);
-    EXPECT_EQ(err_, "skipped: 1 Frobnicator\nhint: tarvex --full --verbose " + in +
+    EXPECT_EQ(err_, "skipped: 1 Frobnicator\nhint: tarvex --full --verbose " + in + " " + out() +
                         " lists each one with its place\n");
     EXPECT_EQ(run({"--full", "--verbose", in, out()}, true), 0);
     EXPECT_EQ(err_, in + ":2: skipped Frobnicator\nskipped: 1 Frobnicator\n");
