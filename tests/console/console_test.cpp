@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <sstream>
 
 #include "console/command_line.h"
 #include "console/console_app.h"
+#include "console/message_texts.h"
 #include "conversion/format.h"
+#include "core/result_codes.h"
 #include "tests/core/core_test_support.h"
 
 #if defined(_WIN32)
@@ -325,6 +328,48 @@ TEST_F(console, file_names_with_blanks_and_any_letters_work) {
     EXPECT_EQ(read_file(target), world("three_objects.wrl"));
     // Nothing but the two files: the temporary written first is gone.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+}
+
+// The manual's DIAGNOSTICS has an entry for every message the program words, and for every
+// message of the reader: the headings of its entries, italic parts read as "%s".
+TEST(manual, lists_every_message) {
+    std::istringstream page(data_file("../../man/tarvex.1"));
+    std::set<std::string> entries;
+    bool inDiagnostics = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.starts_with(".SH")) inDiagnostics = line == ".SH DIAGNOSTICS";
+        const std::size_t blank = line.find(' ');
+        const std::string macro = line.substr(0, blank);
+        if (!inDiagnostics || blank == std::string::npos || macro.size() < 2 || macro.size() > 3 ||
+            macro.find_first_not_of(".BIR") != std::string::npos)
+            continue;
+        // The words, quotes holding blanks together, alternate between the macro's two fonts,
+        // or are all in its one font with blanks between them.
+        std::vector<std::string> words(1);
+        bool quoted = false;
+        for (const char c : line.substr(blank + 1)) {
+            if (c == '"') quoted = !quoted;
+            if (c == ' ' && !quoted && !words.back().empty()) words.emplace_back();
+            if (c != '"' && (c != ' ' || quoted)) words.back() += c;
+        }
+        std::string shown;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (macro.size() == 2 && i > 0) shown += ' ';
+            shown += macro[1 + i % (macro.size() - 1)] == 'I' ? "%s" : words[i];
+        }
+        for (const auto &[escape, meant] :
+             {std::pair{"\\-", "-"}, {"\\(dq", "\""}, {"\\(rs", "\\"}})
+            for (std::size_t at; (at = shown.find(escape)) != std::string::npos;)
+                shown.replace(at, std::strlen(escape), meant);
+        entries.insert(shown);
+    }
+    for (int id = 0; id < static_cast<int>(tarvex::Text::count); ++id) {
+        const std::string_view format = tarvex::text_format(static_cast<tarvex::Text>(id));
+        EXPECT_TRUE(entries.contains(std::string(format.substr(format.find_first_not_of(' ')))))
+            << format;
+    }
+    for (int code = 1; !tarvex::read_result_message(code, "%s").empty(); ++code)
+        EXPECT_TRUE(entries.contains(tarvex::read_result_message(code, "%s"))) << code;
 }
 
 #if defined(_WIN32)
