@@ -13,11 +13,12 @@
 #include <utility>
 
 #include "console/input_kind.h"
+#include "console/message_texts.h"
 #include "console/messages.h"
 #include "conversion/conversion.h"
-#include "conversion/skip_hint.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
+#include "core/result_codes.h"
 
 namespace tarvex {
 namespace {
@@ -54,16 +55,14 @@ std::string problemOf(const std::string &input, bool found, bool &passedOver) {
     // Alone, an input that cannot be opened still gives the empty world; in a batch that world
     // would only hide the failure among the others.
     if (!looked) {
-        std::string problem = "Can't open " + input + "!";
+        std::string problem = read_result_message(CNV_CANT_OPEN, input);
         const std::string reason = open_failure_reason(input, errno);
         if (!reason.empty()) problem += "\n  " + reason;
         return problem;
     }
     if (kind.is_3dmf || kind.empty) return {};  // the reader says what is wrong with an empty file
-    std::string problem = input + " is not a 3DMF file";
-    if (!kind.looks_like.empty())
-        problem.append(" (it looks like ").append(kind.looks_like).append(")");
-    return problem;
+    return kind.looks_like.empty() ? text(Text::not3dmf, {input})
+                                   : text(Text::not3dmfLooksLike, {input, kind.looks_like});
 }
 
 // Folders first in the order given, their files sorted (after the subfolders that cannot be
@@ -96,8 +95,8 @@ void collect(const std::string &input, std::vector<Job> &jobs) {
     }
     std::sort(unsearchable.begin(), unsearchable.end());
     for (const auto &[folder, reason] : unsearchable)
-        jobs.push_back(
-            Job{utf8(folder), {}, {}, "Can't search the folder " + utf8(folder) + "\n  " + reason});
+        jobs.push_back(Job{
+            utf8(folder), {}, {}, text(Text::cantSearchFolder, {utf8(folder)}) + "\n  " + reason});
     std::sort(found.begin(), found.end());
     for (const fs::path &file : found) {
         const std::string name = utf8(file);
@@ -160,15 +159,14 @@ void nameOutputs(std::vector<Job> &jobs, const fs::path &outDir, std::string_vie
             chosen = wanted.parent_path() / name;
         }
         if (number > kMostNumbers) {
-            job.problem = "Error writing to " + utf8(wanted) + "\n  it and " +
-                          std::to_string(kMostNumbers - 1) + " numbered names beside it are taken";
+            job.problem = text(Text::errorWriting, {utf8(wanted)}) + '\n' +
+                          text(Text::numberedNamesTaken, {std::to_string(kMostNumbers - 1)});
             continue;
         }
         taken.insert(clashKey(chosen));
         job.output = utf8(chosen);
         if (chosen != wanted)
-            err << escape_for_terminal(job.input + ": written as " + job.output + ", since " +
-                                       utf8(wanted) + " is taken by another file of this run")
+            err << escape_for_terminal(text(Text::renamed, {job.input, job.output, utf8(wanted)}))
                 << '\n';
     }
 }
@@ -234,30 +232,29 @@ class BatchProgress {
 int run_batch(const std::vector<std::string> &inputs, const BatchSettings &settings,
               std::ostream &err, bool errIsTerminal) {
     if (inputs.empty()) {
-        err << "--out-dir needs the files or folders to convert\n";
+        err << text(Text::outDirNeedsInputs) << '\n';
         return 1;
     }
     // The parser already turned "-" into the name of a standard stream.
     if (std::find_if(inputs.begin(), inputs.end(), [](const std::string &input) {
             return input == "stdin" || input == "stdout";
         }) != inputs.end()) {
-        err << "the standard streams cannot be among many inputs: name the files\n";
+        err << text(Text::streamsInBatch) << '\n';
         return 1;
     }
     if (settings.conversion.verbose && !settings.conversion.full &&
         settings.conversion.format.value_or(conversion::Format::vrml97) ==
             conversion::Format::vrml97) {
-        err << "--verbose lists full mode's warnings: add --full\n";
+        err << text(Text::verboseNeedsFullInBatch) << '\n';
         return 1;
     }
     const fs::path outDir = path_from_utf8(settings.outDir);
     std::error_code error;
     fs::create_directories(outDir, error);
     if (error || !fs::is_directory(outDir, error)) {
-        err << escape_for_terminal("Can't make the folder " + settings.outDir) << '\n'
-            << "  "
-            << escape_for_terminal(error ? system_reason(error.value())
-                                         : std::string("a file of that name is in the way"))
+        err << escape_for_terminal(text(Text::cantMakeFolder, {settings.outDir})) << '\n'
+            << escape_for_terminal(error ? "  " + system_reason(error.value())
+                                         : text(Text::folderInTheWay))
             << '\n';
         return 1;
     }
@@ -270,7 +267,7 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         return !seen.insert(utf8(comparable(path_from_utf8(job.input)))).second;
     });
     if (jobs.empty()) {
-        err << "no 3DMF file found\n";
+        err << text(Text::no3dmfFound) << '\n';
         return 1;
     }
     nameOutputs(
@@ -287,7 +284,9 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
     std::vector<int> status(jobs.size(), 0);
     std::vector<char> warned(jobs.size(), 0);
     std::atomic<std::size_t> next = 0;
-    std::atomic<std::size_t> skippedIn = 0;  // files where the default mode skipped drawables
+    // What the default mode left out of each world; looked for (a second read of each file) only
+    // for a person, who can act on it.
+    std::vector<DefaultModeLoss> losses(jobs.size());
     const auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             const Job &job = jobs[i];
@@ -303,19 +302,16 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
                 said << job.problem << '\n';
                 status[i] = 1;
             } else if (dirError) {
-                said << "Error writing to " << job.output << "\n  "
+                said << text(Text::errorWriting, {job.output}) << "\n  "
                      << system_reason(dirError.value()) << '\n';
                 status[i] = 1;
             } else if (hazard != OutputHazard::none) {
-                said << "Error writing to " << job.output << "\n  " << output_hazard_reason(hazard)
-                     << '\n';
+                said << text(Text::errorWriting, {job.output}) << "\n  "
+                     << output_hazard_reason(hazard) << '\n';
                 status[i] = 1;
             } else {
-                status[i] = convert_one(job.input, job.output, conversion, said);
-                // A second read of each file, worth it only for a person who can act on it.
-                if (errIsTerminal && !conversion.full && !conversion::is_binary_input(job.input) &&
-                    !default_mode_skip_hint(job.input).empty())
-                    ++skippedIn;
+                status[i] = convert_one(job.input, job.output, conversion, said,
+                                        errIsTerminal ? &losses[i] : nullptr);
             }
             warned[i] = status[i] == 0 && !said.str().empty();
             progress.finished(job, said.str());
@@ -333,13 +329,26 @@ int run_batch(const std::vector<std::string> &inputs, const BatchSettings &setti
         std::count_if(status.begin(), status.end(), [](int s) { return s != 0; }));
     const auto withWarnings =
         static_cast<std::size_t>(std::count(warned.begin(), warned.end(), char{1}));
-    err << jobs.size() - failed << " converted, " << withWarnings << " with warnings, " << failed
-        << " failed\n";
+    err << text(Text::totals, {std::to_string(jobs.size() - failed), std::to_string(withWarnings),
+                               std::to_string(failed)})
+        << '\n';
+    // Worlds that came out empty or short name their file: a count alone would not say which.
+    std::size_t skippedIn = 0;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const DefaultModeLoss &loss = losses[i];
+        if (loss.skipped.empty() && !loss.emptyWorld) continue;
+        skippedIn += loss.skipped.empty() ? 0 : 1;
+        const std::string line =
+            loss.skipped.empty() ? text(Text::emptyWorldIn, {jobs[i].input})
+            : loss.emptyWorld    ? text(Text::skippedInEmptyWorld, {jobs[i].input, loss.skipped})
+                                 : text(Text::skippedIn, {jobs[i].input, loss.skipped});
+        err << escape_for_terminal(line) << '\n';
+    }
     if (skippedIn > 0)
-        err << "hint: the default mode skipped drawable objects in " << skippedIn << " of "
-            << jobs.size() << " files; tarvex --full converts them\n";
+        err << text(Text::batchSkipHint, {std::to_string(skippedIn), std::to_string(jobs.size())})
+            << '\n';
     for (std::size_t i = 0; i < jobs.size(); ++i)
-        if (status[i] != 0) err << "failed: " << escape_for_terminal(jobs[i].input) << '\n';
+        if (status[i] != 0) err << escape_for_terminal(text(Text::failed, {jobs[i].input})) << '\n';
     return failed == 0 ? 0 : 1;
 }
 

@@ -38,7 +38,9 @@ enum class Text {
     totals,
     failed,
     skippedIn,
+    skippedInEmptyWorld,
     emptyWorldIn,
+    numberedNamesTaken,
     batchSkipHint,
     count  // not a message: how many there are
 };
@@ -101,8 +103,12 @@ constexpr std::string_view text_format(Text id) {
             return "failed: %s";
         case Text::skippedIn:
             return "%s: the default mode skipped %s";
-        case Text::emptyWorldIn:
+        case Text::skippedInEmptyWorld:
             return "%s: the default mode skipped %s, and the world is empty";
+        case Text::emptyWorldIn:
+            return "%s: the world is empty";
+        case Text::numberedNamesTaken:
+            return "  it and %s numbered names beside it are taken";
         case Text::batchSkipHint:
             return "hint: the default mode skipped drawable objects in %s of %s files; tarvex "
                    "--full converts them";

@@ -68,10 +68,4 @@ std::string default_mode_skipped(const std::string &fileName) {
     return line + ")";
 }
 
-std::string default_mode_skip_hint(const std::string &fileName) {
-    const std::string skipped = default_mode_skipped(fileName);
-    if (skipped.empty()) return {};
-    return "hint: the default mode skipped " + skipped + "; tarvex --full converts them";
-}
-
 }  // namespace tarvex

@@ -10,9 +10,4 @@ namespace tarvex {
 // whole file once more with full mode's parser. Both programs word their advice around it.
 std::string default_mode_skipped(const std::string &fileName);
 
-// One line saying how many drawable objects of which kinds the default mode skips in the text
-// file `fileName` and that --full converts them; "" when it skips none or the file cannot be
-// read again.
-std::string default_mode_skip_hint(const std::string &fileName);
-
 }  // namespace tarvex

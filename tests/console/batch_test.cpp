@@ -20,7 +20,7 @@ const std::string kScene = data_file("three_objects.3dmf");
 const std::string kBinaryHeader("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24);
 const std::string kFragment = "camera: CameraPlacement ( 0 0 5  0 0 0  0 1 0 )\n";
 const std::string kWithBox = "3DMetafile ( 1 6 Normal toc> )\nBox ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n";
-const std::string kSkipsObject = "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\n";
+const std::string kSkipsObject = "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\nBox ( )\n";
 const std::string kCutOff = "3DMetafile ( 1 6 Normal toc> )\nTriMesh ( 1 0 0 0 3 0\n";
 
 class batch : public tarvex_test::TempDirTest {
@@ -74,8 +74,11 @@ TEST_F(batch, folders_are_searched_by_content_and_keep_their_structure) {
     const auto inputsBefore = files(in);
 
     EXPECT_EQ(run({"--jobs=1", "--out-dir=" + out(), in}), 1) << err_;
-    EXPECT_EQ(err_, picture + " is not a 3DMF file (it looks like a PNG image)\n" +
-                        "5 converted, 0 with warnings, 1 failed\nfailed: " + picture + "\n");
+    const std::string binary = path("in/sub/binary.dat").string();
+    EXPECT_EQ(err_, picture + " is not a 3DMF file (it looks like a PNG image)\n" + binary +
+                        ": byte 0: nothing drawable in the file: the world is empty\n" + binary +
+                        ": 1 warning\n5 converted, 1 with warnings, 1 failed\nfailed: " + picture +
+                        "\n");
     const auto written = files(out());
     const std::map<std::string, std::string> expected = {
         {"a.wrl", alone(path("in/a.3dmf").string())},
@@ -180,9 +183,11 @@ TEST_F(batch, parallel_jobs_write_the_same_bytes_as_one_job_and_as_each_file_alo
                                              "--out-dir=" + target, in};
             if (full) args.insert(args.begin(), "--full");
             EXPECT_EQ(run(args), 0) << err_;
-            // In full mode the skipped object and three_objects' Light and stray value warn.
-            EXPECT_TRUE(err_.ends_with(full ? "24 converted, 12 with warnings, 0 failed\n"
-                                            : "24 converted, 0 with warnings, 0 failed\n"))
+            // In full mode the skipped object and three_objects' Light and stray value warn, and
+            // so do the camera and the empty binary file (read in full either way), which draw
+            // nothing.
+            EXPECT_TRUE(err_.ends_with(full ? "24 converted, 20 with warnings, 0 failed\n"
+                                            : "24 converted, 4 with warnings, 0 failed\n"))
                 << err_;
             worlds[jobs - 1] = files(target);
             fs::remove_all(target);
@@ -211,18 +216,21 @@ TEST_F(batch, progress_shows_only_on_a_terminal) {
     EXPECT_NE(err_.find("\r\x1b[K[1/2] " + path("in/b.3dmf").string()), std::string::npos);
     EXPECT_TRUE(err_.ends_with("\r\x1b[K2 converted, 0 with warnings, 0 failed\n")) << err_;
 
-    // The default mode's hint, summed up over the files, for a person only.
-    put("in/box.3dmf", kWithBox);
+    // What the default mode left out, file by file and summed up, for a person only; full reads
+    // (--full, or a format other than VRML 97) leave nothing out.
+    const std::string box = put("in/box.3dmf", kWithBox);
     EXPECT_EQ(run(args, false), 0);
     EXPECT_EQ(err_, "3 converted, 0 with warnings, 0 failed\n");
     EXPECT_EQ(run(args, true), 0);
-    EXPECT_TRUE(
-        err_.ends_with("\r\x1b[K3 converted, 0 with warnings, 0 failed\nhint: the default "
-                       "mode skipped drawable objects in 1 of 3 files; tarvex --full "
-                       "converts them\n"))
+    EXPECT_TRUE(err_.ends_with("\r\x1b[K3 converted, 0 with warnings, 0 failed\n" + box +
+                               ": the default mode skipped 1 object (1 Box), and the world is "
+                               "empty\nhint: the default mode skipped drawable objects in 1 of 3 "
+                               "files; tarvex --full converts them\n"))
         << err_;
-    EXPECT_EQ(run({"--full", "--jobs=1", "--out-dir=" + out(), path("in").string()}, true), 0);
-    EXPECT_EQ(err_.find("hint:"), std::string::npos) << err_;
+    for (const char *full : {"--full", "--format=x3d"}) {
+        EXPECT_EQ(run({full, "--jobs=1", "--out-dir=" + out(), path("in").string()}, true), 0);
+        EXPECT_EQ(err_.find("default mode"), std::string::npos) << err_;
+    }
     fs::remove(path("in/box.3dmf"));
 
     // A long name keeps its end, cut at a whole character, so that the line fits a terminal.
