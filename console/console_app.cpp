@@ -294,7 +294,7 @@ int run_tarvex(std::span<const std::string> args, std::ostream &out, std::ostrea
     // A binary asset would garble a terminal and help nobody there.
     if (wrlfilename == "stdout" &&
         output_format(settings, wrlfilename) == conversion::Format::glb && stdoutIsTerminal()) {
-        err << "glb output is binary and is not written to a terminal: name an output file\n";
+        err << text(Text::glbToTerminal) << '\n';
         return 1;
     }
     // Refused before anything is read: the answer does not depend on the input's content.

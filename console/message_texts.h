@@ -22,6 +22,7 @@ enum class Text {
     verboseNeedsFull,
     verboseNeedsFullInBatch,
     noGltf,
+    glbToTerminal,
     not3dmf,
     not3dmfLooksLike,
     errorWriting,
@@ -70,6 +71,8 @@ constexpr std::string_view text_format(Text id) {
             return "--verbose lists full mode's warnings: add --full";
         case Text::noGltf:
             return "This build of tarvex writes no glTF: %s is not written";
+        case Text::glbToTerminal:
+            return "glb output is binary and is not written to a terminal: name an output file";
         case Text::not3dmf:
             return "%s is not a 3DMF file";
         case Text::not3dmfLooksLike:
