@@ -155,8 +155,6 @@ int convert_one(const std::string &input, const std::string &output,
     options.max_output = settings.maxOutput;
     const bool full = conversion::mode_for(input, options) == conversion::Mode::full;
     if (full && sayIfNot3dmf(input, err)) return 1;
-    // Only a person is told: the default mode's output to scripts keeps its bytes.
-    if (!full && settings.errIsTerminal && input != "stdin") sayIfNot3dmf(input, err);
     std::unique_lock<std::mutex> storeLock(defaultModeLock, std::defer_lock);
     if (!full) storeLock.lock();
 
@@ -179,6 +177,11 @@ int convert_one(const std::string &input, const std::string &output,
         err << result.message << '\n';
     }
     if (reasons) sayReason(err, readReason(result, input));
+    // A person is told why the world is empty; scripts keep the default mode's bytes. A file the
+    // default mode took meshes from is not called anything else.
+    if (!full && settings.errIsTerminal && input != "stdin" && numberOfShapes() == 0 &&
+        result.status != conversion::Status::cant_open)
+        sayIfNot3dmf(input, err);
     const std::string summary = conversion.diagnostics().summary();
     if (!summary.empty()) say(err, summary);
     // The summary names neither the file nor where to learn more; a person is told.
