@@ -659,6 +659,11 @@ bool Triangulator::run(std::span<const std::vector<std::uint32_t>> contours) {
             extent = std::max({extent, std::abs(p[ka]), std::abs(p[kb])});
         }
     snap_ = std::isfinite(extent) ? extent * 1e-9 : 0;
+    // Sized once for every corner: growing them rehashed every vertex again and again.
+    std::size_t corners = 0;
+    for (const auto &c : valid) corners += c.size();
+    by_position_.reserve(corners);
+    if (snap_ > 0) by_cell_.reserve(corners);
 
     std::vector<Edge> segs;
     std::vector<std::size_t> runs;
