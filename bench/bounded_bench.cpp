@@ -200,9 +200,9 @@ void kinds(const fs::path &dir, int rounds) {
         {"TextureShaders", shaders, 20000, false},
         {"GeneralPolygon vertices", polygon, 4000, false},
         {"GeneralPolygon vertices, teeth 0.02 deep", deep_toothed_polygon, 4000, false},
-        {"GeneralPolygon holes in a row", [](int n) { return holed_plates(1, n, 1); }, 1000, false},
-        {"GeneralPolygon holes in a grid", [](int n) { return holed_plates(1, n, n); }, 32, true},
-        {"Polygon spiral corners", [](int n) { return spirals(1, n); }, 4000, false},
+        {"GeneralPolygon holes in a row", [](int n) { return holed_plates(1, n, 1); }, 8000, false},
+        {"GeneralPolygon holes in a grid", [](int n) { return holed_plates(1, n, n); }, 90, true},
+        {"Polygon spiral corners", [](int n) { return spirals(1, n); }, 32000, false},
         {"NURB patches", nurb_patches, 500, false},
         {"Mesh faces", mesh, 256, true},
     };
