@@ -1,10 +1,13 @@
 #include "core/number_format.h"
 
+#include <fmt/format.h>
+
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+
+#include "core/bit_cast.h"
 
 namespace tarvex {
 namespace {
@@ -77,9 +80,9 @@ std::uint64_t roundedMillionths(std::uint64_t significand, int shift) {
 
 // A float is an integer significand (24 bits at most) times a power of two, so its "%f" text
 // follows from integer arithmetic; only values of 2^64 and more, infinities and NaNs take the
-// general, slower std::to_chars.
+// general, slower formatting of fmt.
 char *format_fixed6(char *out, float value) {
-    const auto bits = std::bit_cast<std::uint32_t>(value);
+    const auto bits = bit_cast<std::uint32_t>(value);
     const auto biasedExponent = static_cast<int>(bits >> 23 & 0xFF);
     std::uint64_t significand = bits & 0x7FFFFF;
     int exponent = -149;  // value = significand * 2^exponent
@@ -88,9 +91,7 @@ char *format_fixed6(char *out, float value) {
         exponent = biasedExponent - 150;
     }
     if (exponent > kMaxWholeExponent) {
-        return std::to_chars(out, out + kMaxFixedFloatChars, static_cast<double>(value),
-                             std::chars_format::fixed, 6)
-            .ptr;
+        return fmt::format_to_n(out, kMaxFixedFloatChars, "{:.6f}", static_cast<double>(value)).out;
     }
     if ((bits >> 31) != 0) *out++ = '-';
     if (exponent >= 0) return writeWhole(out, significand << exponent);

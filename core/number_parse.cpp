@@ -1,13 +1,17 @@
 #include "core/number_parse.h"
 
+#include <fast_float/fast_float.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <system_error>
 #include <type_traits>
+
+#include "core/bit_cast.h"
 
 namespace tarvex {
 namespace {
@@ -26,42 +30,65 @@ bool isHexPrefix(const char *p, const char *last) {
     return last - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
 }
 
-// Whether a number that std::from_chars found out of range lies above the largest finite value
-// rather than below the smallest: from its digits' scale and its exponent, which for such a
-// number are far from the boundary. `p` is where its digits begin.
-bool tooLarge(const char *p, const char *last, bool hex) {
-    constexpr std::int64_t cap = std::int64_t{1} << 40;
-    std::int64_t integerDigits = 0, fractionZeros = 0;
-    bool seenNonZero = false, inFraction = false;
+int hexValue(char c) {
+    if (isDigit(c)) return c - '0';
+    return (c | 0x20) - 'a' + 10;
+}
+
+// The hexadecimal number whose digits begin [p, last), with its optional point and binary
+// exponent, rounded once to the nearest Real (ties to even), as strtod rounds it; infinite when
+// too large.
+template <class Real>
+Real readHexadecimal(const char *p, const char *last) {
+    constexpr int kPrecision = std::numeric_limits<Real>::digits;
+    constexpr int kMinExponent = std::numeric_limits<Real>::min_exponent - 1;  // of the top bit
+    constexpr std::int64_t kCap = std::int64_t{1} << 40;
+    std::uint64_t bits = 0;  // the first 16 significant digits
+    bool sticky = false;     // whether a digit after them is not zero
+    std::int64_t exponent = 0;
+    bool inFraction = false;
     for (; p != last; ++p) {
         if (*p == '.' && !inFraction) {
             inFraction = true;
             continue;
         }
-        if (!(hex ? isHexDigit(*p) : isDigit(*p))) break;
-        if (!seenNonZero && *p == '0') {
-            if (inFraction) fractionZeros = std::min(fractionZeros + 1, cap);
-            continue;
+        if (!isHexDigit(*p)) break;
+        if (bits >> 60 == 0) {
+            bits = bits << 4 | static_cast<unsigned>(hexValue(*p));
+            if (inFraction) exponent = std::max(exponent - 4, -kCap);
+        } else {
+            sticky |= *p != '0';
+            if (!inFraction) exponent = std::min(exponent + 4, kCap);
         }
-        seenNonZero = true;
-        if (!inFraction) integerDigits = std::min(integerDigits + 1, cap);
     }
-    if (!seenNonZero) return false;
-    std::int64_t exponent = 0;
-    if (p != last && (hex ? (*p == 'p' || *p == 'P') : (*p == 'e' || *p == 'E'))) {
+    if (p != last && (*p == 'p' || *p == 'P')) {
         const char *q = p + 1;
         const bool negative = q != last && *q == '-';
         if (q != last && (*q == '+' || *q == '-')) ++q;
-        for (; q != last && isDigit(*q); ++q) exponent = std::min(exponent * 10 + (*q - '0'), cap);
-        if (negative) exponent = -exponent;
+        std::int64_t power = 0;
+        for (; q != last && isDigit(*q); ++q) power = std::min(power * 10 + (*q - '0'), kCap);
+        exponent += negative ? -power : power;
     }
-    const std::int64_t scale = integerDigits > 0 ? integerDigits : -fractionZeros;
-    return (hex ? 4 * scale : scale) + exponent > 0;
+    if (bits == 0) return 0;
+    const int leadingZeros = std::countl_zero(bits);
+    bits <<= leadingZeros;  // value = bits * 2^exponent, bits' top bit set
+    exponent -= leadingZeros;
+    const std::int64_t top = exponent + 63;
+    if (top > std::numeric_limits<Real>::max_exponent) return std::numeric_limits<Real>::infinity();
+    // Below the normal range fewer bits are kept; none at all lie below half the least value.
+    const std::int64_t kept = top >= kMinExponent ? kPrecision : kPrecision - (kMinExponent - top);
+    if (kept < 0) return 0;
+    const int dropped = static_cast<int>(64 - kept);
+    std::uint64_t significand = dropped == 64 ? 0 : bits >> dropped;
+    const std::uint64_t rest = dropped == 64 ? bits : bits & ((std::uint64_t{1} << dropped) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (dropped - 1);
+    if (rest > half || (rest == half && (sticky || (significand & 1) != 0))) ++significand;
+    return std::ldexp(static_cast<Real>(significand), static_cast<int>(exponent + dropped));
 }
 
-// The forms the fast paths leave to this: leading white space, a '+', hexadecimal, and values
-// std::from_chars finds out of range. Read as strtof/strtod read them in the "C" locale, without
-// the C library, whose locale-pinned variants not every platform has.
+// The forms the fast paths leave to this: leading white space, a '+', and hexadecimal. Read as
+// strtof/strtod read them in the "C" locale, without the C library, whose locale-pinned
+// variants not every platform has.
 template <class Real>
 bool parseRareForm(std::string_view token, Real &out) {
     const char *p = token.data();
@@ -71,9 +98,7 @@ bool parseRareForm(std::string_view token, Real &out) {
     if (p != last && (*p == '+' || *p == '-')) ++p;
     if (p == last || *p == '+' || *p == '-') return false;
     Real value{};
-    std::from_chars_result result{};
-    const bool hexPrefix = isHexPrefix(p, last);
-    if (hexPrefix) {
+    if (isHexPrefix(p, last)) {
         p += 2;
         const bool hexDigitsFollow =
             p != last && (isHexDigit(*p) || (*p == '.' && p + 1 != last && isHexDigit(p[1])));
@@ -81,14 +106,8 @@ bool parseRareForm(std::string_view token, Real &out) {
             out = negative ? -Real{0} : Real{0};
             return true;
         }
-        result = std::from_chars(p, last, value, std::chars_format::hex);
-    } else {
-        result = std::from_chars(p, last, value, std::chars_format::general);
-    }
-    if (result.ec == std::errc::result_out_of_range) {
-        if (tooLarge(p, last, hexPrefix)) return false;
-        value = 0;  // below the smallest subnormal: rounds to zero
-    } else if (result.ec != std::errc{}) {
+        value = readHexadecimal<Real>(p, last);
+    } else if (fast_float::from_chars(p, last, value).ec != std::errc{}) {
         return false;
     }
     if (!std::isfinite(value)) return false;
@@ -148,12 +167,11 @@ double exactDouble(const PlainDecimal &number) {
 // unless the double lies exactly halfway between two floats. Only normal floats come here.
 bool isHalfwayBetweenFloats(double value) {
     constexpr std::uint64_t lowBits = (std::uint64_t{1} << 29) - 1;  // the bits float drops
-    return (std::bit_cast<std::uint64_t>(value) & lowBits) == std::uint64_t{1} << 28;
+    return (bit_cast<std::uint64_t>(value) & lowBits) == std::uint64_t{1} << 28;
 }
 
-// The plain decimal form takes the fast path. std::from_chars is correctly rounded like strtod
-// but takes neither leading white space, a '+', nor the hexadecimal form, and reports underflow
-// as an error; those few cases go to parseRareForm.
+// The plain decimal form takes the fast path. fast_float takes neither leading white space, a
+// '+', nor the hexadecimal form; those few cases go to parseRareForm.
 template <class Real>
 bool parseReal(std::string_view token, Real &out) {
     const char *first = token.data();
@@ -171,10 +189,11 @@ bool parseReal(std::string_view token, Real &out) {
             return true;
         }
     }
+    // fast_float, correctly rounded like strtod, gives infinity for a value too large and zero
+    // for one too small.
     Real value;
-    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (ec == std::errc::result_out_of_range) return parseRareForm(token, out);
-    if (ec != std::errc{} || !std::isfinite(value)) return false;
+    if (fast_float::from_chars(first, last, value).ec != std::errc{} || !std::isfinite(value))
+        return false;
     out = value;
     return true;
 }

@@ -1,38 +1,17 @@
 #include "core/scene_store.h"
 
 #include <memory>
-#include <memory_resource>
 #include <new>
 
-#include "core/huge_pages.h"
+#include "core/monotonic_arena.h"
 
 namespace tarvex {
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{1} << 21;
-
 // The first block is small, so that a small file costs no huge page (a fuzzer's run converts
-// thousands a second); blocks then double.
-constexpr std::size_t kFirstBlock = std::size_t{1} << 16;
-
-// Blocks of a huge page or more are aligned to huge pages, which the system is asked to use:
+// thousands a second); blocks then double, and those of a huge page or more use huge pages:
 // first touches of 4 KiB pages cost more than reading the records of many small meshes.
-class HugePageBlocks final : public std::pmr::memory_resource {
-    static std::align_val_t alignmentFor(std::size_t bytes, std::size_t alignment) {
-        return std::align_val_t{bytes >= kHugePage ? kHugePage : alignment};
-    }
-    void *do_allocate(std::size_t bytes, std::size_t alignment) override {
-        void *block = ::operator new(bytes, alignmentFor(bytes, alignment));
-        if (bytes >= kHugePage) advise_huge_pages(block, bytes);
-        return block;
-    }
-    void do_deallocate(void *block, std::size_t bytes, std::size_t alignment) override {
-        ::operator delete(block, alignmentFor(bytes, alignment));
-    }
-    bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override {
-        return this == &other;
-    }
-};
+constexpr std::size_t kFirstBlock = std::size_t{1} << 16;
 
 // Records are never removed one by one, only all at once: they are placed side by side in large
 // blocks that clear() releases together, which spares an allocation per record.
@@ -67,8 +46,7 @@ class RecordList {
         void operator()(Record *record) const { record->~Record(); }
     };
 
-    HugePageBlocks blocks_;
-    std::pmr::monotonic_buffer_resource arena_{kFirstBlock, &blocks_};
+    MonotonicArena arena_{kFirstBlock, true};
     std::vector<std::unique_ptr<Record, Destroy>> records_;  // after arena_: destroyed first
 };
 

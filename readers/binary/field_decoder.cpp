@@ -1,10 +1,11 @@
 #include "readers/binary/field_decoder.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string_view>
+
+#include "core/bit_cast.h"
 
 namespace tarvex::binary {
 
@@ -60,7 +61,7 @@ std::int32_t FieldDecoder::int32() {
 void FieldDecoder::floats(std::uint64_t count) {
     if (!need(count, 4)) return;
     for (std::uint64_t i = 0; i < count; ++i, pos_ += 4) {
-        const float f = std::bit_cast<float>(peek(pos_, 4));
+        const float f = bit_cast<float>(peek(pos_, 4));
         // Every number written out must be finite. The value is dropped as the text form drops
         // "nan", and the object goes on: its size, not its values, tells where the next begins.
         if (!std::isfinite(f)) {

@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/shortest_float.h"
+
 namespace tarvex::vrml97 {
 
 // Room for any float in shortest form ("-1.1754944e-38" is the longest kind).
-inline constexpr std::size_t kMaxFloatChars = 16;
+inline constexpr std::size_t kMaxFloatChars = kMaxShortestFloatChars;
 inline constexpr std::size_t kMaxIntChars = 11;  // "-2147483648"
 
 // Writes `value` at `out` (room for kMaxFloatChars) as the shortest text that strtof reads back
@@ -25,7 +27,7 @@ inline char *format_float(char *out, float value, std::uint64_t &nonFinite) {
         *out = '0';
         return out + 1;
     }
-    return std::to_chars(out, out + kMaxFloatChars, value).ptr;
+    return format_shortest(out, value);
 }
 
 // Writes `value` at `out` (room for kMaxIntChars); returns the end.

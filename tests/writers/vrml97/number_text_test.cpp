@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -45,6 +46,7 @@ TEST(number_text, WritesShortestTextAndNeverNanOrInfinity) {
     }
 }
 
+// std::to_chars is the reference for both the digits and their layout.
 TEST(number_text, EveryFiniteFloatReadsBackToTheSameBits) {
     std::mt19937 random(12345);
     std::uint64_t nonFinite = 0;
@@ -58,6 +60,9 @@ TEST(number_text, EveryFiniteFloatReadsBackToTheSameBits) {
         ASSERT_EQ(*end, '\0') << written;
         ASSERT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(value))
             << written;
+        char expected[kMaxFloatChars];
+        ASSERT_EQ(written,
+                  std::string(expected, std::to_chars(expected, std::end(expected), value).ptr));
     }
     EXPECT_EQ(nonFinite, 0u);
 }
