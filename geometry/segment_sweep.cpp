@@ -5,9 +5,10 @@
 #include "geometry/segment_sweep.h"
 
 #include <algorithm>
-#include <memory_resource>
 #include <set>
 #include <vector>
+
+#include "core/monotonic_arena.h"
 
 namespace tarvex::geometry {
 namespace {
@@ -61,9 +62,10 @@ class Sweep {
         });
         if (!spend(static_cast<long>(events.size()))) return false;
 
-        std::pmr::monotonic_buffer_resource pool;
+        MonotonicArena pool;
         const auto below = [this](std::uint32_t s, std::uint32_t t) { return lower(s, t); };
-        std::pmr::set<std::uint32_t, decltype(below)> order(below, &pool);
+        std::set<std::uint32_t, decltype(below), ArenaAllocator<std::uint32_t>> order(
+            below, ArenaAllocator<std::uint32_t>(pool));
         std::vector<decltype(order)::iterator> place(ends_.size());
         try {
             for (const std::uint32_t ev : events) {

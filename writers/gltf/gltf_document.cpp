@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <variant>
 
+#include "core/shortest_float.h"
 #include "geometry/flat_mesh.h"
 #include "writers/gltf/png_image.h"
 
@@ -93,8 +93,8 @@ double json_number(float value, WriteReport &report) {
         ++report.non_finite_numbers;
         return 0;
     }
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text - 1, value).ptr;
+    char text[kMaxShortestFloatChars + 1];
+    char *const end = format_shortest(text, value);
     *end = '\0';
     return std::strtod(text, nullptr);
 }
