@@ -1,8 +1,8 @@
 // Groups and References: the frame a group opens, and a Reference re-entering its target with
 // a cycle check, shared with other uses of the same target in the same state.
-#include <bit>
 
 #include "builder/builder.h"
+#include "core/bit_cast.h"
 
 namespace tarvex::builder {
 
@@ -27,7 +27,7 @@ void mix(std::uint64_t &h, std::uint64_t v) {
     h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
 }
 void mix(std::uint64_t &h, float f) {
-    mix(h, std::uint64_t{f == 0 ? 0u : std::bit_cast<std::uint32_t>(f)});  // -0 == 0
+    mix(h, std::uint64_t{f == 0 ? 0u : bit_cast<std::uint32_t>(f)});  // -0 == 0
 }
 template <class T>
 void mix(std::uint64_t &h, const std::optional<T> &v) {

@@ -1,10 +1,10 @@
 // TextureShaders: their pixmap decoded once into a scene texture, the Shader's boundaries as
 // repeat flags, and a ShaderUVTransform as a VRML TextureTransform or, when none says the same,
 // a matrix the shape output bakes into the texture coordinates.
-#include <bit>
 
 #include "builder/builder.h"
 #include "builder/texture_decode.h"
+#include "core/bit_cast.h"
 
 namespace tarvex::builder {
 
@@ -52,7 +52,7 @@ bool same_use(const TextureUse &a, const TextureUse &b) {
 std::uint64_t use_hash(const TextureUse &u) {
     std::uint64_t h = u.texture;
     const auto mix = [&](float f) {
-        h = h * 0x100000001B3ull ^ (f == 0 ? 0u : std::bit_cast<std::uint32_t>(f));
+        h = h * 0x100000001B3ull ^ (f == 0 ? 0u : bit_cast<std::uint32_t>(f));
     };
     if (u.transform) {
         const TextureTransform &t = *u.transform;
