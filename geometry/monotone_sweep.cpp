@@ -18,10 +18,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory_resource>
 #include <numbers>
 #include <set>
 #include <utility>
+
+#include "core/monotonic_arena.h"
 
 namespace tarvex::geometry {
 namespace {
@@ -129,9 +130,10 @@ void Sweep::partition() {
     kind_.assign(n, Kind::regular);
     std::vector<std::uint32_t> helper(n, kNone);  // per edge whose right side is filled
 
-    std::pmr::monotonic_buffer_resource pool;
+    MonotonicArena pool;
     const auto less = [this](std::uint32_t s, std::uint32_t t) { return left_of(s, t); };
-    std::pmr::set<std::uint32_t, decltype(less)> edges(less, &pool);
+    std::set<std::uint32_t, decltype(less), ArenaAllocator<std::uint32_t>> edges(
+        less, ArenaAllocator<std::uint32_t>(pool));
     std::vector<decltype(edges)::iterator> place(n);
     std::vector<bool> filled_right(n, false);
     const auto insert = [&](std::uint32_t e, bool right) {
