@@ -12,10 +12,10 @@
 #include <thread>
 #include <utility>
 
-#include "console/input_kind.h"
 #include "console/message_texts.h"
 #include "console/messages.h"
 #include "conversion/conversion.h"
+#include "conversion/input_kind.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
 #include "core/result_codes.h"

@@ -21,15 +21,16 @@
 #include "console/batch.h"
 #include "console/command_line.h"
 #include "console/conversion.h"
-#include "console/input_kind.h"
 #include "console/message_texts.h"
 #include "console/messages.h"
 #include "conversion/conversion.h"
+#include "conversion/input_kind.h"
 #include "conversion/skip_hint.h"
 #include "core/convert.h"
 #include "core/file_names.h"
 #include "core/output_guard.h"
 #include "core/scene_store.h"
+#include "tarvex/version.h"
 #include "tree/diagnostics.h"
 
 namespace tarvex {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/file_names.h"
+#include "core/output_buffer.h"
 #include "core/result_codes.h"
 #include "core/stdin_prefix.h"
 #include "readers/binary/binary_reader.h"
@@ -139,6 +140,31 @@ Conversion::~Conversion() = default;
 
 const Result &Conversion::read(const std::string &fileName, const Options &options,
                                const Progress &progress) {
+    start(mode_for(fileName, options));
+    // Full mode leaves the store alone: another thread may be reading into it.
+    if (result_.mode == Mode::full)
+        readFull(fileName, nullptr, options, progress);
+    else
+        readDefault(fileName, progress);
+    return result_;
+}
+
+const Result &Conversion::read_bytes(std::string_view bytes, const std::string &name,
+                                     const Options &options, const Progress &progress) {
+    const bool binary = binary::looks_binary(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                                      std::min<std::size_t>(bytes.size(), 4)));
+    start(options.full || binary ? Mode::full : Mode::default_mode);
+    if (result_.mode == Mode::full) {
+        readFull(name, &bytes, options, progress);
+    } else {
+        const int code = read_in_memory(bytes, progress);
+        if (code != CNV_OK) fail(statusOf(code), code, name);
+    }
+    return result_;
+}
+
+void Conversion::start(Mode mode) {
     // The scene borrows from the tree: drop the scene first.
     scene_ = std::make_unique<scene::Scene>();
     tree_ = std::make_unique<tree::ObjectTree>();
@@ -147,14 +173,21 @@ const Result &Conversion::read(const std::string &fileName, const Options &optio
     built_ = builder::BuildResult{};
     binary_ = false;
     result_ = Result{};
-    result_.mode = mode_for(fileName, options);
+    result_.mode = mode;
     errno = 0;
-    // Full mode leaves the store alone: another thread may be reading into it.
-    if (result_.mode == Mode::full)
-        readFull(fileName, options, progress);
-    else
-        readDefault(fileName, progress);
-    return result_;
+}
+
+Status Conversion::statusOf(int code) {
+    switch (code) {
+        case CNV_CANT_OPEN:
+            return Status::cant_open;
+        case CNV_EMPTY_FILE:
+            return Status::empty;
+        case CNV_READ_ERROR:
+            return Status::read_error;
+        default:
+            return Status::failed;
+    }
 }
 
 void Conversion::fail(Status status, int code, const std::string &fileName) {
@@ -166,30 +199,23 @@ void Conversion::fail(Status status, int code, const std::string &fileName) {
 
 void Conversion::readDefault(const std::string &fileName, const Progress &progress) {
     const int code = read_in(fileName, progress);
-    switch (code) {
-        case CNV_OK:
-            return;
-        case CNV_CANT_OPEN:
-            return fail(Status::cant_open, code, fileName);
-        case CNV_EMPTY_FILE:
-            return fail(Status::empty, code, fileName);
-        case CNV_READ_ERROR:
-            return fail(Status::read_error, code, fileName);
-        default:
-            return fail(Status::failed, code, fileName);
-    }
+    if (code != CNV_OK) fail(statusOf(code), code, fileName);
 }
 
-void Conversion::readFull(const std::string &fileName, const Options &options,
-                          const Progress &progress) {
+void Conversion::readFull(const std::string &fileName, const std::string_view *memory,
+                          const Options &options, const Progress &progress) {
     Input input;
-    if (!openInput(fileName, input)) return fail(Status::cant_open, CNV_CANT_OPEN, fileName);
+    if (memory == nullptr && !openInput(fileName, input))
+        return fail(Status::cant_open, CNV_CANT_OPEN, fileName);
 
     // Peek at the header where the input can be rewound; otherwise take it all in.
     std::array<std::uint8_t, 4> head{};
     std::size_t headBytes = 0;
-    std::vector<std::uint8_t> whole;
-    bool inMemory = input.size == 0;
+    std::vector<std::uint8_t> read;
+    std::span<const std::uint8_t> whole;
+    if (memory != nullptr)
+        whole = {reinterpret_cast<const std::uint8_t *>(memory->data()), memory->size()};
+    bool inMemory = memory != nullptr || input.size == 0;
     if (!inMemory) {
         headBytes = std::fread(head.data(), 1, head.size(), input.file);
         if (std::fseek(input.file, 0, SEEK_SET) != 0) inMemory = true;  // cannot happen often
@@ -198,23 +224,28 @@ void Conversion::readFull(const std::string &fileName, const Options &options,
     // the failure reported.
     bool readFailed = false;
     if (inMemory) {
-        const std::uint64_t most = options.max_stream != 0 ? options.max_stream : kMaxStreamBytes;
-        const Whole read = readAll(input.file, whole, most);
-        if (read == Whole::too_large) {
-            result_.status = Status::failed;
-            result_.code = -1;
-            result_.message = fileName + ": more than " + std::to_string(most >> 20) +
-                              " MiB from a stream, more than is held in memory: save it to a "
-                              "file and name that";
-            return;
+        if (memory == nullptr) {
+            const std::uint64_t most =
+                options.max_stream != 0 ? options.max_stream : kMaxStreamBytes;
+            const Whole got = readAll(input.file, read, most);
+            if (got == Whole::too_large) {
+                result_.status = Status::failed;
+                result_.code = -1;
+                result_.message = fileName + ": more than " + std::to_string(most >> 20) +
+                                  " MiB from a stream, more than is held in memory: save it to a "
+                                  "file and name that";
+                return;
+            }
+            readFailed = got == Whole::failed;
+            whole = read;
         }
-        readFailed = read == Whole::failed;
         if (readFailed && whole.empty()) return fail(Status::read_error, CNV_READ_ERROR, fileName);
         headBytes = std::min(whole.size(), head.size());
         std::copy_n(whole.begin(), headBytes, head.begin());
     }
     if (headBytes == 0) {
-        if (std::ferror(input.file) != 0) return fail(Status::read_error, CNV_READ_ERROR, fileName);
+        if (input.file != nullptr && std::ferror(input.file) != 0)
+            return fail(Status::read_error, CNV_READ_ERROR, fileName);
         return fail(Status::empty, CNV_EMPTY_FILE, fileName);
     }
 
@@ -244,7 +275,7 @@ void Conversion::readFull(const std::string &fileName, const Options &options,
         failedAt = r.line;
         failure = r.message;
     }
-    const bool ioError = readFailed || (!inMemory && std::ferror(input.file) != 0);
+    const bool ioError = readFailed || (input.file != nullptr && std::ferror(input.file) != 0);
     const int readErrno = errno;
 
     // What was read before a failure is still built, so that nothing read is lost.
@@ -278,17 +309,39 @@ draw::DrawList Conversion::draw_list() const {
 
 int Conversion::write(const std::string &fileName, Format format, OutputMode mode,
                       std::vector<std::string> *repairs, const Progress &progress) const {
+    return writeTo(&fileName, nullptr, format, mode, repairs, progress);
+}
+
+int Conversion::write_bytes(std::string &bytes, Format format, std::vector<std::string> *repairs,
+                            const Progress &progress) const {
+    bytes.clear();
+    return writeTo(nullptr, &bytes, format, OutputMode::binary, repairs, progress);
+}
+
+// Into the file named, or else into `bytes`: the same writer either way.
+int Conversion::writeTo(const std::string *fileName, std::string *bytes, Format format,
+                        OutputMode mode, std::vector<std::string> *repairs,
+                        const Progress &progress) const {
     if (result_.mode == Mode::default_mode) {
         // The store knows VRML 97 only; the other formats are asked for after a full read.
         if (format != Format::vrml97) return 1;
-        return write_out(fileName, mode, progress);
+        return fileName ? write_out(*fileName, mode, progress) : write_out_string(*bytes, progress);
     }
     if (format == Format::vrml97 || format == Format::x3d) {
         vrml97::WriteProblems problems;
-        const int result = format == Format::x3d
-                               ? x3d::write_x3d_file(*scene_, fileName, &problems)
-                               : vrml97::write_scene_file(*scene_, fileName,
-                                                          mode == OutputMode::binary, &problems);
+        int result = 0;
+        if (fileName) {
+            result = format == Format::x3d
+                         ? x3d::write_x3d_file(*scene_, *fileName, &problems)
+                         : vrml97::write_scene_file(*scene_, *fileName, mode == OutputMode::binary,
+                                                    &problems);
+        } else {
+            OutputBuffer out(*bytes);
+            const bool written = format == Format::x3d
+                                     ? x3d::write_x3d(*scene_, out, &problems)
+                                     : vrml97::write_scene(*scene_, out, &problems);
+            result = written ? 0 : 1;
+        }
         if (repairs) addRepairs(problems, *repairs);
         return result;
     }
@@ -296,9 +349,11 @@ int Conversion::write(const std::string &fileName, Format format, OutputMode mod
     return 1;  // format_available() tells callers beforehand
 #else
     gltf::WriteReport report;
-    const int result = gltf::write_gltf_file(
-        *scene_, fileName, format == Format::glb ? gltf::Container::glb : gltf::Container::gltf,
-        &report);
+    const gltf::Container container =
+        format == Format::glb ? gltf::Container::glb : gltf::Container::gltf;
+    const int result = fileName ? gltf::write_gltf_file(*scene_, *fileName, container, &report)
+                       : gltf::write_gltf(*scene_, container, *bytes, &report) ? 0
+                                                                               : 1;
     if (repairs) {
         addNonFinite(*repairs, report.non_finite_numbers);
         addCount(*repairs, report.bad_normals, " normal of no length written as +z",

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "builder/outline.h"
@@ -87,6 +88,15 @@ class Conversion {
               OutputMode mode = OutputMode::text, std::vector<std::string> *repairs = nullptr,
               const Progress &progress = {}) const;
 
+    // read() for bytes held in memory, which need outlive the call only; `name` stands for the
+    // input in messages. The same result as a file holding them.
+    const Result &read_bytes(std::string_view bytes, const std::string &name,
+                             const Options &options = {}, const Progress &progress = {});
+    // write() into `bytes` (replacing what they held): exactly what a file would receive.
+    int write_bytes(std::string &bytes, Format format = Format::vrml97,
+                    std::vector<std::string> *repairs = nullptr,
+                    const Progress &progress = {}) const;
+
     const Result &result() const { return result_; }
     Mode mode() const { return result_.mode; }
     // What the 3D view draws, from either mode's scene.
@@ -102,7 +112,12 @@ class Conversion {
     bool binary_input() const { return binary_; }
 
   private:
-    void readFull(const std::string &fileName, const Options &options, const Progress &progress);
+    void start(Mode mode);
+    void readFull(const std::string &fileName, const std::string_view *memory,
+                  const Options &options, const Progress &progress);
+    static Status statusOf(int code);
+    int writeTo(const std::string *fileName, std::string *bytes, Format format, OutputMode mode,
+                std::vector<std::string> *repairs, const Progress &progress) const;
     void readDefault(const std::string &fileName, const Progress &progress);
     void fail(Status status, int code, const std::string &fileName);
 

@@ -78,6 +78,11 @@ bool sameLight(const DirectionalLight &a, const DirectionalLight &b) {
            a.intensity == b.intensity && a.on == b.on;
 }
 
+std::mutex &scene_store_mutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 int numberOfShapes() {
     return s.size();
 }

@@ -5,6 +5,7 @@
 // clean_up(). Single-threaded: one conversion at a time per process.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -174,6 +175,10 @@ class RepeatFilter {
     const Record *first_ = nullptr;
     bool allEqualSoFar_ = true;
 };
+
+// Held by whoever reads into or writes from the store while other threads may: the store is one
+// per process, so default-mode conversions run one at a time.
+std::mutex &scene_store_mutex();
 
 // Empties all three lists; every pointer handed out before becomes invalid.
 void newSceneGraph();

@@ -13,6 +13,7 @@
 
 #include "desktop/document.h"
 #include "desktop/string_table.h"
+#include "tarvex/version.h"
 
 namespace tarvex {
 

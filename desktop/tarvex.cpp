@@ -8,6 +8,7 @@
 #include "desktop/command_line.h"
 #include "desktop/dialogs.h"
 #include "desktop/main_window.h"
+#include "tarvex/version.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/console_app.h"
-#include "console/input_kind.h"
+#include "conversion/input_kind.h"
 #include "console/messages.h"
 #include "core/recognise_3dmf.h"
 #include "tests/core/core_test_support.h"

@@ -8,6 +8,7 @@
 #include "desktop/main_window.h"
 #include "desktop/scene_view.h"
 #include "desktop/tree_icons.h"
+#include "tarvex/version.h"
 
 using tarvex::MainWindow;
 using Button = QMessageBox::StandardButton;

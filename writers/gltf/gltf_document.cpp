@@ -10,6 +10,7 @@
 
 #include "core/shortest_float.h"
 #include "geometry/flat_mesh.h"
+#include "tarvex/version.h"
 #include "writers/gltf/png_image.h"
 
 namespace tarvex::gltf {

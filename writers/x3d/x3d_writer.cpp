@@ -13,6 +13,7 @@
 #include "core/output_file.h"
 #include "core/vrml_names.h"
 #include "scene/use_chains.h"
+#include "tarvex/version.h"
 #include "writers/vrml97/def_names.h"
 #include "writers/vrml97/index_repair.h"
 #include "writers/vrml97/number_text.h"

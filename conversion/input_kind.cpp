@@ -1,4 +1,4 @@
-#include "console/input_kind.h"
+#include "conversion/input_kind.h"
 
 #include <array>
 #include <cstdio>
