@@ -3,9 +3,9 @@
 # valid: the programs run, the man pages render without warnings, and the desktop entry, the
 # AppStream metadata, the MIME package and the icons pass their validators. A validator that is
 # not installed is skipped with a message.
-#   check_install.sh BUILD_DIR VERSION WITH_GUI(0|1) SOURCE_DIR
+#   check_install.sh BUILD_DIR VERSION WITH_GUI(0|1) SOURCE_DIR LIBDIR
 set -uo pipefail
-build=$1 version=$2 gui=$3 source=$4
+build=$1 version=$2 gui=$3 source=$4 libdir=$5
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/tarvex-install-XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 failures=0
@@ -16,7 +16,15 @@ have() { command -v "$1" >/dev/null 2>&1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
 
 expected=(bin/tarvex share/man/man1/tarvex.1.gz share/mime/packages/tarvex.xml
-  share/doc/tarvex/copyright share/doc/tarvex/changelog.gz)
+  share/doc/tarvex/copyright share/doc/tarvex/changelog.gz
+  "$libdir/libtarvex.so.$version" "$libdir/libtarvex.a" "$libdir/pkgconfig/tarvex.pc"
+  include/tarvex/tarvex.h include/tarvex/export.h include/tarvex/version.h)
+for file in Config ConfigVersion Targets; do expected+=("$libdir/cmake/tarvex/tarvex$file.cmake"); done
+# The targets' file for the build type: tarvexTargets-release.cmake, -relwithdebinfo.cmake...
+expected+=("$(cd "$prefix" && ls "$libdir"/cmake/tarvex/tarvexTargets-*.cmake)")
+for package in "libtarvex${version%%.*}" libtarvex-dev; do
+  expected+=("share/doc/$package/copyright" "share/doc/$package/changelog.gz")
+done
 sizes=(16 24 32 48 64 128 256)
 if [ "$gui" = 1 ]; then
   expected+=(bin/tarvexw share/man/man1/tarvexw.1.gz share/applications/tarvexw.desktop
