@@ -134,8 +134,10 @@ set(CPACK_COMPONENTS_ALL programs library development)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME tarvex)
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME ${tarvex_library_package})
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_LIBRARY_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_LIBRARY_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# The shared library's shlibs file, and the system's ldconfig run through a trigger.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${tarvex_share}/debian/triggers)
 set(CPACK_COMPONENT_LIBRARY_DESCRIPTION
     "library converting QuickDraw 3D metafiles (3DMF) to VRML 97, X3D and glTF 2.0\n\
 The tarvex library reads scenes stored in the 3D Metafile format (3DMF) of\n\
