@@ -50,15 +50,12 @@ conversion::Format internalFormat(Format format) {
 // Full mode reads anything as 3DMF; what is not would give an empty output that looks like
 // success. An input that cannot be looked at is left to the reader, which says why.
 bool refuseNot3dmf(const detail::Source &source, Result &result) {
-    std::string head;
-    if (source.path != nullptr) {
-        if (!read_input_head(*source.path, head)) return false;
-    } else {
-        head = source.bytes.substr(0, kInputHeadBytes);
-    }
-    if (head.empty()) return false;
-    const InputKind kind = input_kind(head);
-    if (kind.is_3dmf) return false;
+    InputKind kind;
+    if (source.path == nullptr)
+        kind = input_kind(source.bytes);
+    else if (!look_at_input(*source.path, kind))
+        return false;
+    if (kind.empty || kind.is_3dmf) return false;
     result.status = Status::not_3dmf;
     result.message = source.name + " is not a 3DMF file";
     if (!kind.looks_like.empty())
