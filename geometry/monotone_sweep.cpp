@@ -207,7 +207,7 @@ void Sweep::partition() {
 void Sweep::cut_pieces(std::vector<std::uint32_t> &out) {
     const auto n = static_cast<std::uint32_t>(vertex_.size());
     const auto d = static_cast<std::uint32_t>(diagonals_.size());
-    spend(n + 2 * long{d});
+    spend(n + 2 * static_cast<long>(d));
     // Half-edges: c < n runs from corner c to dnext(c); n + 2k and n + 2k + 1 are diagonal k
     // both ways. Around each corner, its diagonals in counter-clockwise order from its edge out.
     const std::uint32_t halves = n + 2 * d;
