@@ -3,10 +3,10 @@
 // styles in scope (solid, ccw, crease angle, fill), baking of transforms VRML cannot express,
 // and the scene bounds for the lights' radius.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "builder/builder.h"
+#include "core/shortest_float.h"
 
 namespace tarvex::builder {
 
@@ -26,12 +26,11 @@ double number_chars(std::span<const float> v) {
     const std::size_t samples = std::min<std::size_t>(v.size(), 32), step = v.size() / samples;
     std::uint64_t chars = 0;
     for (std::size_t i = 0; i < samples; ++i) {
-        char text[32];
+        char text[kMaxShortestFloatChars];
         const float x = v[i * step];
-        chars +=
-            x == 0 || !std::isfinite(x)
-                ? 1
-                : static_cast<std::uint64_t>(std::to_chars(text, text + sizeof text, x).ptr - text);
+        chars += x == 0 || !std::isfinite(x)
+                     ? 1
+                     : static_cast<std::uint64_t>(format_shortest(text, x) - text);
     }
     return static_cast<double>(chars) / static_cast<double>(samples) *
            static_cast<double>(v.size());
