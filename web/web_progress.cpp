@@ -3,13 +3,19 @@
 #include <emscripten/emscripten.h>
 
 #include "console/console_app.h"
+#include "console/messages.h"
 
 namespace tarvex {
 
-Progress update_display(std::ostream &err) {
-    return [&err](int percent, std::string_view outputLine) {
-        if (!outputLine.empty()) err << outputLine << '\n';
-        EM_ASM({ if (Module.onProgress) Module.onProgress($0); }, percent);
+Progress update_display(std::ostream &err, bool escaped) {
+    return [&err, escaped](int percent, std::string_view outputLine) {
+        if (!outputLine.empty())
+            err << (escaped ? escape_for_terminal(outputLine) : outputLine) << '\n';
+        EM_ASM(
+            {
+                if (Module.onProgress) Module.onProgress($0);
+            },
+            percent);
     };
 }
 
