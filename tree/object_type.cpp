@@ -1,7 +1,11 @@
 #include "tree/object_type.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace tarvex::tree {
 namespace {
@@ -152,13 +156,6 @@ char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
 struct Alias {
     std::string_view name;
     ObjectType type;
@@ -187,6 +184,14 @@ constexpr std::array<CodeAlias, 6> kCodeAliases = {{
     {0x7364636Cu /* sdcl */, ObjectType::SubdivisionStyle},
 }};
 
+constexpr std::size_t longestName() {
+    std::size_t longest = 0;
+    for (const Entry &entry : kTable) longest = std::max(longest, entry.name.size());
+    for (const Alias &alias : kTextAliases) longest = std::max(longest, alias.name.size());
+    return longest;
+}
+constexpr std::size_t kLongestName = longestName();
+
 }  // namespace
 
 std::string_view type_name(ObjectType type) {
@@ -195,12 +200,26 @@ std::string_view type_name(ObjectType type) {
 }
 
 ObjectType type_from_text_name(std::string_view name) {
-    if (name.empty()) return ObjectType::Unknown;
-    for (const Entry &entry : kTable)
-        if (entry.type != ObjectType::Unknown && equalNoCase(entry.name, name)) return entry.type;
-    for (const Alias &alias : kTextAliases)
-        if (equalNoCase(alias.name, name)) return alias.type;
-    return ObjectType::Unknown;
+    // Every object of a text file asks this, so the names are hashed once, lower-cased.
+    static const auto byName = [] {
+        std::unordered_map<std::string_view, ObjectType> map;
+        static std::vector<std::string> lowered;
+        lowered.reserve(kTable.size() + kTextAliases.size());
+        const auto add = [&](std::string_view text, ObjectType type) {
+            std::string &key = lowered.emplace_back(text);
+            for (char &c : key) c = lower(c);
+            map.emplace(key, type);  // the first spelling wins, as the table's order says
+        };
+        for (const Entry &entry : kTable)
+            if (entry.type != ObjectType::Unknown) add(entry.name, entry.type);
+        for (const Alias &alias : kTextAliases) add(alias.name, alias.type);
+        return map;
+    }();
+    std::array<char, kLongestName> buffer{};
+    if (name.empty() || name.size() > buffer.size()) return ObjectType::Unknown;
+    for (std::size_t i = 0; i < name.size(); ++i) buffer[i] = lower(name[i]);
+    const auto found = byName.find(std::string_view(buffer.data(), name.size()));
+    return found == byName.end() ? ObjectType::Unknown : found->second;
 }
 
 std::uint32_t binary_code(ObjectType type) {
@@ -214,12 +233,15 @@ bool code_confirmed(ObjectType type) {
 }
 
 ObjectType type_from_binary_code(std::uint32_t code) {
-    if (code == kNoCode) return ObjectType::Unknown;
-    for (const Entry &entry : kTable)
-        if (entry.code == code) return entry.type;
-    for (const CodeAlias &alias : kCodeAliases)
-        if (alias.code == code) return alias.type;
-    return ObjectType::Unknown;
+    static const auto byCode = [] {
+        std::unordered_map<std::uint32_t, ObjectType> map;
+        for (const Entry &entry : kTable)
+            if (entry.code != kNoCode) map.emplace(entry.code, entry.type);
+        for (const CodeAlias &alias : kCodeAliases) map.emplace(alias.code, alias.type);
+        return map;
+    }();
+    const auto found = byCode.find(code);
+    return found == byCode.end() ? ObjectType::Unknown : found->second;
 }
 
 bool is_geometry(ObjectType t) {
