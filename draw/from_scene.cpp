@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "draw/draw_list.h"
-#include "geometry/flat_mesh.h"
+#include "meshing/flat_mesh.h"
 #include "scene/scene.h"
 #include "scene/use_chains.h"
 
@@ -26,9 +26,9 @@ Vec3 vec(const scene::Vec3 &v) {
 }
 
 Mesh shapeMesh(const scene::Shape &shape) {
-    geometry::FlatMesh flat = geometry::flatten(shape);
+    meshing::FlatMesh flat = meshing::flatten(shape);
     Mesh mesh;
-    using FlatPrimitive = geometry::FlatMesh::Primitive;
+    using FlatPrimitive = meshing::FlatMesh::Primitive;
     mesh.primitive = flat.primitive == FlatPrimitive::lines    ? Primitive::lines
                      : flat.primitive == FlatPrimitive::points ? Primitive::points
                                                                : Primitive::triangles;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "scene/scene.h"
+#include "geometry/maths_types.h"
 
 namespace tarvex::geometry {
 
@@ -12,7 +12,7 @@ struct DVec {
     double x = 0, y = 0, z = 0;
 };
 
-inline DVec dvec(scene::Vec3 v) {
+inline DVec dvec(Vec3 v) {
     return {v.x, v.y, v.z};
 }
 inline DVec operator+(DVec a, DVec b) {

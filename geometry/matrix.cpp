@@ -19,7 +19,7 @@ using Mat3 = double[3][3];
 
 // Axis and angle of a proper rotation given in column form, via its unit quaternion (Shepperd's
 // branch on the largest component, so that angles near pi keep their axis).
-scene::Rotation axis_angle(const Mat3 &r) {
+Rotation axis_angle(const Mat3 &r) {
     const double trace = r[0][0] + r[1][1] + r[2][2];
     double w, x, y, z;
     if (trace > 0) {
@@ -187,7 +187,7 @@ bool is_finite(const Matrix4 &m) {
     return true;
 }
 
-bool decompose(const Matrix4 &m, scene::Transform &out) {
+bool decompose(const Matrix4 &m, Transform &out) {
     if (!is_finite(m)) return false;
     if (m.m[0][3] != 0 || m.m[1][3] != 0 || m.m[2][3] != 0 || m.m[3][3] == 0) return false;
     // A last column (0 0 0 w) is the affine matrix M / w after the perspective divide.
@@ -223,7 +223,7 @@ bool decompose(const Matrix4 &m, scene::Transform &out) {
     for (double x : t)
         if (!fits_float(x)) return false;
 
-    scene::Transform result;
+    Transform result;
     result.translation = {static_cast<float>(t[0]), static_cast<float>(t[1]),
                           static_cast<float>(t[2])};
     result.rotation = axis_angle(r);
@@ -239,18 +239,18 @@ bool decompose(const Matrix4 &m, scene::Transform &out) {
     return true;
 }
 
-scene::Vec3 apply_point(const Matrix4 &m, scene::Vec3 p) {
+Vec3 apply_point(const Matrix4 &m, Vec3 p) {
     double r[4];
     for (int j = 0; j < 4; ++j)
         r[j] = p.x * m.m[0][j] + p.y * m.m[1][j] + p.z * m.m[2][j] + m.m[3][j];
     if (r[3] == 0 || !std::isfinite(r[3])) return p;
-    const scene::Vec3 q{static_cast<float>(r[0] / r[3]), static_cast<float>(r[1] / r[3]),
-                        static_cast<float>(r[2] / r[3])};
+    const Vec3 q{static_cast<float>(r[0] / r[3]), static_cast<float>(r[1] / r[3]),
+                 static_cast<float>(r[2] / r[3])};
     if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) return p;
     return q;
 }
 
-scene::Vec3 apply_normal(const Matrix4 &m, scene::Vec3 n) {
+Vec3 apply_normal(const Matrix4 &m, Vec3 n) {
     // Row-vector normals map by the inverse transpose; the cofactor matrix is that times det, so
     // multiplying by the sign of det keeps outward normals outward under mirroring.
     const auto &a = m.m;

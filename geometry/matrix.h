@@ -2,7 +2,7 @@
 // the fourth row. Double precision inside; the scene keeps floats.
 #pragma once
 
-#include "scene/scene.h"
+#include "geometry/maths_types.h"
 
 namespace tarvex::geometry {
 
@@ -32,11 +32,11 @@ bool is_finite(const Matrix4 &m);
 // exactly `m`, and `m` itself in out.matrix. False, leaving `out` alone, when VRML 97 cannot
 // express it: a mirroring (negative determinant), singular or projective matrix, or one with
 // non-finite entries; the caller then bakes `m` into the geometry.
-bool decompose(const Matrix4 &m, scene::Transform &out);
+bool decompose(const Matrix4 &m, Transform &out);
 
 // Point and direction transforms. apply_point divides by w for projective matrices (w = 0
 // gives the untransformed point). apply_normal uses the inverse transpose and renormalises.
-scene::Vec3 apply_point(const Matrix4 &m, scene::Vec3 p);
-scene::Vec3 apply_normal(const Matrix4 &m, scene::Vec3 n);
+Vec3 apply_point(const Matrix4 &m, Vec3 p);
+Vec3 apply_normal(const Matrix4 &m, Vec3 n);
 
 }  // namespace tarvex::geometry

@@ -8,11 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "scene/scene.h"
+#include "geometry/maths_types.h"
 
 namespace tarvex::geometry {
-
-using scene::Vec3;
 
 // Parts of a surface, for cap attribute sets: the lateral face and the caps.
 enum class Part : std::uint8_t { face, top_cap, bottom_cap, interior_cap };

@@ -6,8 +6,8 @@
 #include <utility>
 #include <variant>
 
-#include "geometry/flat_mesh.h"
 #include "library/internal.h"
+#include "meshing/flat_mesh.h"
 #include "scene/scene.h"
 #include "scene/use_chains.h"
 #include "tarvex/tarvex.h"
@@ -26,9 +26,9 @@ void copy3(float (&to)[3], float x, float y, float z) {
 }
 
 Mesh meshOf(const scene::Shape &shape) {
-    geometry::FlatMesh flat = geometry::flatten(shape);
+    meshing::FlatMesh flat = meshing::flatten(shape);
     Mesh mesh;
-    using FlatPrimitive = geometry::FlatMesh::Primitive;
+    using FlatPrimitive = meshing::FlatMesh::Primitive;
     mesh.primitive = flat.primitive == FlatPrimitive::lines    ? Primitive::lines
                      : flat.primitive == FlatPrimitive::points ? Primitive::points
                                                                : Primitive::triangles;

@@ -20,20 +20,21 @@
 #include <variant>
 #include <vector>
 
+#include "geometry/maths_types.h"
+
 namespace tarvex::scene {
 
 inline constexpr std::uint32_t kNone = UINT32_MAX;
 
-struct Vec3 {
-    float x = 0, y = 0, z = 0;
-    bool operator==(const Vec3 &) const = default;
-};
+// Points, rotations and transforms are the geometry's, named here too so that every reader of
+// the model finds them with it.
+using geometry::Rotation;
+using geometry::Transform;
+using geometry::Vec3;
+
 struct Color {
     float r = 0, g = 0, b = 0;
     bool operator==(const Color &) const = default;
-};
-struct Rotation {  // VRML SFRotation: a unit axis and an angle in radians
-    float x = 0, y = 0, z = 1, angle = 0;
 };
 
 struct Material {  // VRML 97 Material, with its defaults
@@ -116,17 +117,6 @@ struct Shape {
     Appearance appearance;
     Geometry geometry;
     std::uint32_t source = kNone;  // the object tree node it was made from
-};
-
-// VRML Transform fields. `matrix` is the same transform as a row-vector 4x4 (p' = p * M, the
-// 3DMF convention), for programs that draw the scene.
-struct Transform {
-    Vec3 translation;
-    Rotation rotation;
-    Vec3 scale{1, 1, 1};
-    Rotation scale_orientation;
-    Vec3 center;
-    float matrix[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 };
 
 // A name held once by the scene however many nodes carry it (a label on an object drawn

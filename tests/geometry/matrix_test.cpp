@@ -12,7 +12,7 @@ using tarvex::geometry::Matrix4;
 namespace g = tarvex::geometry;
 constexpr double kPi = std::numbers::pi;
 
-void expect_point(tarvex::scene::Vec3 p, double x, double y, double z, double tol = 1e-6) {
+void expect_point(g::Vec3 p, double x, double y, double z, double tol = 1e-6) {
     EXPECT_NEAR(p.x, x, tol);
     EXPECT_NEAR(p.y, y, tol);
     EXPECT_NEAR(p.z, z, tol);
@@ -20,7 +20,7 @@ void expect_point(tarvex::scene::Vec3 p, double x, double y, double z, double to
 
 // The VRML Transform's fields put back together as a row-vector matrix: SR^-1, S, SR, R, T in
 // the order they act.
-Matrix4 recompose(const tarvex::scene::Transform &t) {
+Matrix4 recompose(const g::Transform &t) {
     const auto &r = t.rotation;
     const auto &so = t.scale_orientation;
     Matrix4 m = g::rotation(so.x, so.y, so.z, -so.angle);
@@ -33,7 +33,7 @@ Matrix4 recompose(const tarvex::scene::Transform &t) {
 TEST(matrix, rotation_follows_the_right_hand_rule_with_row_vectors) {
     struct Case {
         double ax, ay, az;
-        tarvex::scene::Vec3 from;
+        g::Vec3 from;
         double x, y, z;
     };
     const Case cases[] = {
@@ -81,7 +81,7 @@ TEST(matrix, decompose_recomposes_affine_matrices_with_shear) {
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j < 3; ++j) m.m[i][j] = d(rng);
         if (g::determinant3(m) < 0.05) continue;
-        tarvex::scene::Transform t;
+        g::Transform t;
         ASSERT_TRUE(g::decompose(m, t));
         const Matrix4 back = recompose(t);
         for (int i = 0; i < 4; ++i)
@@ -113,7 +113,7 @@ TEST(matrix, decompose_handles_special_affine_matrices) {
         {w2, expect_w2},
     };
     for (const auto &c : cases) {
-        tarvex::scene::Transform t;
+        g::Transform t;
         ASSERT_TRUE(g::decompose(c.m, t));
         const Matrix4 back = recompose(t);
         for (int i = 0; i < 4; ++i)
@@ -136,7 +136,7 @@ TEST(matrix, decompose_refuses_what_vrml_cannot_express) {
                              inf,
                              g::scaling(1e-200, 1e-200, 1e-200)};
     for (const Matrix4 &m : cases) {
-        tarvex::scene::Transform t;
+        g::Transform t;
         t.translation = {7, 8, 9};
         EXPECT_FALSE(g::decompose(m, t));
         EXPECT_EQ(t.translation.x, 7);  // left alone

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Fails when the folders' includes form a cycle: a stage that includes a later one (the model
-including the builder, a reader including a writer) ties the pipeline into a knot.
+including the builder, a reader including a writer) ties the pipeline into a knot. Fails too on
+an include that makes no cycle yet ties the layout wrong: the geometry including the model (the
+maths sits below the scene).
 
-usage: include_cycles.py SOURCE_DIR   prints the folder graph, exits 1 on a cycle
+usage: include_cycles.py SOURCE_DIR   prints the folder graph, exits 1 on a cycle or such include
 """
 import collections
 import pathlib
@@ -24,7 +26,12 @@ def folder(path):
     return "/".join(parts[:2]) if parts[0] in NESTED else parts[0]
 
 
+def forbidden(here, there):
+    return here == "geometry" and there == "scene"
+
+
 edges = collections.defaultdict(set)
+wrong = []
 for source in sorted(list(root.rglob("*.cpp")) + list(root.rglob("*.h"))):
     here = folder(source.relative_to(root).as_posix())
     if here is None:
@@ -33,9 +40,13 @@ for source in sorted(list(root.rglob("*.cpp")) + list(root.rglob("*.h"))):
         there = folder(include)
         if there and there != here:
             edges[here].add(there)
+            if forbidden(here, there):
+                wrong.append(f'{source.relative_to(root).as_posix()}: #include "{include}"')
 
 for here in sorted(edges):
     print(here, "->", " ".join(sorted(edges[here])))
+for line in wrong:
+    print("include against the layout:", line)
 
 colour = {}
 
@@ -54,4 +65,6 @@ def visit(node, path):
 for node in sorted(edges):
     if node not in colour:
         visit(node, [])
+if wrong:
+    sys.exit(1)
 print("no cycle")

@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "core/shortest_float.h"
-#include "geometry/flat_mesh.h"
+#include "meshing/flat_mesh.h"
 #include "tarvex/version.h"
 #include "writers/gltf/png_image.h"
 
@@ -52,7 +52,7 @@ void putU32(char *out, std::uint32_t v) {
 // longest side of the points' box, from 0 to 1, t along the next longest at the same scale
 // (ties go to x, then y), then the texture transform.
 void defaultTexCoords(const scene::FaceSet &set, const scene::Appearance &appearance,
-                      geometry::FlatMesh &flat) {
+                      meshing::FlatMesh &flat) {
     float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
     bool seen = false;
     for (std::size_t i = 0; i + 2 < set.coords.size(); i += 3) {
@@ -165,7 +165,7 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
         return made;
     }
     const scene::Shape &shape = scene_.shapes[shapeIndex];
-    geometry::FlatMesh flat = geometry::flatten(shape);
+    meshing::FlatMesh flat = meshing::flatten(shape);
     const std::size_t vertices = flat.vertex_count();
     bool seen[3] = {false, false, false};
     bounds = {0, 0, 0, 0, 0, 0};
@@ -179,7 +179,7 @@ int Document::mesh(std::uint32_t shapeIndex, float box[2][3]) {
         }
     }
     for (int k = 0; k < 3; ++k) box[0][k] = bounds[k], box[1][k] = bounds[3 + k];
-    using Primitive = geometry::FlatMesh::Primitive;
+    using Primitive = meshing::FlatMesh::Primitive;
     if (vertices == 0 || (flat.primitive != Primitive::points && flat.indices.empty())) {
         return made = -1;
     }

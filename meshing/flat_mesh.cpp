@@ -1,6 +1,6 @@
 // Face sets are cut here once for every reader of the scene, so that the draw list and the
 // writers of triangle formats show the same triangles.
-#include "geometry/flat_mesh.h"
+#include "meshing/flat_mesh.h"
 
 #include <array>
 #include <cmath>
@@ -11,9 +11,13 @@
 
 #include "geometry/ear_clip.h"
 
-namespace tarvex::geometry {
+namespace tarvex::meshing {
 
 namespace {
+
+using geometry::ear_clip;
+using geometry::orient;
+using geometry::P2;
 
 // Steps of ear clipping a face may take per corner before it is cut as a fan instead.
 constexpr long kEarClipWork = 4096;
@@ -259,4 +263,4 @@ FlatMesh flatten(const scene::Shape &shape) {
     return mesh;
 }
 
-}  // namespace tarvex::geometry
+}  // namespace tarvex::meshing

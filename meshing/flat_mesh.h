@@ -7,7 +7,7 @@
 
 #include "scene/scene.h"
 
-namespace tarvex::geometry {
+namespace tarvex::meshing {
 
 struct FlatMesh {
     enum class Primitive { triangles, lines, points };
@@ -26,4 +26,4 @@ struct FlatMesh {
 // rather than read past.
 FlatMesh flatten(const scene::Shape &shape);
 
-}  // namespace tarvex::geometry
+}  // namespace tarvex::meshing
