@@ -15,6 +15,7 @@
 #include "core/stdin_prefix.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
+#include "writers/common/write_problems.h"
 #if TARVEX_GLTF
 #include "writers/gltf/gltf_writer.h"
 #endif
@@ -93,7 +94,7 @@ void addNonFinite(std::vector<std::string> &repairs, std::uint64_t count) {
              " numbers that are not finite written as 0");
 }
 
-void addRepairs(const vrml97::WriteProblems &problems, std::vector<std::string> &repairs) {
+void addRepairs(const writers::WriteProblems &problems, std::vector<std::string> &repairs) {
     addNonFinite(repairs, problems.non_finite_numbers);
     addCount(repairs, problems.bad_indices, " index out of range written as 0",
              " indices out of range written as 0");
@@ -328,7 +329,7 @@ int Conversion::writeTo(const std::string *fileName, std::string *bytes, Format 
         return fileName ? write_out(*fileName, mode, progress) : write_out_string(*bytes, progress);
     }
     if (format == Format::vrml97 || format == Format::x3d) {
-        vrml97::WriteProblems problems;
+        writers::WriteProblems problems;
         int result = 0;
         if (fileName) {
             result = format == Format::x3d

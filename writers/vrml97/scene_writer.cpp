@@ -15,14 +15,22 @@
 #include "core/output_file.h"
 #include "core/vrml_names.h"
 #include "scene/use_chains.h"
-#include "writers/vrml97/def_names.h"
-#include "writers/vrml97/index_repair.h"
-#include "writers/vrml97/number_text.h"
+#include "writers/common/def_names.h"
+#include "writers/common/index_repair.h"
+#include "writers/common/number_text.h"
 
 namespace tarvex::vrml97 {
 namespace {
 
 using scene::kNone;
+using writers::attribute_fits;
+using writers::DefNames;
+using writers::FaceIndexShape;
+using writers::format_float;
+using writers::format_int;
+using writers::kMaxFloatChars;
+using writers::kMaxIntChars;
+using writers::repaired_index;
 
 constexpr std::string_view kSpaces =
     "                                                                                ";

@@ -6,25 +6,19 @@
 // default. Numbers are the shortest text that reads back to the same float.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "core/output_buffer.h"
 #include "scene/scene.h"
+#include "writers/common/write_problems.h"
 
 namespace tarvex::vrml97 {
 
 inline constexpr int kMaxIndentLevels = 40;
 
-// What the writer had to mend so that the world stays readable. A scene built correctly has none
-// of these; each counts one value or object.
-struct WriteProblems {
-    std::uint64_t non_finite_numbers = 0;  // nan or infinity, written as 0
-    std::uint64_t bad_indices = 0;         // out of range (or negative other than -1): written as 0
-    std::uint64_t dropped = 0;  // left out: a missing node, shape or texture, a USE cycle, an
-                                // array that cannot match its faces or points, a partial group
-    bool any() const { return non_finite_numbers != 0 || bad_indices != 0 || dropped != 0; }
-};
+// What the writer had to mend, counted alike by the X3D writer; named here too for this writer's
+// callers.
+using writers::WriteProblems;
 
 // Writes `scene` as a VRML 97 world to `out` and finishes it (flushes and closes its stream).
 // False when a write failed or memory ran out. `problems`, when given, receives what had to be

@@ -14,17 +14,17 @@
 #include "core/vrml_names.h"
 #include "scene/use_chains.h"
 #include "tarvex/version.h"
-#include "writers/vrml97/def_names.h"
-#include "writers/vrml97/index_repair.h"
-#include "writers/vrml97/number_text.h"
+#include "writers/common/def_names.h"
+#include "writers/common/index_repair.h"
+#include "writers/common/number_text.h"
 
 namespace tarvex::x3d {
 namespace {
 
 using scene::kNone;
-using vrml97::FaceIndexShape;
-using vrml97::kMaxFloatChars;
-using vrml97::kMaxIntChars;
+using writers::FaceIndexShape;
+using writers::kMaxFloatChars;
+using writers::kMaxIntChars;
 
 float unit(float value) {
     return value > 1 ? 1 : (value < 0 ? 0 : value);
@@ -32,7 +32,7 @@ float unit(float value) {
 
 class Writer {
   public:
-    Writer(const scene::Scene &scene, OutputBuffer &out, vrml97::WriteProblems &problems)
+    Writer(const scene::Scene &scene, OutputBuffer &out, writers::WriteProblems &problems)
         : scene_(scene), out_(out), problems_(problems) {}
 
     void document() {
@@ -148,7 +148,7 @@ class Writer {
     }
     void number(float value) {
         char *at = out_.reserve(kMaxFloatChars);
-        out_.commit(vrml97::format_float(at, value, problems_.non_finite_numbers));
+        out_.commit(writers::format_float(at, value, problems_.non_finite_numbers));
     }
     void numbers(std::initializer_list<float> values) {
         bool first = true;
@@ -424,7 +424,7 @@ class Writer {
         static constexpr char kHex[] = "0123456789ABCDEF";
         char *at = out_.reserve(3 * kMaxIntChars + 3);
         for (const std::uint32_t v : {t.width, t.height, t.components}) {
-            at = vrml97::format_int(
+            at = writers::format_int(
                 at, static_cast<std::int32_t>(std::min<std::uint32_t>(v, INT32_MAX)));
             *at++ = ' ';
         }
@@ -472,7 +472,7 @@ class Writer {
         for (std::size_t i = 0; i < groups; ++i, v += N) {
             char *at = out_.reserve(N * (kMaxFloatChars + 1) + 2);
             for (std::size_t k = 0; k < N; ++k) {
-                at = vrml97::format_float(at, v[k], problems_.non_finite_numbers);
+                at = writers::format_float(at, v[k], problems_.non_finite_numbers);
                 *at++ = k + 1 < N ? ' ' : (i + 1 < groups ? ',' : '\'');
             }
             if (i + 1 < groups) *at++ = '\n';
@@ -492,7 +492,7 @@ class Writer {
         bool openFace = false;
         for (std::size_t i = 0; i < index.size(); ++i) {
             const std::int32_t value =
-                vrml97::repaired_index(index[i], limit, separators, problems_.bad_indices);
+                writers::repaired_index(index[i], limit, separators, problems_.bad_indices);
             if (separators && value == -1) {
                 if (openFace) ++shape.faces;
                 openFace = false;
@@ -502,7 +502,7 @@ class Writer {
             }
             char *at = out_.reserve(kMaxIntChars + 2);
             if (i > 0) *at++ = value == -1 || (i % 16) != 0 ? ' ' : '\n';
-            out_.commit(vrml97::format_int(at, value));
+            out_.commit(writers::format_int(at, value));
         }
         if (openFace) ++shape.faces;
         shape.indexLength = index.size();
@@ -527,7 +527,7 @@ class Writer {
                     index = 0;
                 }
                 maxIndex = std::max(maxIndex, index);
-                at = vrml97::format_int(at, static_cast<std::int32_t>(index));
+                at = writers::format_int(at, static_cast<std::int32_t>(index));
                 *at++ = ' ';
             }
             *at++ = '-';
@@ -549,7 +549,7 @@ class Writer {
                         std::string_view indexName, std::string_view perVertexName,
                         const FaceIndexShape &faces) {
         if (values.empty()) return false;
-        if (!vrml97::attribute_fits(values, groupSize, index, perVertex, faces)) {
+        if (!writers::attribute_fits(values, groupSize, index, perVertex, faces)) {
             ++problems_.dropped;
             return false;
         }
@@ -609,8 +609,8 @@ class Writer {
 
     const scene::Scene &scene_;
     OutputBuffer &out_;
-    vrml97::WriteProblems &problems_;
-    vrml97::DefNames names_;
+    writers::WriteProblems &problems_;
+    writers::DefNames names_;
     std::vector<std::uint32_t> resolved_;
     std::vector<State> state_;
     std::vector<bool> shared_;
@@ -621,8 +621,8 @@ class Writer {
 
 }  // namespace
 
-bool write_x3d(const scene::Scene &scene, OutputBuffer &out, vrml97::WriteProblems *problems) {
-    vrml97::WriteProblems local;
+bool write_x3d(const scene::Scene &scene, OutputBuffer &out, writers::WriteProblems *problems) {
+    writers::WriteProblems local;
     bool complete = true;
     try {
         Writer(scene, out, problems ? *problems : local).document();
@@ -633,7 +633,7 @@ bool write_x3d(const scene::Scene &scene, OutputBuffer &out, vrml97::WriteProble
 }
 
 int write_x3d_file(const scene::Scene &scene, const std::string &fileName,
-                   vrml97::WriteProblems *problems) {
+                   writers::WriteProblems *problems) {
     try {
         OutputFile output(fileName, false);
         if (!output.stream()) return 1;
@@ -646,7 +646,7 @@ int write_x3d_file(const scene::Scene &scene, const std::string &fileName,
     }
 }
 
-std::string write_x3d_string(const scene::Scene &scene, vrml97::WriteProblems *problems) {
+std::string write_x3d_string(const scene::Scene &scene, writers::WriteProblems *problems) {
     std::string text;
     try {
         OutputBuffer out(text);

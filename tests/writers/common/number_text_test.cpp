@@ -1,4 +1,4 @@
-#include "writers/vrml97/number_text.h"
+#include "writers/common/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-namespace tarvex::vrml97 {
+namespace tarvex::writers {
 namespace {
 
 std::string text(float value, std::uint64_t &nonFinite) {
@@ -68,4 +68,4 @@ TEST(number_text, EveryFiniteFloatReadsBackToTheSameBits) {
 }
 
 }  // namespace
-}  // namespace tarvex::vrml97
+}  // namespace tarvex::writers

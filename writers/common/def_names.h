@@ -9,7 +9,7 @@
 
 #include "core/vrml_names.h"
 
-namespace tarvex::vrml97 {
+namespace tarvex::writers {
 
 class DefNames {
   public:
@@ -30,4 +30,4 @@ class DefNames {
     std::unordered_map<std::string, std::uint32_t> nextSuffix_;  // where the search goes on
 };
 
-}  // namespace tarvex::vrml97
+}  // namespace tarvex::writers

@@ -1,5 +1,5 @@
-// Number text for the VRML 97 writer: the shortest decimal that reads back as the same float,
-// and plain integers. Callers reserve the room given below and format in place.
+// Number text for the VRML 97 and X3D writers: the shortest decimal that reads back as the same
+// float, and plain integers. Callers reserve the room given below and format in place.
 #pragma once
 
 #include <charconv>
@@ -8,7 +8,7 @@
 
 #include "core/shortest_float.h"
 
-namespace tarvex::vrml97 {
+namespace tarvex::writers {
 
 // Room for any float in shortest form ("-1.1754944e-38" is the longest kind).
 inline constexpr std::size_t kMaxFloatChars = kMaxShortestFloatChars;
@@ -35,4 +35,4 @@ inline char *format_int(char *out, std::int32_t value) {
     return std::to_chars(out, out + kMaxIntChars, value).ptr;
 }
 
-}  // namespace tarvex::vrml97
+}  // namespace tarvex::writers

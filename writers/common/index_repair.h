@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-namespace tarvex::vrml97 {
+namespace tarvex::writers {
 
 // Faces as the writer found them while writing the coordinate index: what the other index
 // arrays must match.
@@ -44,4 +44,4 @@ inline std::int32_t repaired_index(std::int32_t value, std::int64_t limit, bool 
     return value;
 }
 
-}  // namespace tarvex::vrml97
+}  // namespace tarvex::writers
