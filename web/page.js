@@ -5,7 +5,7 @@ import { makeZip } from './zip.js';
 const $ = (id) => document.getElementById(id);
 const view = new View($('view'));
 const worker = new Worker('worker.js');
-const files = [];  // {name, bytes, item, triangles, messages, failed}
+const files = [];  // {name, bytes, item, triangles, messages, failed, times}
 let selected = null;
 let nextJob = 1;
 const jobs = new Map();  // id -> {resolve, onProgress}
@@ -23,13 +23,27 @@ worker.onmessage = (event) => {
 };
 
 // Converts the file's bytes into `format` in the worker. The input is copied: the file keeps them.
-function convert(file, format, full, onProgress = () => {}) {
+// How long the worker took is kept with the file, for the page to show.
+async function convert(file, format, full, onProgress = () => {}) {
   const id = nextJob++;
   const bytes = file.bytes.slice(0);
-  return new Promise((resolve) => {
+  const answer = await new Promise((resolve) => {
     jobs.set(id, { resolve, onProgress });
     worker.postMessage({ id, name: file.name, bytes, full, format }, [bytes]);
   });
+  if (answer.seconds !== undefined) {
+    file.times.set(format + (full ? '' : ' (default mode)'), answer.seconds);
+    if (selected === file) showTimes(file);
+  }
+  return answer;
+}
+
+const duration = (seconds) =>
+  seconds < 0.001 ? 'under 1 ms' : seconds < 1 ? Math.round(seconds * 1000) + ' ms' : seconds.toFixed(2) + ' s';
+
+function showTimes(file) {
+  $('times').textContent = file.times.size === 0 ? '' : 'Converted to ' +
+    [...file.times].map(([what, seconds]) => '.' + what + ' in ' + duration(seconds)).join(', ');
 }
 
 const fullMode = () => document.querySelector('input[name=mode]:checked').value === 'full';
@@ -42,7 +56,8 @@ function showProgress(text, percent) {
 
 async function addFiles(list) {
   for (const handle of list) {
-    const file = { name: handle.name, bytes: null, messages: '', triangles: null, failed: false };
+    const file = { name: handle.name, bytes: null, messages: '', triangles: null, failed: false,
+                   times: new Map() };
     file.item = document.createElement('li');
     file.item.innerHTML = '<span class="name"></span><span class="state">waiting</span>';
     file.item.querySelector('.name').textContent = handle.name;
@@ -70,13 +85,11 @@ async function addFiles(list) {
 async function open(file) {
   select(file);
   const state = file.item.querySelector('.state');
-  const started = performance.now();
   const answer = await convert(file, 'glb', true, (percent) => {
     state.textContent = 'converting ' + percent + '%';
     if (selected === file) showProgress('Reading ' + file.name, percent);
   });
   showProgress('', null);
-  file.seconds = (performance.now() - started) / 1000;
   file.messages = answer.messages;
   file.status = answer.status;
   if (!fullMode()) {
@@ -90,7 +103,8 @@ async function open(file) {
     state.textContent = firstLine(answer.messages) || 'could not be converted';
   } else {
     state.innerHTML = '';
-    state.append(answer.status === 0 ? 'converted' : 'converted with a problem', ' ');
+    state.append((answer.status === 0 ? 'converted' : 'converted with a problem') + ' in ' +
+                 duration(answer.seconds), ' ');
     for (const format of ['glb', 'gltf', 'x3d', 'wrl']) {
       const button = document.createElement('button');
       button.textContent = '.' + format;
@@ -116,6 +130,7 @@ async function show(file) {
   const messages = $('messages');
   messages.textContent = file.messages || 'No messages: everything was read.';
   messages.classList.toggle('error', file.failed);
+  showTimes(file);
   $('outline').innerHTML = '';
   const cameras = $('camera');
   cameras.length = 1;
@@ -138,7 +153,7 @@ async function show(file) {
 async function output(file, format) {
   const answer = await convert(file, format, fullMode());
   if (!answer.output) throw new Error(firstLine(answer.messages) || file.name + ' could not be converted');
-  return { name: answer.outputName, bytes: new Uint8Array(answer.output) };
+  return { name: answer.outputName, bytes: new Uint8Array(answer.output), seconds: answer.seconds };
 }
 
 function save(blob, name) {

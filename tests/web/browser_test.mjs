@@ -7,16 +7,12 @@
 // 1e-5 x max(1, |value|) (WebAssembly's sin, cos, atan2 and hypot may round a last bit the other
 // way), and in the PNG bytes of textures, whose pixels must be equal (the page encodes them with
 // stb, the native program with libpng). Every such difference is counted and printed.
-import { createRequire } from 'node:module';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import { openPage, root } from './page_driver.mjs';
 
-const require = createRequire(import.meta.url);
-const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '../..');
-const { chromium } = require(path.join(root, 'web/node_modules/playwright-core'));
 const native = path.resolve(process.argv[2] ?? path.join(root, 'build/console/tarvex'));
 const site = path.resolve(process.argv[3] ?? path.join(root, 'build-web'));
 const tolerance = 1e-5;
@@ -141,34 +137,7 @@ function gltfTriangles({ json }) {
   return triangles;
 }
 
-function serve(dir) {
-  const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
-  const server = http.createServer((request, response) => {
-    const file = path.join(dir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    if (!file.startsWith(dir) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      const index = path.join(file, 'index.html');
-      if (!fs.existsSync(index)) { response.writeHead(404); response.end(); return; }
-      response.writeHead(200, { 'Content-Type': 'text/html' });
-      response.end(fs.readFileSync(index));
-      return;
-    }
-    response.writeHead(200, { 'Content-Type': types[path.extname(file)] ?? 'application/octet-stream' });
-    response.end(fs.readFileSync(file));
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
-
-const server = await serve(site);
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', '--no-first-run', '--use-angle=swiftshader',
-         '--enable-unsafe-swiftshader'],
-});
-const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
-const pageErrors = [];
-page.on('pageerror', (e) => pageErrors.push(String(e)));
-await page.goto(`http://127.0.0.1:${server.address().port}/`);
+const { page, pageErrors, close } = await openPage(site);
 
 const counts = { identical: 0, numbers: 0, images: 0, withinTolerance: 0 };
 const failures = [];
@@ -223,8 +192,7 @@ if (process.env.TARVEX_SCREENSHOT) {
   await page.evaluate(() => window.tarvexPage.ready);
   await page.screenshot({ path: process.env.TARVEX_SCREENSHOT });
 }
-await browser.close();
-server.close();
+await close();
 fs.rmSync(work, { recursive: true, force: true });
 
 failures.push(...pageErrors.map((e) => 'page error: ' + e));
