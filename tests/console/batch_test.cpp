@@ -4,10 +4,8 @@
 
 #include <filesystem>
 #include <map>
-#include <sstream>
 
-#include "console/console_app.h"
-#include "tests/core/core_test_support.h"
+#include "tests/console/console_run.h"
 
 namespace {
 
@@ -23,26 +21,11 @@ const std::string kWithBox = "3DMetafile ( 1 6 Normal toc> )\nBox ( 0 2 0  0 0 1
 const std::string kSkipsObject = "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\nBox ( )\n";
 const std::string kCutOff = "3DMetafile ( 1 6 Normal toc> )\nTriMesh ( 1 0 0 0 3 0\n";
 
-class batch : public tarvex_test::TempDirTest {
+class batch : public tarvex_test::ConsoleRun {
   protected:
-    int run(const std::vector<std::string> &args, bool terminal = false) {
-        std::ostringstream out, err;
-        const int status = tarvex::run_tarvex(args, out, err, terminal);
-        err_ = err.str();
-        return status;
-    }
     std::string put(const std::string &name, const std::string &bytes) {
         fs::create_directories(path(name).parent_path());
         return file(name, bytes);
-    }
-    // Every file below `folder`, by its path relative to it, with its bytes.
-    std::map<std::string, std::string> files(const fs::path &folder) const {
-        std::map<std::string, std::string> all;
-        for (const auto &entry : fs::recursive_directory_iterator(folder))
-            if (entry.is_regular_file())
-                all[entry.path().lexically_relative(folder).generic_string()] =
-                    read_file(entry.path());
-        return all;
     }
     // What converting `input` alone with `options` writes.
     std::string alone(const std::string &input, std::vector<std::string> options = {}) {
@@ -54,8 +37,7 @@ class batch : public tarvex_test::TempDirTest {
         fs::remove(target);
         return world;
     }
-    std::string out() const { return path("out").string(); }
-    std::string err_;
+    std::string outDir() const { return path("out").string(); }
 };
 
 // A folder is searched below its subfolders for 3DMF files, whatever their names; each world
@@ -73,13 +55,13 @@ TEST_F(batch, folders_are_searched_by_content_and_keep_their_structure) {
     put("in/world.wrl", "#VRML V2.0 utf8\nGroup { }\n");
     const auto inputsBefore = files(in);
 
-    EXPECT_EQ(run({"--jobs=1", "--out-dir=" + out(), in}), 1) << err_;
+    EXPECT_EQ(run({"--jobs=1", "--out-dir=" + outDir(), in}), 1) << err_;
     const std::string binary = path("in/sub/binary.dat").string();
     EXPECT_EQ(err_, picture + " is not a 3DMF file (it looks like a PNG image)\n" + binary +
                         ": byte 0: nothing drawable in the file: the world is empty\n" + binary +
                         ": 1 warning\n5 converted, 1 with warnings, 1 failed\nfailed: " + picture +
                         "\n");
-    const auto written = files(out());
+    const auto written = files(outDir());
     const std::map<std::string, std::string> expected = {
         {"a.wrl", alone(path("in/a.3dmf").string())},
         {"licence.wrl", alone(path("in/licence.txt").string())},
@@ -123,10 +105,10 @@ TEST_F(batch, name_clashes_are_numbered_and_never_land_on_an_input) {
     // A world and a folder of worlds with one name: the world is numbered, whatever the timing.
     put("two/a.3dmf", kScene);
     put("two/a.wrl/b.3dmf", kScene);
-    EXPECT_EQ(run({"--out-dir=" + out(), path("two").string()}), 0) << err_;
-    EXPECT_EQ(files(out()), (std::map<std::string, std::string>{
-                                {"a-2.wrl", alone(path("two/a.3dmf").string())},
-                                {"a.wrl/b.wrl", alone(path("two/a.wrl/b.3dmf").string())}}));
+    EXPECT_EQ(run({"--out-dir=" + outDir(), path("two").string()}), 0) << err_;
+    EXPECT_EQ(files(outDir()), (std::map<std::string, std::string>{
+                                   {"a-2.wrl", alone(path("two/a.3dmf").string())},
+                                   {"a.wrl/b.wrl", alone(path("two/a.wrl/b.3dmf").string())}}));
 }
 
 // Bad files among good ones: each failure names its file and says why, the good ones are all
@@ -139,9 +121,9 @@ TEST_F(batch, one_bad_file_among_good_ones_fails_alone_and_says_why) {
     const std::string missing = path("named/missing.3dmf").string();
     put("out/kept.wrl", kScene);  // an old 3DMF file where a world would go
     const std::string kept = put("more/kept.3dmf", kScene);
-    EXPECT_EQ(
-        run({"--full", "--jobs=1", "--out-dir=" + out(), path("in").string(), png, missing, kept}),
-        1);
+    EXPECT_EQ(run({"--full", "--jobs=1", "--out-dir=" + outDir(), path("in").string(), png, missing,
+                   kept}),
+              1);
     const std::string batchSaid = err_;
     // The cut file says in the batch what it says alone.
     run({"--full", cut, path("alone.wrl").string()});
@@ -158,7 +140,7 @@ TEST_F(batch, one_bad_file_among_good_ones_fails_alone_and_says_why) {
                              "2 converted, 1 with warnings, 4 failed\n" + "failed: " + cut +
                              "\nfailed: " + png + "\nfailed: " + missing + "\nfailed: " + kept +
                              "\n");
-    const auto written = files(out());
+    const auto written = files(outDir());
     EXPECT_EQ(written.at("good.wrl"), alone(good, {"--full"}));
     EXPECT_EQ(written.at("warned.wrl"), alone(warned, {"--full"}));
     // What was read before the failure is written, as alone.
@@ -208,7 +190,8 @@ TEST_F(batch, parallel_jobs_write_the_same_bytes_as_one_job_and_as_each_file_alo
 TEST_F(batch, progress_shows_only_on_a_terminal) {
     put("in/a.3dmf", kScene);
     put("in/b.3dmf", kScene);
-    const std::vector<std::string> args = {"--jobs=1", "--out-dir=" + out(), path("in").string()};
+    const std::vector<std::string> args = {"--jobs=1", "--out-dir=" + outDir(),
+                                           path("in").string()};
     EXPECT_EQ(run(args, false), 0);
     EXPECT_EQ(err_, "2 converted, 0 with warnings, 0 failed\n");
     EXPECT_EQ(run(args, true), 0);
@@ -228,7 +211,7 @@ TEST_F(batch, progress_shows_only_on_a_terminal) {
                                "files; tarvex --full converts them\n"))
         << err_;
     for (const char *full : {"--full", "--format=x3d"}) {
-        EXPECT_EQ(run({full, "--jobs=1", "--out-dir=" + out(), path("in").string()}, true), 0);
+        EXPECT_EQ(run({full, "--jobs=1", "--out-dir=" + outDir(), path("in").string()}, true), 0);
         EXPECT_EQ(err_.find("default mode"), std::string::npos) << err_;
     }
     fs::remove(path("in/box.3dmf"));
@@ -247,20 +230,20 @@ TEST_F(batch, bad_batch_arguments_are_refused_before_anything_is_written) {
     const std::string in = put("in/a.3dmf", kScene);
     put("blocker", "a file where the folder should go");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--out-dir=" + out()}, "--out-dir needs the files or folders to convert\n"},
+        {{"--out-dir=" + outDir()}, "--out-dir needs the files or folders to convert\n"},
         {{"--jobs=2", in},
          "--jobs converts many files: give the folder for them with --out-dir=DIR\n"},
-        {{"--jobs=0", "--out-dir=" + out(), in},
+        {{"--jobs=0", "--out-dir=" + outDir(), in},
          "Bad number for --jobs: \"0\" (how many files at once, 1 to 1024)\n"},
-        {{"--jobs=2x", "--out-dir=" + out(), in},
+        {{"--jobs=2x", "--out-dir=" + outDir(), in},
          "Bad number for --jobs: \"2x\" (how many files at once, 1 to 1024)\n"},
-        {{"--out-dir=" + out(), in, "-"},
+        {{"--out-dir=" + outDir(), in, "-"},
          "the standard streams cannot be among many inputs: name the files\n"},
-        {{"--verbose", "--out-dir=" + out(), in},
+        {{"--verbose", "--out-dir=" + outDir(), in},
          "--verbose lists full mode's warnings: add --full\n"},
         {{"--out-dir=" + path("blocker/x").string(), in},
          "Can't make the folder " + path("blocker/x").string() + "\n  Not a directory\n"},
-        {{"--out-dir=" + out(), path("empty").string()}, "no 3DMF file found\n"},
+        {{"--out-dir=" + outDir(), path("empty").string()}, "no 3DMF file found\n"},
     };
     fs::create_directory(path("empty"));
     for (const auto &[args, message] : cases) {

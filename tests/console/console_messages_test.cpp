@@ -5,14 +5,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <vector>
 
-#include "console/console_app.h"
-#include "conversion/input_kind.h"
 #include "console/messages.h"
+#include "conversion/input_kind.h"
 #include "core/recognise_3dmf.h"
-#include "tests/core/core_test_support.h"
+#include "tests/console/console_run.h"
 #include "tree/object_type.h"
 
 #if !defined(_WIN32)
@@ -34,18 +32,7 @@ const std::string kScene = data_file("three_objects.3dmf");
 const std::string kProgress = "cube:  1 triangles 3 points 0 edges\n";
 const std::string kUsage = "usage: tarvex [3dmffile] [wrlfile]\n";
 
-class console_messages : public tarvex_test::TempDirTest {
-  protected:
-    int run(const std::vector<std::string> &args, bool terminal) {
-        tarvex::clean_up();
-        std::ostringstream out, err;
-        const int status = tarvex::run_tarvex(args, out, err, terminal);
-        err_ = err.str();
-        return status;
-    }
-    std::string out() const { return path("out.wrl").string(); }
-    std::string err_;
-};
+using console_messages = tarvex_test::ConsoleRun;
 
 // The default mode reads triangle meshes only; a person is told what else the file held and how
 // to get it, a script sees exactly the classic output, and the world is the same either way.

@@ -4,14 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
-#include <sstream>
 
 #include "console/command_line.h"
-#include "console/console_app.h"
 #include "console/message_texts.h"
 #include "conversion/format.h"
 #include "core/result_codes.h"
-#include "tests/core/core_test_support.h"
+#include "tests/console/console_run.h"
 
 #if defined(_WIN32)
 #include "core/file_names.h"
@@ -68,17 +66,8 @@ std::string utf8(const std::filesystem::path &path) {
     return {reinterpret_cast<const char *>(text.data()), text.size()};
 }
 
-class console : public tarvex_test::TempDirTest {
+class console : public tarvex_test::ConsoleRun {
   protected:
-    // As a new process would: with an empty scene store.
-    int run(const std::vector<std::string> &args) {
-        tarvex::clean_up();
-        std::ostringstream out, err;
-        const int status = tarvex::run_tarvex(args, out, err);
-        out_ = out.str();
-        err_ = err.str();
-        return status;
-    }
     // Runs the real program through the system's shell with standard input from `in` (none when
     // empty), standard output to out() and standard error to err_ (with LF line ends).
     int shell(const std::vector<std::string> &args, const std::string &in = "") {
@@ -118,10 +107,6 @@ class console : public tarvex_test::TempDirTest {
     std::string input() const {
         return file("in.3dmf", data_file("three_objects.3dmf"));
     }
-    std::string out() const {
-        return path("out.wrl").string();
-    }
-    std::string out_, err_;
 };
 
 const std::string kProgress = "cube:  1 triangles 3 points 0 edges\n";
@@ -143,18 +128,8 @@ TEST_F(console, conversion_reports_each_mesh_and_writes_the_world) {
     EXPECT_EQ(run({input(), out()}), 0);
     EXPECT_EQ(err_, kProgress);
     EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
-    std::vector<std::string> unwritable = {path("no/such/out.wrl").string()};
-#if !defined(_WIN32)
-    unwritable.emplace_back("/dev/full");
-#endif
-    for (const std::string &target : unwritable) {
-        EXPECT_EQ(run({input(), target}), 1);
-        EXPECT_EQ(err_, kProgress + "Error writing to " + target + "\n");
-    }
 }
 
-// An input that cannot be opened gives an empty world (only "-h" and "-?" are options); what was
-// read before a failure is still written.
 // glTF is written where the build has it, and refused by name where it has not (the Windows
 // build): never a VRML world under a .glb name.
 TEST_F(console, gltf_is_written_or_refused_by_name) {
@@ -169,12 +144,8 @@ TEST_F(console, gltf_is_written_or_refused_by_name) {
     }
 }
 
+// What was read before a failure is still written.
 TEST_F(console, read_failures_are_reported_and_what_was_read_is_written) {
-    for (const std::string &in : {path("missing.3dmf").string(), std::string("-x")}) {
-        EXPECT_EQ(run({in, out()}), 1);
-        EXPECT_EQ(err_, "Can't open " + in + "!\n");
-        EXPECT_EQ(read_file(out()), world("empty_scene.wrl"));
-    }
     const std::pair<std::string, std::string> cases[] = {
         {"TriMesh ( x", "Bad triangle mesh spec in "},
         {"TriMesh ( 0 0 0 0 -1 0", "Error allocating memory in "},

@@ -7,10 +7,9 @@
 #include <memory>
 #include <sstream>
 
-#include "console/console_app.h"
 #include "core/convert.h"
 #include "core/output_file.h"
-#include "tests/core/core_test_support.h"
+#include "tests/console/console_run.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -29,25 +28,9 @@ using tarvex_test::read_file;
 const std::string kTextScene = data_file("three_objects.3dmf");
 const std::string kBinaryHeader("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24);
 
-class file_safety : public tarvex_test::TempDirTest {
+class file_safety : public tarvex_test::ConsoleRun {
   protected:
-    int run(const std::vector<std::string> &args, bool terminal = false) {
-        tarvex::clean_up();
-        std::ostringstream out, err;
-        const int status = tarvex::run_tarvex(args, out, err, terminal);
-        err_ = err.str();
-        return status;
-    }
-    // Every file of the test directory with its bytes: whatever a run left behind shows here.
-    std::map<std::string, std::string> files() const {
-        std::map<std::string, std::string> all;
-        for (const auto &entry : fs::recursive_directory_iterator(dir_))
-            if (!entry.is_directory())
-                all[entry.path().lexically_relative(dir_).string()] =
-                    entry.is_regular_file() ? read_file(entry.path()) : "(not a file)";
-        return all;
-    }
-    std::string err_;
+    std::map<std::string, std::string> files() const { return ConsoleRun::files(dir_); }
 };
 
 // The empty world of an input that cannot be opened goes only where it destroys nothing.
