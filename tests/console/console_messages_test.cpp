@@ -151,20 +151,6 @@ TEST_F(console_messages, misleading_worlds_are_named_on_a_terminal) {
         EXPECT_EQ(seen.erase(at, person.size()), script);
         EXPECT_EQ(status, scripted);
     }
-    // A batch names the worlds the default mode left short, and only those: glb is written
-    // from a full read.
-    fs::create_directories(path("in"));
-    const std::string box = file("in/box.3dmf", "3DMetafile ( 1 6 Normal toc> )\nBox ( )\n");
-    int status = -1;
-    const std::string batch = "--out-dir=" + path("worlds").string();
-    EXPECT_EQ(onTerminal({batch, "--format=glb", path("in").string()}, status).find("default"),
-              std::string::npos);
-    EXPECT_NE(
-        onTerminal({batch, path("in").string()}, status)
-            .find("failed\n" + box +
-                  ": the default mode skipped 1 object (1 Box), and the world is empty\nhint: "
-                  "the default mode skipped drawable objects in 1 of 1 files"),
-        std::string::npos);
     // Full mode warns of an empty world wherever it goes.
     EXPECT_EQ(run({"--full", empty, out()}, false), 0);
     EXPECT_EQ(err_, empty + ":2: Mesh is empty: nothing to draw\n" + empty +
@@ -311,8 +297,6 @@ TEST_F(console_messages, options_that_cannot_work_say_so) {
     EXPECT_EQ(run({"--verbose", binary, out()}, false), 0) << err_;
     EXPECT_EQ(run({"--verbose", "--full", in, out()}, false), 0) << err_;
 
-    EXPECT_EQ(run({in, out(), "third"}, false), 1);
-    EXPECT_EQ(err_, kUsage);
     EXPECT_EQ(run({in, out(), "third"}, true), 1);
     EXPECT_EQ(err_, kUsage +
                         "  too many file names: tarvex converts one 3DMF file into one VRML file; "

@@ -262,21 +262,20 @@ TEST_F(console, a_read_error_is_reported_and_what_was_read_is_written) {
     EXPECT_EQ(err_, "Error reading stdin!\n");
     EXPECT_EQ(read_file(out()), world("empty_scene.wrl"));
 
-    std::FILE *const standardInput = stdin;
-    stdin = failingAfter(data_file("three_objects.3dmf"));
-    ASSERT_NE(stdin, nullptr);
-    EXPECT_EQ(run({"-", out()}), 1);
-    std::fclose(stdin);
-    stdin = standardInput;
+    const auto failingStdin = [&](std::vector<std::string> args) {
+        std::FILE *const standardInput = stdin;
+        stdin = failingAfter(data_file("three_objects.3dmf"));
+        ASSERT_NE(stdin, nullptr);
+        EXPECT_EQ(run(args), 1);
+        std::fclose(stdin);
+        stdin = standardInput;
+    };
+    failingStdin({"-", out()});
     EXPECT_EQ(err_, kProgress + "Error reading stdin!\n");
     EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
 
     // Full mode takes standard input whole before reading it, and must see the failure too.
-    stdin = failingAfter(data_file("three_objects.3dmf"));
-    ASSERT_NE(stdin, nullptr);
-    EXPECT_EQ(run({"--full", "-", out()}), 1);
-    std::fclose(stdin);
-    stdin = standardInput;
+    failingStdin({"--full", "-", out()});
     EXPECT_TRUE(err_.starts_with("Error reading stdin!\n")) << err_;
     EXPECT_NE(read_file(out()).find("DEF cube"), std::string::npos);
 #endif
