@@ -36,11 +36,10 @@ struct Read {
     ObjectTree tree;
     tree::Diagnostics diagnostics;
     ReadResult result;
+    Read() = default;
+    explicit Read(std::span<const std::uint8_t> bytes)
+        : result(read_binary(bytes, tree, diagnostics)) {}
 };
-
-void readBytes(const std::vector<std::uint8_t> &bytes, Read &read) {
-    read.result = read_binary(bytes, read.tree, read.diagnostics);
-}
 
 std::string warnings(const tree::Diagnostics &diagnostics) {
     std::string text;
@@ -94,8 +93,7 @@ TEST(binary_reader, reads_the_real_files_whole) {
     for (const auto &c : cases) {
         const auto bytes = readFile(corpusFile(c.file));
         if (bytes.empty()) GTEST_SKIP() << "corpus not found: " << corpusFile(c.file);
-        Read read;
-        readBytes(bytes, read);
+        const Read read(bytes);
         EXPECT_TRUE(read.result.ok) << c.file << ": " << read.result.message;
         EXPECT_EQ(shape(read.tree), c.shape) << c.file;
         EXPECT_EQ(read.diagnostics.entries().size(), 0u) << c.file << warnings(read.diagnostics);
@@ -136,8 +134,7 @@ TEST(binary_reader, decodes_the_values_of_the_real_files) {
     for (const auto &c : cases) {
         const auto bytes = readFile(corpusFile(c.file));
         if (bytes.empty()) GTEST_SKIP() << "corpus not found";
-        Read read;
-        readBytes(bytes, read);
+        const Read read(bytes);
         const std::uint32_t node = find_first(read.tree, c.type, c.occurrence);
         ASSERT_NE(node, ObjectTree::kNone) << c.file << " " << tree::type_name(c.type);
         EXPECT_EQ(values(read.tree, node), c.values) << c.file << " " << tree::type_name(c.type);
@@ -147,8 +144,7 @@ TEST(binary_reader, decodes_the_values_of_the_real_files) {
 TEST(binary_reader, podracer_meshes_have_their_counts) {
     const auto bytes = readFile(corpusFile("qb-podracer.3dmf"));
     if (bytes.empty()) GTEST_SKIP() << "corpus not found";
-    Read read;
-    readBytes(bytes, read);
+    const Read read(bytes);
     // numTriangles, numPoints per mesh, and the values a mesh without edges must hold.
     const std::uint32_t expected[][2] = {{264, 170}, {72, 50}, {38, 35},
                                          {42, 41},   {48, 48}, {48, 72}};
@@ -195,18 +191,9 @@ TEST(binary_reader, reports_bad_input_where_it_is) {
          "3DMetafile Polygon"},
         {"TriMesh size that fits no index width",
          header().object("tmsh", Bytes{}
-                                     .u32(1)
-                                     .u32(0)
-                                     .u32(0)
-                                     .u32(0)
-                                     .u32(3)
-                                     .u32(0)
-                                     .u8(0)
-                                     .u8(1)
-                                     .u8(2)
-                                     .u8(0)
-                                     .floats({0, 0, 0, 1, 0, 0, 0, 1, 0})
-                                     .floats({0, 0, 0, 1, 1, 0})
+                                     .u32s({1, 0, 0, 0, 3, 0})
+                                     .u8s({0, 1, 2, 0})
+                                     .floats({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0})
                                      .u32(0)),
          24, "TriMesh: size 92 does not fit its counts with any index width", "3DMetafile TriMesh"},
         {"string without its zero byte", header().object("strc", Bytes{}.chars("abcd")), 24,
@@ -216,8 +203,7 @@ TEST(binary_reader, reports_bad_input_where_it_is) {
          "3DMetafile DirectionalLight"},
     };
     for (const auto &c : cases) {
-        Read read;
-        readBytes(c.bytes.data, read);
+        const Read read(c.bytes.data);
         EXPECT_FALSE(read.result.ok) << c.name;
         EXPECT_EQ(read.result.offset, c.offset) << c.name;
         EXPECT_EQ(read.result.message, c.message) << c.name;
@@ -295,8 +281,7 @@ TEST(binary_reader, folds_containers_and_groups_like_the_text_form) {
          "24: the value at byte 40 is not a finite number: dropped\n"},
     };
     for (const auto &c : cases) {
-        Read read;
-        readBytes(c.bytes.data, read);
+        const Read read(c.bytes.data);
         EXPECT_TRUE(read.result.ok) << c.name << ": " << read.result.message;
         EXPECT_EQ(shape(read.tree), c.shape) << c.name;
         EXPECT_EQ(warnings(read.diagnostics), c.warnings) << c.name;
@@ -313,12 +298,7 @@ TEST(binary_reader, decodes_fields_whose_layout_depends_on_the_data) {
     } cases[] = {
         {"TriMesh of 300 points: Uns16 indices",
          Bytes{}.object("tmsh", Bytes{}
-                                    .u32(1)
-                                    .u32(0)
-                                    .u32(0)
-                                    .u32(0)
-                                    .u32(300)
-                                    .u32(0)
+                                    .u32s({1, 0, 0, 0, 300, 0})
                                     .u16(0)
                                     .u16(150)
                                     .u16(299)
@@ -353,17 +333,10 @@ TEST(binary_reader, decodes_fields_whose_layout_depends_on_the_data) {
          Bytes{}.object("mesh", Bytes{}
                                     .u32(4)
                                     .floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})
-                                    .u32(1)
-                                    .u32(1)
-                                    .i32(4)
-                                    .u8(0)
-                                    .u8(1)
-                                    .u8(2)
-                                    .u8(3)
+                                    .u32s({1, 1, 4})
+                                    .u8s({0, 1, 2, 3})
                                     .i32(-3)
-                                    .u8(0)
-                                    .u8(1)
-                                    .u8(2)),
+                                    .u8s({0, 1, 2})),
          "4 0 0 0 1 0 0 1 1 0 0 1 0 1 1 4 0 1 2 3 -3 0 1 2"},
         {"mesh edges: two pairs of vertices",
          Bytes{}.object("edge", Bytes{}.u32(2).u32(0).u32(1).u32(1).u32(2)), "2 0 1 1 2"},
@@ -386,8 +359,7 @@ TEST(binary_reader, decodes_fields_whose_layout_depends_on_the_data) {
          "2 2 0 0 1 1 0 1 0 0 1 1"},
     };
     for (const auto &c : cases) {
-        Read read;
-        readBytes(header().append(c.object).data, read);
+        const Read read(header().append(c.object).data);
         ASSERT_TRUE(read.result.ok) << c.name << ": " << read.result.message;
         const std::uint32_t node = 2;
         if (std::string(c.values).empty() && read.tree.node(node).type == ObjectType::TriMesh) {
@@ -413,8 +385,7 @@ TEST(binary_reader, resolves_file_pointers_and_references) {
     toc.u32(1).u64(24).chars("cntr");
     toc.u32(2).u64(999).chars("attr");
     const Bytes file = header(0, 72).append(set).object("rfrn", Bytes{}.u32(1)).object("toc ", toc);
-    Read read;
-    readBytes(file.data, read);
+    const Read read(file.data);
     ASSERT_TRUE(read.result.ok) << read.result.message;
     EXPECT_EQ(shape(read.tree), "3DMetafile AttributeSet(DiffuseColor) Reference TableOfContents");
     EXPECT_EQ(values(read.tree, 1), "1 6 0 ->TableOfContents");
@@ -441,8 +412,7 @@ TEST(binary_reader, pointers_past_a_failed_object_name_nothing) {
                            .object("toc ", toc)
                            .object("trng", Bytes{}.f32(1))
                            .object("pnt ", Bytes{}.floats({0, 0, 0}));
-    Read read;
-    readBytes(file.data, read);
+    const Read read(file.data);
     EXPECT_FALSE(read.result.ok);
     EXPECT_EQ(read.result.offset, 96u);
     // The failed Triangle stays as a node without values; the Point after it was never added.
@@ -473,8 +443,7 @@ TEST(binary_reader, reads_a_million_nested_levels) {
             inner -= perLevel;
         }
         if (chained) file.object("attr");
-        Read read;
-        readBytes(file.data, read);
+        const Read read(file.data);
         ASSERT_TRUE(read.result.ok) << read.result.message;
         EXPECT_EQ(read.tree.node_count(), chained ? 3u : 2u + kLevels);
         std::uint32_t depth = 0;
@@ -495,8 +464,7 @@ TEST(binary_reader, reads_an_open_file_as_it_reads_memory) {
         Read fromFile;
         fromFile.result = read_binary(file, cut, fromFile.tree, fromFile.diagnostics);
         std::fclose(file);
-        Read fromMemory;
-        readBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + cut), fromMemory);
+        const Read fromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + cut));
         EXPECT_EQ(fromFile.result.ok, cut == bytes.size());
         EXPECT_EQ(fromFile.result.ok, fromMemory.result.ok);
         EXPECT_EQ(fromFile.result.message, fromMemory.result.message);

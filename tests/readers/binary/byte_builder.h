@@ -25,6 +25,14 @@ class Bytes {
         for (const float v : values) f32(v);
         return *this;
     }
+    Bytes &u32s(std::initializer_list<std::uint32_t> values) {
+        for (const std::uint32_t v : values) u32(v);
+        return *this;
+    }
+    Bytes &u8s(std::initializer_list<std::uint8_t> values) {
+        data.insert(data.end(), values.begin(), values.end());
+        return *this;
+    }
     Bytes &chars(std::string_view text) {
         data.insert(data.end(), text.begin(), text.end());
         return *this;
