@@ -6,22 +6,10 @@
 #include <string>
 #include <variant>
 
-#include "readers/text/text_parser.h"
 #include "scene_test_support.h"
 
 namespace tarvex::builder::test {
 namespace {
-
-void build(Built &b, std::string_view text) {
-    const text::ParseResult parsed = text::parse_text(text, b.tree, b.diagnostics);
-    ASSERT_TRUE(parsed.ok) << parsed.message;
-    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
-    ASSERT_TRUE(b.result.ok) << b.result.message;
-}
-
-const FaceSet &face_set(const Built &b, std::size_t shape) {
-    return std::get<FaceSet>(b.scene.shapes.at(shape).geometry);
-}
 
 // Total area of a face set's faces (fans from each face's first corner).
 double area(const FaceSet &fs) {
@@ -63,7 +51,7 @@ TEST(scene_builder_geometry, faces_with_holes_are_triangulated_even_odd) {
     };
     for (const char *file : files) {
         Built b;
-        build(b, file);
+        ASSERT_TRUE(built(b, file));
         ASSERT_EQ(b.scene.shapes.size(), 1u) << file;
         EXPECT_NEAR(area(face_set(b, 0)), 12.0, 1e-4) << file;  // 4 × 4 minus 2 × 2
     }
@@ -85,7 +73,7 @@ TEST(scene_builder_geometry, curves_and_patches_cut_short_are_skipped_with_a_war
     };
     for (const auto &[file, warning] : cases) {
         Built b;
-        build(b, file);
+        ASSERT_TRUE(built(b, file));
         EXPECT_TRUE(b.scene.shapes.empty()) << file;
         ASSERT_EQ(b.diagnostics.entries().size(), 1u) << file;
         EXPECT_EQ(b.diagnostics.entries()[0].text, warning) << file;
@@ -119,7 +107,7 @@ TEST(scene_builder_geometry, faces_are_never_lost_in_silence) {
     };
     for (const auto &[file, warning] : cases) {
         Built b;
-        build(b, file);
+        ASSERT_TRUE(built(b, file));
         ASSERT_EQ(b.diagnostics.entries().size(), 1u) << warning;
         EXPECT_EQ(b.diagnostics.entries()[0].text, warning);
         ASSERT_GE(b.scene.shapes.size(), 1u) << warning;
@@ -129,7 +117,7 @@ TEST(scene_builder_geometry, faces_are_never_lost_in_silence) {
 
 TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Container (
           Mesh ( 5  0 0 0  2 0 0  2 2 0  0 2 0  1 3 0   2 0  4 0 1 2 3  3 3 2 4 )
           Container ( FaceAttributeSetList ( 2 Include 1  1 )
@@ -137,14 +125,12 @@ TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
           Container ( MeshCorners ( 1  2 1 0 )
                       Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) ) )
         )
-    )");
+    )"));
     const FaceSet &fs = face_set(b, 0);
     ASSERT_TRUE(fs.color_per_vertex);
     // Corners: face 0 = 0 1 2 3 (vertex 2 red by its corner set), face 1 = 3 2 4 (blue face).
-    const std::vector<float> want{.8f, .8f, .8f, .8f, .8f, .8f, 1, 0, 0, .8f, .8f,
-                                  .8f, 0,   0,   1,   0,   0,   1, 0, 0, 1};
-    ASSERT_EQ(fs.colors.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(fs.colors[i], want[i], 1e-6) << i;
+    expect_all_near(fs.colors, {.8f, .8f, .8f, .8f, .8f, .8f, 1, 0, 0, .8f, .8f,
+                                .8f, 0,   0,   1,   0,   0,   1, 0, 0, 1});
 }
 
 // A face without a normal of its own, beside one with, gets its plane's normal, every component
@@ -152,25 +138,23 @@ TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
 // used by no face.
 TEST(scene_builder_geometry, faces_without_a_normal_get_their_planes) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Container (
           Mesh ( 8  0 0 0  1 0 0  1 1 0  0 1 0  1 1 1  3 1 2  1 4 3  5 5 5
                  2 0  4 0 1 2 3  3 4 5 6 )
           Container ( FaceAttributeSetList ( 2 Include 1  0 )
                       Container ( AttributeSet ( ) Normal ( 0 0 1 ) ) )
         )
-    )");
+    )"));
     const FaceSet &fs = face_set(b, 0);
     EXPECT_FALSE(fs.normal_per_vertex);
     const double r = std::sqrt(61.0);
-    const std::vector<double> want{0, 0, 1, -3 / r, -4 / r, 6 / r};
-    ASSERT_EQ(fs.normals.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(fs.normals[i], want[i], 1e-6) << i;
+    expect_all_near(fs.normals, {0, 0, 1, -3 / r, -4 / r, 6 / r});
 }
 
 TEST(scene_builder_geometry, vertex_transparency_is_averaged_per_face) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Container (
           Triangle ( 0 0 0  1 0 0  0 1 0 )
           Container ( VertexAttributeSetList ( 3 Exclude 0 )
@@ -178,21 +162,21 @@ TEST(scene_builder_geometry, vertex_transparency_is_averaged_per_face) {
                       Container ( AttributeSet ( ) TransparencyColor ( 0.6 0.6 0.6 ) )
                       Container ( AttributeSet ( ) TransparencyColor ( 0.3 0.3 0.3 ) ) )
         )
-    )");
+    )"));
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     EXPECT_NEAR(b.scene.shapes[0].appearance.material.transparency, 0.3f, 1e-6);
 }
 
 TEST(scene_builder_geometry, box_face_sets_colour_their_faces) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Container (
           Box ( 0 1 0  0 0 1  1 0 0  0 0 0 )
           Container ( FaceAttributeSetList ( 6 Include 2  0 5 )
                       Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) )
                       Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) ) )
         )
-    )");
+    )"));
     const FaceSet &fs = face_set(b, 0);
     EXPECT_FALSE(fs.color_per_vertex);
     ASSERT_EQ(fs.colors.size(), 18u);
@@ -211,7 +195,7 @@ TEST(scene_builder_geometry, box_face_sets_colour_their_faces) {
 
 TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Container (
           Cone ( 0 1 0  0 0 1  1 0 0  0 0 0 )
           Caps ( Bottom )
@@ -220,7 +204,7 @@ TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
           Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) SpecularColor ( 1 1 1 ) )
         )
         Cylinder ( 0 2 0  0 0 0.5  0.5 0 0  0 0 0 )
-    )");
+    )"));
     ASSERT_EQ(b.scene.shapes.size(), 3u);
     const Material &side = b.scene.shapes[0].appearance.material;
     const Material &cap = b.scene.shapes[1].appearance.material;
@@ -238,7 +222,7 @@ constexpr std::string_view kPixmap =
 
 TEST(scene_builder_geometry, trimesh_arrays_bind_to_the_face_set) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Container (
           TriMesh ( 2 1 0 0 4 2  0 1 2  0 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )
           AttributeArray ( 5 0 0 0 0  1 0 0  0 1 0 )
@@ -246,7 +230,7 @@ TEST(scene_builder_geometry, trimesh_arrays_bind_to_the_face_set) {
           AttributeArray ( 1 0 2 1 0  0 0  1 0  1 1  0 1 )
           Container ( AttributeSet ( ) DiffuseColor ( 1 1 1 ) )
         )
-    )");
+    )"));
     const FaceSet &fs = face_set(b, 0);
     EXPECT_FALSE(fs.color_per_vertex);
     ASSERT_EQ(fs.colors.size(), 6u);
@@ -260,7 +244,7 @@ TEST(scene_builder_geometry, trimesh_arrays_bind_to_the_face_set) {
 
 TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_transform) {
     Built b;
-    build(b, std::string(R"(
+    ASSERT_TRUE(built(b, std::string(R"(
         Container (
           TriMesh ( 2 0 0 0 4 1  0 1 2  0 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )
           AttributeArray ( 1 0 2 0 0  0 0  1 0  1 1  0 1 )
@@ -268,7 +252,7 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
             Container ( TextureShader ( ) Shader ( Clamp Wrap )
                         ShaderUVTransform ( 1 0.5 0  0 1 0  0 0 1 )
     )") + std::string(kPixmap) +
-                 ") ) )");
+                             ") ) )"));
     ASSERT_EQ(b.scene.textures.size(), 1u);
     const Texture &t = b.scene.textures[0];
     EXPECT_EQ(t.width, 2u);
@@ -285,7 +269,7 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
 
     // A polygon's corner uvs: one per corner, the face's run ended by -1.
     Built p;
-    build(p, std::string(R"(
+    ASSERT_TRUE(built(p, std::string(R"(
         Container (
           Polygon ( 4  0 0 0  1 0 0  1 1 0  0 1 0 )
           Container ( VertexAttributeSetList ( 4 Exclude 0 )
@@ -294,7 +278,7 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
                       Container ( AttributeSet ( ) SurfaceUV ( 1 1 ) )
                       Container ( AttributeSet ( ) SurfaceUV ( 0 1 ) ) )
           Container ( AttributeSet ( ) Container ( TextureShader ( ) )") +
-                 std::string(kPixmap) + ") ) )");
+                             std::string(kPixmap) + ") ) )"));
     const FaceSet &polygon = face_set(p, 0);
     EXPECT_TRUE(std::ranges::equal(polygon.tex_coords, std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}));
     EXPECT_TRUE(
@@ -314,9 +298,9 @@ TEST(scene_builder_geometry, a_mipmap_texture_shows_its_first_level) {
                std::string(texture) + ") ) )";
     };
     Built pixmap, mipmap;
-    build(pixmap, textured(kPixmap));
-    build(mipmap, textured("MipmapTexture ( 0 RGB16 BigEndian BigEndian  2 2 4 0" + levels +
-                           "  0x7C0003E0 0x001F7FFF )"));
+    ASSERT_TRUE(built(pixmap, textured(kPixmap)));
+    ASSERT_TRUE(built(mipmap, textured("MipmapTexture ( 0 RGB16 BigEndian BigEndian  2 2 4 0" +
+                                       levels + "  0x7C0003E0 0x001F7FFF )")));
     ASSERT_EQ(pixmap.scene.textures.size(), 1u);
     ASSERT_EQ(mipmap.scene.textures.size(), 1u) << mipmap.diagnostics.entries().size();
     EXPECT_EQ(mipmap.scene.textures[0].width, 2u);
@@ -327,9 +311,9 @@ TEST(scene_builder_geometry, a_mipmap_texture_shows_its_first_level) {
 
 TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixmaps) {
     Built b;
-    build(b, std::string(R"(
-        pix: )") +
-                 std::string(kPixmap) + R"(
+    ASSERT_TRUE(built(b, std::string(R"(
+        pix: )") + std::string(kPixmap) +
+                             R"(
         Container (
           TriMesh ( 3 1 0 0 4 0  0 1 2  0 2 3  1 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )
           Container ( AttributeArray ( 11 0 0 0 0 )
@@ -338,7 +322,7 @@ TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixma
                       Container ( TextureShader ( ) Reference ( 1 ) ) )
         )
         TableOfContents ( toc2> 2 -1 0 12 1  1 pix> )
-    )");
+    )"));
     ASSERT_EQ(b.scene.shapes.size(), 2u);
     EXPECT_EQ(face_set(b, 0).triangles.size(), 6u);  // triangles 0 and 2
     EXPECT_EQ(face_set(b, 1).triangles.size(), 3u);
@@ -349,14 +333,14 @@ TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixma
 
 TEST(scene_builder_geometry, free_texture_shader_applies_to_what_follows_unless_own) {
     Built b;
-    build(b, std::string(R"(
+    ASSERT_TRUE(built(b, std::string(R"(
         Container ( TextureShader ( ) )") +
-                 std::string(kPixmap) + R"( )
+                             std::string(kPixmap) + R"( )
         Ellipsoid ( 0 1 0  0 0 1  1 0 0  0 0 0 )
         Container ( Triangle ( 0 0 0  1 0 0  0 1 0 )
           Container ( AttributeSet ( ) Container ( TextureShader ( ) )" +
-                 std::string(kPixmap) + R"( ) ) )
-    )");
+                             std::string(kPixmap) + R"( ) ) )
+    )"));
     ASSERT_EQ(b.scene.shapes.size(), 2u);
     EXPECT_EQ(b.scene.shapes[0].appearance.texture, 0u);
     // The surface's own parameters become its texture coordinates.
@@ -366,13 +350,13 @@ TEST(scene_builder_geometry, free_texture_shader_applies_to_what_follows_unless_
 
 TEST(scene_builder_geometry, curves_points_and_markers) {
     Built b;
-    build(b, R"(
+    ASSERT_TRUE(built(b, R"(
         Line ( 0 0 0  1 1 0 )
         Ellipse ( 2 0 0  0 1 0  0 0 0  0 0.5 )
         NURBCurve ( 3 3   0 0 0 1  1 1 0 1  2 0 0 1   0 0 0 1 1 1 )
         Marker ( 0 0 0  -4 -4  8 8 1  BigEndian 0x183C7EFFFF7E3C18 )
         Container ( Point ( 1 2 3 ) Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) ) )
-    )");
+    )"));
     ASSERT_EQ(b.scene.shapes.size(), 5u);
     EXPECT_TRUE(std::holds_alternative<LineSet>(b.scene.shapes[0].geometry));
     const auto &ellipse = std::get<LineSet>(b.scene.shapes[1].geometry);

@@ -3,6 +3,8 @@
 #include <utility>
 #include <variant>
 
+#include "readers/text/text_parser.h"
+
 namespace tarvex::builder::test {
 
 std::vector<PlacedShape> placed_shapes(const Scene &scene) {
@@ -38,6 +40,36 @@ Vec3 world_point(const Scene &scene, const PlacedShape &placed, std::size_t i) {
     std::span<const float> coords = std::visit([](const auto &x) { return x.coords; }, g);
     return geometry::apply_point(placed.world,
                                  {coords[3 * i], coords[3 * i + 1], coords[3 * i + 2]});
+}
+
+::testing::AssertionResult built(Built &b, std::string_view text) {
+    const text::ParseResult parsed = text::parse_text(text, b.tree, b.diagnostics);
+    if (!parsed.ok) return ::testing::AssertionFailure() << "not parsed: " << parsed.message;
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
+    if (!b.result.ok) return ::testing::AssertionFailure() << b.result.message;
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult built_tree(Built &b) {
+    b.tree.resolve();
+    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
+    if (!b.result.ok) return ::testing::AssertionFailure() << b.result.message;
+    return ::testing::AssertionSuccess();
+}
+
+const FaceSet &face_set(const Built &b, std::size_t shape) {
+    return std::get<FaceSet>(b.scene.shapes.at(shape).geometry);
+}
+
+void expect_near(Vec3 got, Vec3 want, const char *what) {
+    EXPECT_NEAR(got.x, want.x, 1e-5) << what;
+    EXPECT_NEAR(got.y, want.y, 1e-5) << what;
+    EXPECT_NEAR(got.z, want.z, 1e-5) << what;
+}
+
+void expect_all_near(std::span<const float> got, const std::vector<double> &want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << i;
 }
 
 std::size_t count_nodes(const Scene &scene, Node::Kind kind) {

@@ -27,9 +27,7 @@ TEST(scene_builder, trimesh_points_and_triangles_are_borrowed_from_the_tree) {
     Built b;
     const std::uint32_t mesh =
         add_trimesh(b.tree, {0, 1, 2, 0, 2, 3}, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
-    b.tree.resolve();
-    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
-    ASSERT_TRUE(b.result.ok) << b.result.message;
+    ASSERT_TRUE(built_tree(b));
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     const auto &fs = std::get<FaceSet>(b.scene.shapes[0].geometry);
     const std::uint32_t first = b.tree.node(mesh).first_value;
@@ -42,9 +40,7 @@ TEST(scene_builder, trimesh_points_and_triangles_are_borrowed_from_the_tree) {
 TEST(scene_builder, trimesh_triangles_with_an_index_out_of_range_are_removed) {
     Built b;
     add_trimesh(b.tree, {0, 1, 2, 0, 9, 3, 4, 0, 1}, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
-    b.tree.resolve();
-    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
-    ASSERT_TRUE(b.result.ok);
+    ASSERT_TRUE(built_tree(b));
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     const auto &fs = std::get<FaceSet>(b.scene.shapes[0].geometry);
     ASSERT_EQ(fs.triangles.size(), 3u);
@@ -69,9 +65,7 @@ TEST(scene_builder, malformed_trimesh_is_skipped_with_a_warning) {
         b.tree.add_node(ObjectType::TriMesh, "TriMesh", b.tree.root(), 7);
         for (const std::uint32_t n : c.counts) b.tree.add_uns(n);
         for (std::size_t i = 0; i < c.values; ++i) b.tree.add_uns(0);
-        b.tree.resolve();
-        b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
-        EXPECT_TRUE(b.result.ok) << c.what;
+        EXPECT_TRUE(built_tree(b)) << c.what;
         EXPECT_TRUE(b.scene.shapes.empty()) << c.what;
         ASSERT_EQ(b.diagnostics.warning_count(), 1u) << c.what;
         EXPECT_EQ(b.diagnostics.entries()[0].position, 7u) << c.what;
@@ -87,9 +81,7 @@ TEST(scene_builder, a_million_nested_groups_do_not_overflow_the_stack) {
     b.tree.add_float(1);
     b.tree.add_float(2);
     b.tree.add_float(3);
-    b.tree.resolve();
-    b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
-    ASSERT_TRUE(b.result.ok) << b.result.message;
+    ASSERT_TRUE(built_tree(b));
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     const auto placed = placed_shapes(b.scene);
     ASSERT_EQ(placed.size(), 1u);

@@ -204,13 +204,10 @@ TEST(texture_decode, TurnsAQuarterTurnIntoTheFieldsWorkedOutByHand) {
     const float m[3][3] = {{0, 1, 0}, {-1, 0, 0}, {1, 0, 1}};
     const auto t = uv_transform_to_vrml(m);
     ASSERT_TRUE(t);
-    EXPECT_NEAR(t->rotation, std::numbers::pi / 2, 1e-6);
-    EXPECT_NEAR(t->scale[0], 1, 1e-6);
-    EXPECT_NEAR(t->scale[1], 1, 1e-6);
-    EXPECT_NEAR(t->center[0], -0.5, 1e-6);
-    EXPECT_NEAR(t->center[1], 0.5, 1e-6);
-    EXPECT_NEAR(t->translation[0], 1, 1e-6);
-    EXPECT_NEAR(t->translation[1], -1, 1e-6);
+    const float got[] = {t->rotation,  t->scale[0],       t->scale[1],      t->center[0],
+                         t->center[1], t->translation[0], t->translation[1]};
+    const double want[] = {std::numbers::pi / 2, 1, 1, -0.5, 0.5, 1, -1};
+    for (int i = 0; i < 7; ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << i;
     expectSameMapping(m, *t, "quarter turn");
 }
 
