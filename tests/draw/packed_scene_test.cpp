@@ -57,13 +57,14 @@ TEST(packed_scene, mergesShapesOfOneStyleAndPutsTransparentOnesLast) {
     EXPECT_EQ(packed.batches[1].vertices[0].color[3], 128);  // alpha = 1 - transparency
 }
 
-// Vertex colours win over the material; lines without them take the emissive colour; a normal
-// is turned with the shape, a missing one stays zero (flat shading).
+// Vertex colours win over the material, each channel in its place and alpha after them; lines
+// without them take the emissive colour; a normal is turned with the shape, a missing one stays
+// zero (flat shading).
 TEST(packed_scene, resolvesColoursAndNormals) {
     DrawList list;
     Mesh lit = triangle(0);
-    lit.colors = {0, 1, 0, 0, 1, 0, 0, 1, 0};
-    lit.normals = {1, 0, 0, 1, 0, 0, 1, 0, 0};
+    lit.colors = {0.2f, 0.6f, 1, 0.2f, 0.6f, 1, 0.2f, 0.6f, 1};
+    lit.normals = {1, 0, 0, 0, 1, 0, 1, 0, 0};
     Mesh line;
     line.primitive = Primitive::lines;
     line.positions = {0, 0, 0, 1, 1, 1};
@@ -71,60 +72,38 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     list.meshes = {lit, line, triangle(0)};
     Shape turned;
     turned.mesh = 0;
+    turned.material.transparency = 0.5f;
     // 90 degrees about z, y sheared into z, z doubled: the plane x = 0 of the normal (1 0 0)
     // goes to the plane y = 0, whose normal (0 1 0) is the first row of M's inverse transposed.
+    // (0 1 0) turns to (-1 0 0): the plane y = 0 goes to x = 0, and its tangents (1 0 0) and
+    // (0 0 1) to (0 1 0) and (0 0 2), so (0 -1 0), their cross product, goes to (1 0 0).
     turned.toWorld.m[0][0] = 0, turned.toWorld.m[0][1] = 1;
     turned.toWorld.m[1][0] = -1, turned.toWorld.m[1][1] = 0, turned.toWorld.m[1][2] = 1;
     turned.toWorld.m[2][2] = 2;
     Shape lines;
     lines.mesh = 1;
     lines.material.emissive = {0, 0, 1};
-    Shape plain;
+    Shape plain = turned;  // packed with it
     plain.mesh = 2;
     list.shapes = {turned, lines, plain};
 
     const PackedScene packed = pack(list);
     ASSERT_EQ(packed.batches.size(), 2u);
-    const Batch &triangles = packed.batches[packed.ranges[0].batch];
-    const PackedVertex &v = triangles.vertices[0];
-    EXPECT_EQ(v.color[1], 255);
-    EXPECT_EQ(v.normal[0], 0);
-    EXPECT_EQ(v.normal[1], 127);
-    const PackedVertex &flat = triangles.vertices[3];
+    ASSERT_EQ(packed.ranges[2].batch, packed.ranges[0].batch);
+    const Batch &glass = packed.batches[packed.ranges[0].batch];
+    const PackedVertex &v = glass.vertices.at(0), &w = glass.vertices.at(1);
+    EXPECT_EQ((std::array<int, 4>{v.color[0], v.color[1], v.color[2], v.color[3]}),
+              (std::array<int, 4>{51, 153, 255, 128}));
+    EXPECT_EQ((std::array<int, 6>{v.normal[0], v.normal[1], v.normal[2], w.normal[0], w.normal[1],
+                                  w.normal[2]}),
+              (std::array<int, 6>{0, 127, 0, -127, 0, 0}));
+    const PackedVertex &flat = glass.vertices.at(3);
     EXPECT_EQ(flat.normal[0] | flat.normal[1] | flat.normal[2], 0);
     EXPECT_EQ(flat.color[0], 204);  // VRML's grey 0.8
     const Batch &lineBatch = packed.batches[packed.ranges[1].batch];
     EXPECT_FALSE(lineBatch.style.lit);
     EXPECT_EQ(lineBatch.vertices[0].color[2], 255);
     EXPECT_EQ(lineBatch.vertices[0].color[0], 0);
-}
-
-// Under the sheared transform above, (0 1 0) turns to (-1 0 0): the plane y = 0 goes to x = 0,
-// and its tangents (1 0 0) and (0 0 1) to (0 1 0) and (0 0 2), so (0 -1 0), their cross
-// product, goes to (1 0 0). Every colour channel keeps its place, alpha after them.
-TEST(packed_scene, turnsNormalsByTheWholeMatrixAndKeepsEachColourChannel) {
-    DrawList list;
-    Mesh mesh = triangle(0);
-    mesh.colors = {0.2f, 0.6f, 1, 0.2f, 0.6f, 1, 0.2f, 0.6f, 1};
-    mesh.normals = {0, 1, 0, 0, 1, 0, 0, 1, 0};
-    list.meshes = {mesh};
-    Shape turned;
-    turned.mesh = 0;
-    turned.material.transparency = 0.5f;
-    turned.toWorld.m[0][0] = 0, turned.toWorld.m[0][1] = 1;
-    turned.toWorld.m[1][0] = -1, turned.toWorld.m[1][1] = 0, turned.toWorld.m[1][2] = 1;
-    turned.toWorld.m[2][2] = 2;
-    list.shapes = {turned};
-
-    const PackedScene packed = pack(list);
-    const PackedVertex &v = packed.batches.at(0).vertices.at(0);
-    EXPECT_EQ(v.normal[0], -127);
-    EXPECT_EQ(v.normal[1], 0);
-    EXPECT_EQ(v.normal[2], 0);
-    EXPECT_EQ(v.color[0], 51);
-    EXPECT_EQ(v.color[1], 153);
-    EXPECT_EQ(v.color[2], 255);
-    EXPECT_EQ(v.color[3], 128);
 }
 
 // A textured shape's vertices carry both texture coordinates; an untextured one's are zero.
