@@ -19,6 +19,7 @@
 #include "geometry/matrix.h"
 #include "gltf_measure.h"
 #include "node_tools.h"
+#include "test_support.h"
 #include "vrml_measure.h"
 #include "writers/vrml97/scene_writer.h"
 
@@ -34,19 +35,11 @@ const fs::path kCorpus = TARVEX_CORPUS_DIR;
 
 const tarvex::conversion::Options kFullMode{.full = true};
 
-std::vector<fs::path> filesIn(const fs::path &folder) {
-    std::vector<fs::path> files;
-    if (!fs::is_directory(folder)) return files;
-    for (const auto &entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 struct Both {
     Measure vrml;
     GltfMeasure glb, gltf;
     tarvex::gltf::WriteReport report;
+    std::string gltf_text;
 };
 
 Both convert(const fs::path &file) {
@@ -59,8 +52,9 @@ Both convert(const fs::path &file) {
     EXPECT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::glb, bytes,
                                          &both.report));
     both.glb = tarvex::measure::measure_gltf(bytes);
-    EXPECT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf, bytes));
-    both.gltf = tarvex::measure::measure_gltf(bytes);
+    EXPECT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf,
+                                         both.gltf_text));
+    both.gltf = tarvex::measure::measure_gltf(both.gltf_text);
     return both;
 }
 
@@ -88,10 +82,7 @@ void expectSameGeometry(const fs::path &file, const Measure &vrml, const GltfMea
 }
 
 TEST(GltfGeometry, OwnFilesMatchTheVrmlWorld) {
-    std::vector<fs::path> files = filesIn(kSource / "tests/data/shapes");
-    const std::vector<fs::path> instancing = filesIn(kSource / "tests/writers/gltf/data");
-    files.insert(files.end(), instancing.begin(), instancing.end());
-    files.push_back(kSource / "examples/scene.3dmf");
+    const std::vector<fs::path> files = tarvex::measure::own_files(kSource);
     ASSERT_GT(files.size(), 10u);
     std::size_t drawing = 0;
     for (const fs::path &file : files) {
@@ -104,14 +95,12 @@ TEST(GltfGeometry, OwnFilesMatchTheVrmlWorld) {
 }
 
 TEST(GltfGeometry, EveryCorpusFileMatchesTheVrmlWorld) {
-    const std::vector<fs::path> text = filesIn(kCorpus / "3dmf"),
-                                binary = filesIn(kCorpus / "3dmf-binary");
-    if (text.empty() && binary.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
-    for (const auto *list : {&text, &binary})
-        for (const fs::path &file : *list) {
-            const Both both = convert(file);
-            expectSameGeometry(file, both.vrml, both.glb);
-        }
+    const std::vector<fs::path> files = tarvex::measure::corpus_files(kCorpus);
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
+    for (const fs::path &file : files) {
+        const Both both = convert(file);
+        expectSameGeometry(file, both.vrml, both.glb);
+    }
 }
 
 // The JSON container with its data URI is read back to the very same figures as the binary one.
@@ -212,12 +201,8 @@ TEST(GltfScene, LightsAsBrightAsTheVrmlWorld) {
                  {"far_lights.3dmf", {pi * point, pi}, {}}};  // the spot's is 1/d^2
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
-        tarvex::conversion::Conversion conversion;
-        conversion.read((kSource / "tests/data/shapes" / c.file).string(), kFullMode);
-        std::string text;
-        ASSERT_TRUE(
-            tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf, text));
-        const nlohmann::json json = nlohmann::json::parse(text);
+        const nlohmann::json json =
+            nlohmann::json::parse(convert(kSource / "tests/data/shapes" / c.file).gltf_text);
         const nlohmann::json &lights = json["extensions"]["KHR_lights_punctual"]["lights"];
         ASSERT_EQ(lights.size(), c.intensities.size());
         for (std::size_t i = 0; i < lights.size(); ++i)
@@ -328,16 +313,11 @@ TEST(GltfScene, EveryTransformFieldAndSharedSamplers) {
 // smallest detail, far enough to keep depth precision. With one shape in the world too (whose
 // box was once only its last corner).
 TEST(GltfScene, CameraNearPlaneFollowsTheWorldsSize) {
-    tarvex::conversion::Conversion conversion;
-    conversion.read((kSource / "tests/data/shapes/lights_and_camera.3dmf").string(), kFullMode);
-    const Measure vrml =
-        tarvex::measure::measure_vrml(tarvex::vrml97::write_scene_string(conversion.scene()));
-    std::string bytes;
-    ASSERT_TRUE(tarvex::gltf::write_gltf(conversion.scene(), tarvex::gltf::Container::gltf, bytes));
-    const nlohmann::json json = nlohmann::json::parse(bytes);
+    const Both both = convert(kSource / "tests/data/shapes/lights_and_camera.3dmf");
+    const nlohmann::json json = nlohmann::json::parse(both.gltf_text);
     ASSERT_FALSE(json["cameras"].empty());
     const double znear = json["cameras"][0]["perspective"]["znear"];
-    EXPECT_NEAR(znear, 1e-4 * diagonal(vrml.box), 1e-6 * diagonal(vrml.box));
+    EXPECT_NEAR(znear, 1e-4 * diagonal(both.vrml.box), 1e-6 * diagonal(both.vrml.box));
 }
 
 // A hostile scene: a use chain that loops and one that leads nowhere are left out and counted,
@@ -361,13 +341,8 @@ TEST(GltfScene, BrokenUseChainsAreDroppedNotFollowed) {
 // The Khronos glTF-Validator finds no error (nor warning) in any asset, .glb or .gltf, written
 // from our files and the corpus.
 TEST(GltfValidator, NoErrorOnAnyOutput) {
-    std::vector<fs::path> files = filesIn(kSource / "tests/data/shapes");
-    for (const fs::path &folder :
-         {kSource / "tests/writers/gltf/data", kCorpus / "3dmf", kCorpus / "3dmf-binary"}) {
-        const std::vector<fs::path> more = filesIn(folder);
-        files.insert(files.end(), more.begin(), more.end());
-    }
-    files.push_back(kSource / "examples/scene.3dmf");
+    std::vector<fs::path> files = tarvex::measure::own_files(kSource);
+    for (const fs::path &file : tarvex::measure::corpus_files(kCorpus)) files.push_back(file);
     const fs::path out = fs::temp_directory_path() / ("tarvex-gltf-" + std::to_string(getpid()));
     fs::create_directories(out);
     std::vector<std::string> written;

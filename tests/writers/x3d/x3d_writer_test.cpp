@@ -17,6 +17,7 @@
 
 #include "conversion/conversion.h"
 #include "node_tools.h"
+#include "test_support.h"
 #include "vrml_measure.h"
 #include "writers/vrml97/scene_writer.h"
 
@@ -29,25 +30,12 @@ const fs::path kCorpus = TARVEX_CORPUS_DIR;
 
 const tarvex::conversion::Options kFullMode{.full = true};
 
-std::vector<fs::path> inputs() {
-    std::vector<fs::path> files;
-    for (const fs::path &folder :
-         {kSource / "tests/data/shapes", kSource / "tests/writers/gltf/data", kCorpus / "3dmf",
-          kCorpus / "3dmf-binary"}) {
-        if (!fs::is_directory(folder)) continue;
-        for (const auto &entry : fs::directory_iterator(folder))
-            if (entry.is_regular_file()) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    files.push_back(kSource / "examples/scene.3dmf");
-    return files;
-}
+using tarvex::measure::occurrences;
 
-std::size_t occurrences(const std::string &text, const std::string &word) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
-        ++count;
-    return count;
+std::vector<fs::path> inputs() {
+    std::vector<fs::path> files = tarvex::measure::own_files(kSource);
+    for (const fs::path &file : tarvex::measure::corpus_files(kCorpus)) files.push_back(file);
+    return files;
 }
 
 // Both outputs of every input, written into a folder of their own.
@@ -157,10 +145,12 @@ TEST_F(X3dOutputs, ReadBackIndependentlyMeasureAsTheVrmlWorld) {
         };
         EXPECT_PRED2(near, x3d.area, vrml.area);
         EXPECT_PRED2(near, x3d.line_length, vrml.line_length);
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_PRED2(near, x3d.box.min[k], vrml.box.min[k]) << k;
-            EXPECT_PRED2(near, x3d.box.max[k], vrml.box.max[k]) << k;
-        }
+        const auto nearAll = [&](const auto &a, const auto &b) {
+            ASSERT_EQ(a.size(), b.size());
+            for (std::size_t k = 0; k < a.size(); ++k) EXPECT_PRED2(near, a[k], b[k]) << k;
+        };
+        nearAll(x3d.box.min, vrml.box.min);
+        nearAll(x3d.box.max, vrml.box.max);
         ASSERT_EQ(x3d.area_by_color.size(), vrml.area_by_color.size());
         for (auto a = x3d.area_by_color.begin(), b = vrml.area_by_color.begin();
              b != vrml.area_by_color.end(); ++a, ++b)
@@ -169,16 +159,11 @@ TEST_F(X3dOutputs, ReadBackIndependentlyMeasureAsTheVrmlWorld) {
         EXPECT_PRED2(near, x3d.light_intensity, vrml.light_intensity);
         ASSERT_EQ(x3d.point_lights.size(), vrml.point_lights.size());
         for (std::size_t i = 0; i < vrml.point_lights.size(); ++i)
-            for (int k = 0; k < 3; ++k)
-                EXPECT_PRED2(near, x3d.point_lights[i].location[k],
-                             vrml.point_lights[i].location[k]);
+            nearAll(x3d.point_lights[i].location, vrml.point_lights[i].location);
         ASSERT_EQ(x3d.viewpoints.size(), vrml.viewpoints.size());
         for (std::size_t i = 0; i < vrml.viewpoints.size(); ++i) {
-            for (int k = 0; k < 3; ++k)
-                EXPECT_PRED2(near, x3d.viewpoints[i].position[k], vrml.viewpoints[i].position[k]);
-            for (int k = 0; k < 4; ++k)
-                EXPECT_PRED2(near, x3d.viewpoints[i].orientation[k],
-                             vrml.viewpoints[i].orientation[k]);
+            nearAll(x3d.viewpoints[i].position, vrml.viewpoints[i].position);
+            nearAll(x3d.viewpoints[i].orientation, vrml.viewpoints[i].orientation);
         }
         ++compared;
     }
