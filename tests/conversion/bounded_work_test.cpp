@@ -15,6 +15,7 @@
 #include "console/command_line.h"
 #include "console/console_app.h"
 #include "conversion/conversion.h"
+#include "test_support.h"
 #include "tests/core/core_test_support.h"
 
 namespace {
@@ -27,13 +28,6 @@ using tarvex::hostile::greedy_tori;
 using tarvex::hostile::spheres;
 using tarvex::hostile::zigzag_polygon_used;
 
-std::size_t count_of(const std::string &text, const std::string &what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 std::size_t coarsening_warnings(const tarvex::tree::Diagnostics &d) {
     std::size_t n = 0;
     for (const auto &e : d.entries())
@@ -43,10 +37,6 @@ std::size_t coarsening_warnings(const tarvex::tree::Diagnostics &d) {
 
 class bounded_work : public tarvex_test::TempDirTest {
   protected:
-    std::string file(const std::string &name, const std::string &bytes) {
-        tarvex_test::write_file(path(name), bytes);
-        return path(name).string();
-    }
     int run(const std::vector<std::string> &args) {
         std::ostringstream out, err;
         const int status = tarvex::run_tarvex(args, out, err);
@@ -82,7 +72,8 @@ TEST_F(bounded_work, greedy_tori_are_all_coarsened_into_the_budget_with_one_warn
     const std::uint64_t written = std::filesystem::file_size(path("out.wrl"));
     EXPECT_LE(written, budget);
     EXPECT_GT(written, budget / 2);  // coarsened in proportion, not to nothing
-    EXPECT_EQ(count_of(err_, "subdivided more coarsely"), 1u);  // told once, not per torus
+    EXPECT_EQ(tarvex::measure::occurrences(err_, "subdivided more coarsely"),
+              1u);  // told once, not per torus
     EXPECT_NE(err_.find("1 warning"), std::string::npos) << err_;
 }
 

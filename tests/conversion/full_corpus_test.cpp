@@ -14,6 +14,7 @@
 
 #include "conversion/conversion.h"
 #include "exact_figures.h"
+#include "test_support.h"
 #include "tree/object_type.h"
 #include "vrml_measure.h"
 #include "writers/vrml97/scene_writer.h"
@@ -25,17 +26,6 @@ using tarvex::tree::ObjectTree;
 using tarvex::tree::ObjectType;
 
 const fs::path kCorpus = TARVEX_CORPUS_DIR;
-
-std::vector<fs::path> corpusFiles() {
-    std::vector<fs::path> files;
-    for (const char *folder : {"3dmf", "3dmf-binary"}) {
-        if (!fs::is_directory(kCorpus / folder)) continue;
-        for (const auto &entry : fs::directory_iterator(kCorpus / folder))
-            if (entry.is_regular_file()) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // A mesh that declares no vertices draws nothing, rightly (q-mesh-topoerr0 is one).
 bool isEmptyMesh(const ObjectTree &tree, std::uint32_t node) {
@@ -60,11 +50,13 @@ std::string run(const std::string &command) {
 // rounding; the box to a millionth of its size.
 void compareWithFile(const std::string &name, const tarvex::measure::Measure &world,
                      const tarvex::test::ExactFigures &file, int &compared, int &colored) {
-    EXPECT_EQ(world.lights.count("DirectionalLight") ? world.lights.at("DirectionalLight") : 0,
-              file.directional_lights);
-    EXPECT_EQ(world.lights.count("PointLight") ? world.lights.at("PointLight") : 0,
-              file.point_lights);
-    EXPECT_EQ(world.lights.count("SpotLight") ? world.lights.at("SpotLight") : 0, file.spot_lights);
+    const auto lights = [&](const char *kind) {
+        const auto it = world.lights.find(kind);
+        return it == world.lights.end() ? 0 : it->second;
+    };
+    EXPECT_EQ(lights("DirectionalLight"), file.directional_lights);
+    EXPECT_EQ(lights("PointLight"), file.point_lights);
+    EXPECT_EQ(lights("SpotLight"), file.spot_lights);
     EXPECT_EQ(world.viewpoints.size(), file.cameras);
     if (!file.exact) {
         std::printf("%s: area not compared (%s)\n", name.c_str(), file.why_not.c_str());
@@ -92,7 +84,7 @@ void compareWithFile(const std::string &name, const tarvex::measure::Measure &wo
 }
 
 TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
-    const std::vector<fs::path> files = corpusFiles();
+    const std::vector<fs::path> files = tarvex::measure::corpus_files(kCorpus);
     if (files.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
     // A folder of this run's own: suites running side by side must not share files.
     std::random_device random;
