@@ -164,40 +164,34 @@ TEST(nurbs, knot_spans_beyond_the_grid_cap_are_sampled_in_strides) {
 }
 
 TEST(nurbs, a_trim_of_many_long_edges_costs_bounded_work) {
-    // A zigzag loop of 40,000 edges, each spanning nearly the whole v range, at the largest
-    // grid: stored once, every row looks at them all, and past the cap the trim is given up
-    // (untrimmed, with the caller told) instead of running on.
-    std::vector<float> zig;
-    const int n = 40000;
-    for (int i = 0; i <= n; ++i) zig.insert(zig.end(), {float(i) / n, i % 2 ? 0.99f : 0.01f, 1});
-    zig.insert(zig.end(), {0, 0.01f, 1});
-    std::vector<float> k = {0};
-    for (int i = 0; i <= n + 1; ++i) k.push_back(float(i));
-    k.push_back(float(n + 1));
-    const std::vector<std::vector<g::NurbCurve>> loops = {{{2, zig, k}}};
-    bool trimmed = true;
-    const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, loops,
-                                            {M::constant, 1024, 1024}, trimmed);
-    ASSERT_TRUE(s);
-    EXPECT_FALSE(trimmed);
-    // The whole patch untrimmed (256 x 256 cells at the cap), not the rows after giving up.
-    EXPECT_EQ(faces(*s).size(), 2u * 256 * 256);
-    EXPECT_GT(s->work, std::uint64_t{1} << 24);  // the trim's work, reported for the budget
-    // A few hundred such edges are trimmed as asked.
-    std::vector<float> few;
-    for (int i = 0; i <= 200; ++i)
-        few.insert(few.end(), {float(i) / 200, i % 2 ? 0.99f : 0.01f, 1});
-    few.insert(few.end(), {0, 0.01f, 1});
-    std::vector<float> fk = {0};
-    for (int i = 0; i <= 201; ++i) fk.push_back(float(i));
-    fk.push_back(201);
-    const std::vector<std::vector<g::NurbCurve>> few_loops = {{{2, few, fk}}};
-    const auto t = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, few_loops,
-                                            {M::constant, 256, 256}, trimmed);
-    ASSERT_TRUE(t);
-    EXPECT_TRUE(trimmed);
-    EXPECT_LT(faces(*t).size(), 2u * 256 * 256 * 6 / 10);  // about half the cells inside
-    EXPECT_GT(faces(*t).size(), 2u * 256 * 256 * 4 / 10);
+    // A zigzag loop of n edges, each spanning nearly the whole v range. 40,000 of them at the
+    // largest grid: stored once, every row looks at them all, and past the cap the trim is given
+    // up (untrimmed, with the caller told) instead of running on. A few hundred are trimmed.
+    for (const int n : {40000, 200}) {
+        std::vector<float> zig, k = {0};
+        for (int i = 0; i <= n; ++i)
+            zig.insert(zig.end(), {float(i) / n, i % 2 ? 0.99f : 0.01f, 1});
+        zig.insert(zig.end(), {0, 0.01f, 1});
+        for (int i = 0; i <= n + 1; ++i) k.push_back(float(i));
+        k.push_back(float(n + 1));
+        const std::vector<std::vector<g::NurbCurve>> loops = {{{2, zig, k}}};
+        const bool many = n > 1000;
+        const float grid = many ? 1024 : 256;
+        bool trimmed = many;
+        const auto s = g::tessellate_nurb_patch({2, 2, 2, 2, kSquare, kLinear, kLinear}, loops,
+                                                {M::constant, grid, grid}, trimmed);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(trimmed, !many) << n;
+        if (many) {
+            // The whole patch untrimmed (256 x 256 cells at the cap), not the rows after giving
+            // up; the trim's work reported for the budget.
+            EXPECT_EQ(faces(*s).size(), 2u * 256 * 256);
+            EXPECT_GT(s->work, std::uint64_t{1} << 24);
+        } else {  // about half the cells inside
+            EXPECT_LT(faces(*s).size(), 2u * 256 * 256 * 6 / 10);
+            EXPECT_GT(faces(*s).size(), 2u * 256 * 256 * 4 / 10);
+        }
+    }
 }
 
 TEST(nurbs, normals_where_the_surface_derivative_vanishes_on_every_edge_row_and_column) {

@@ -33,11 +33,10 @@ TEST(quadric, ellipsoid_with_skew_axes_lies_on_its_surface_and_faces_out) {
     // gradient of |L^-1 (p - origin)|^2, i.e. L^-T q.
     const g::Vec3 m1{2, 0, 0}, m2{0.5, 1, 0}, axis{0.3, 0.2, 1.5}, origin{1, -1, 2};
     for (bool swap : {false, true}) {
-        g::Quadric q;
-        q.major = swap ? m2 : m1;
-        q.minor = swap ? m1 : m2;
-        q.orientation = axis;
-        q.origin = origin;
+        const g::Quadric q{.orientation = axis,
+                           .major = swap ? m2 : m1,
+                           .minor = swap ? m1 : m2,
+                           .origin = origin};
         const g::Surface s = g::tessellate_ellipsoid(q, g::caps_none, {});
         const V a = v3(q.major), b = v3(q.minor), c = v3(q.orientation), o = v3(q.origin);
         const double det = dot(a, cross(b, c));
@@ -62,11 +61,9 @@ TEST(quadric, ellipsoid_with_skew_axes_lies_on_its_surface_and_faces_out) {
 }
 
 TEST(quadric, cylinder_caps_lie_in_the_end_planes) {
-    g::Quadric q;
-    q.orientation = {0.5, 2, 0};  // slanted axis
-    q.major = {1, 0, 0};
-    q.minor = {0, 0, 1};
-    q.origin = {1, 2, 3};
+    // A slanted axis.
+    const g::Quadric q{
+        .orientation = {0.5, 2, 0}, .major = {1, 0, 0}, .minor = {0, 0, 1}, .origin = {1, 2, 3}};
     const g::Surface s = g::tessellate_cylinder(q, g::caps_top | g::caps_bottom, {});
     const V o = v3(q.origin), a = v3(q.orientation);
     const V plane{0, 1, 0};  // major x minor, on the orientation's side
@@ -103,13 +100,12 @@ TEST(quadric, torus_partial_u_covers_exactly_its_angle) {
     };
     const Case cases[] = {{0.1f, 0.35f, 36, 126}, {0.9f, 0.1f, -36, 36}};
     for (const Case &c : cases) {
-        g::Quadric q;
-        q.orientation = {0, 0, 0.5};
-        q.major = {2, 0, 0};
-        q.minor = {0, 2, 0};
-        q.ratio = 2;
-        q.u_min = c.u_min;
-        q.u_max = c.u_max;
+        const g::Quadric q{.orientation = {0, 0, 0.5},
+                           .major = {2, 0, 0},
+                           .minor = {0, 2, 0},
+                           .u_min = c.u_min,
+                           .u_max = c.u_max,
+                           .ratio = 2};
         const g::Surface s = g::tessellate_torus(q, g::caps_interior, {});
         double lo = 1e9, hi = -1e9;
         int caps = 0;
@@ -139,14 +135,13 @@ TEST(quadric, torus_partial_u_covers_exactly_its_angle) {
 
 TEST(quadric, cone_wrapping_partial_with_bottom_and_interior_caps) {
     // q-cone-capattr-a: u from 0.85 through 1 to 0.15, v up to 0.6.
-    g::Quadric q;
-    q.orientation = {0, 4, 0};
-    q.major = {0, 0, 1};
-    q.minor = {3, 0, 0};
-    q.origin = {0, -2, 0};
-    q.u_min = 0.85f;
-    q.u_max = 0.15f;
-    q.v_max = 0.6f;
+    const g::Quadric q{.orientation = {0, 4, 0},
+                       .major = {0, 0, 1},
+                       .minor = {3, 0, 0},
+                       .origin = {0, -2, 0},
+                       .u_min = 0.85f,
+                       .u_max = 0.15f,
+                       .v_max = 0.6f};
     const g::Surface s = g::tessellate_cone(q, g::caps_bottom | g::caps_interior, {});
     const V axis{0, 1, 0};
     // The cut planes hold the axis and ring(u) = (3 sin 2πu, 0, cos 2πu).
@@ -180,10 +175,8 @@ TEST(quadric, cone_wrapping_partial_with_bottom_and_interior_caps) {
 }
 
 TEST(quadric, disk_v_runs_from_centre_to_rim_and_faces_major_cross_minor) {
-    g::Quadric q;
-    q.major = {1, 0, 0};
-    q.minor = {0, 0, -1};  // major x minor = +y
-    q.v_min = 0.5f;
+    // major x minor = +y
+    const g::Quadric q{.major = {1, 0, 0}, .minor = {0, 0, -1}, .v_min = 0.5f};
     const g::Surface s = g::tessellate_disk(q, {});
     ASSERT_FALSE(s.coord_index.empty());
     for (std::size_t i = 0; i < s.coords.size() / 3; ++i) {
@@ -198,10 +191,7 @@ TEST(quadric, disk_v_runs_from_centre_to_rim_and_faces_major_cross_minor) {
 }
 
 TEST(quadric, segment_counts_follow_subdivision_and_stay_bounded) {
-    g::Quadric q;
-    q.orientation = {0, 0, 2};
-    q.major = {1, 0, 0};
-    q.minor = {0, 1, 0};
+    g::Quadric q{.orientation = {0, 0, 2}, .major = {1, 0, 0}, .minor = {0, 1, 0}};
     using M = g::Subdivision::Method;
     struct Case {
         g::Subdivision s;
