@@ -103,6 +103,7 @@ TEST(quadric, torus_partial_u_covers_exactly_its_angle) {
         const g::Quadric q{.orientation = {0, 0, 0.5},
                            .major = {2, 0, 0},
                            .minor = {0, 2, 0},
+                           .origin = {},
                            .u_min = c.u_min,
                            .u_max = c.u_max,
                            .ratio = 2};
@@ -176,7 +177,7 @@ TEST(quadric, cone_wrapping_partial_with_bottom_and_interior_caps) {
 
 TEST(quadric, disk_v_runs_from_centre_to_rim_and_faces_major_cross_minor) {
     // major x minor = +y
-    const g::Quadric q{.major = {1, 0, 0}, .minor = {0, 0, -1}, .v_min = 0.5f};
+    const g::Quadric q{.major = {1, 0, 0}, .minor = {0, 0, -1}, .origin = {}, .v_min = 0.5f};
     const g::Surface s = g::tessellate_disk(q, {});
     ASSERT_FALSE(s.coord_index.empty());
     for (std::size_t i = 0; i < s.coords.size() / 3; ++i) {
@@ -191,7 +192,7 @@ TEST(quadric, disk_v_runs_from_centre_to_rim_and_faces_major_cross_minor) {
 }
 
 TEST(quadric, segment_counts_follow_subdivision_and_stay_bounded) {
-    g::Quadric q{.orientation = {0, 0, 2}, .major = {1, 0, 0}, .minor = {0, 1, 0}};
+    g::Quadric q{.orientation = {0, 0, 2}, .major = {1, 0, 0}, .minor = {0, 1, 0}, .origin = {}};
     using M = g::Subdivision::Method;
     struct Case {
         g::Subdivision s;
