@@ -105,13 +105,8 @@ class Reader {
             const std::size_t comma = uri.find(',');
             bin_ = fromBase64(std::string_view(uri).substr(comma + 1));
         }
-        for (const char *list : {"meshes", "cameras", "materials", "textures"}) {
-            const std::size_t n = doc_.contains(list) ? doc_[list].size() : 0;
-            if (std::strcmp(list, "meshes") == 0) m_.meshes = n;
-            if (std::strcmp(list, "cameras") == 0) m_.cameras = n;
-            if (std::strcmp(list, "materials") == 0) m_.materials = n;
-            if (std::strcmp(list, "textures") == 0) m_.textures = n;
-        }
+        m_.meshes = doc_.contains("meshes") ? doc_["meshes"].size() : 0;
+        m_.cameras = doc_.contains("cameras") ? doc_["cameras"].size() : 0;
         if (doc_.contains("extensions") && doc_["extensions"].contains("KHR_lights_punctual"))
             m_.lights = doc_["extensions"]["KHR_lights_punctual"]["lights"].size();
         const Json &scene = doc_["scenes"][doc_.value("scene", 0)];
@@ -123,34 +118,22 @@ class Reader {
   private:
     void fail(std::string what) { m_.errors.push_back(std::move(what)); }
 
-    // The floats of an accessor, `components` a vertex.
-    std::vector<float> floats(std::size_t index, int components) {
+    // The values of an accessor, `components` a vertex, of glTF's component `type` (5126 for
+    // float, 5125 for uint32).
+    template <class T>
+    std::vector<T> values(std::size_t index, int components, int type) {
         const Json &a = doc_["accessors"][index];
         const Json &view = doc_["bufferViews"][a["bufferView"].get<std::size_t>()];
         const std::size_t count = a["count"];
         const std::size_t offset = view.value("byteOffset", 0) + a.value("byteOffset", 0);
-        std::vector<float> out(count * static_cast<std::size_t>(components));
-        if (a["componentType"] != 5126 || offset + out.size() * 4 > bin_.size()) {
-            fail("accessor " + std::to_string(index) + " not floats inside the buffer");
+        std::vector<T> out(count * static_cast<std::size_t>(components));
+        if (a["componentType"] != type || offset + out.size() * sizeof(T) > bin_.size()) {
+            fail("accessor " + std::to_string(index) + " not of type " + std::to_string(type) +
+                 " inside the buffer");
             out.clear();
             return out;
         }
-        std::memcpy(out.data(), bin_.data() + offset, out.size() * 4);
-        return out;
-    }
-
-    std::vector<std::uint32_t> indices(std::size_t index) {
-        const Json &a = doc_["accessors"][index];
-        const Json &view = doc_["bufferViews"][a["bufferView"].get<std::size_t>()];
-        const std::size_t count = a["count"];
-        const std::size_t offset = view.value("byteOffset", 0) + a.value("byteOffset", 0);
-        std::vector<std::uint32_t> out(count);
-        if (a["componentType"] != 5125 || offset + count * 4 > bin_.size()) {
-            fail("index accessor " + std::to_string(index) + " not uint32 inside the buffer");
-            out.clear();
-            return out;
-        }
-        std::memcpy(out.data(), bin_.data() + offset, count * 4);
+        std::memcpy(out.data(), bin_.data() + offset, out.size() * sizeof(T));
         return out;
     }
 
@@ -167,7 +150,8 @@ class Reader {
     void mesh(std::size_t index, const Matrix &world) {
         ++m_.placed_meshes;
         for (const Json &p : doc_["meshes"][index]["primitives"]) {
-            const std::vector<float> positions = floats(p["attributes"]["POSITION"], 3);
+            const std::vector<float> positions =
+                values<float>(p["attributes"]["POSITION"], 3, 5126);
             const std::size_t vertices = positions.size() / 3;
             std::vector<Vec3> placed(vertices);
             for (std::size_t i = 0; i < vertices; ++i) {
@@ -176,7 +160,7 @@ class Reader {
             }
             std::vector<std::uint32_t> order;
             if (p.contains("indices")) {
-                order = indices(p["indices"]);
+                order = values<std::uint32_t>(p["indices"], 1, 5125);
             } else {
                 for (std::uint32_t i = 0; i < vertices; ++i) order.push_back(i);
             }

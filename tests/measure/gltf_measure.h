@@ -20,7 +20,7 @@ struct GltfMeasure {
     double area = 0;
     double line_length = 0;
     Box box;
-    std::size_t cameras = 0, lights = 0, materials = 0, textures = 0;
+    std::size_t cameras = 0, lights = 0;
     std::vector<std::string> errors;  // what could not be read
 };
 

@@ -322,24 +322,10 @@ class Reader {
             });
         } else if (v.type == "Shape") {
             shape(m);
-        } else if (v.type == "DirectionalLight") {
+        } else if (v.type == "DirectionalLight" || v.type == "PointLight" ||
+                   v.type == "SpotLight") {
             ++out_.lights[v.type];
-            bool on = true;
-            double intensity = 1, ambient = 0;
-            fields([&](std::string_view f) {
-                if (f == "on")
-                    on = boolean();
-                else if (f == "intensity")
-                    intensity = number();
-                else if (f == "ambientIntensity")
-                    ambient = number();
-                else
-                    return false;
-                return true;
-            });
-            if (on) out_.light_intensity += intensity + ambient;
-        } else if (v.type == "PointLight" || v.type == "SpotLight") {
-            ++out_.lights[v.type];
+            const bool directional = v.type == "DirectionalLight";
             PointLight light;
             double intensity = 1, ambient = 0;
             fields([&](std::string_view f) {
@@ -347,20 +333,22 @@ class Reader {
                     intensity = number();
                 else if (f == "ambientIntensity")
                     ambient = number();
+                else if (f == "on")
+                    light.on = boolean();
+                else if (directional)
+                    return false;
                 else if (f == "location")
                     light.location = m.apply(vec3());
                 else if (f == "attenuation")
                     light.attenuation = vec3();
                 else if (f == "radius")
                     light.radius = number();
-                else if (f == "on")
-                    light.on = boolean();
                 else
                     return false;
                 return true;
             });
             if (light.on) out_.light_intensity += intensity + ambient;
-            out_.point_lights.push_back(light);
+            if (!directional) out_.point_lights.push_back(light);
         } else if (v.type == "Viewpoint") {
             viewpoint();
         } else {
