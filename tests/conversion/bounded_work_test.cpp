@@ -13,10 +13,9 @@
 
 #include "bench/hostile_inputs.h"
 #include "console/command_line.h"
-#include "console/console_app.h"
 #include "conversion/conversion.h"
 #include "test_support.h"
-#include "tests/core/core_test_support.h"
+#include "tests/console/console_run.h"
 
 namespace {
 
@@ -35,16 +34,7 @@ std::size_t coarsening_warnings(const tarvex::tree::Diagnostics &d) {
     return n;
 }
 
-class bounded_work : public tarvex_test::TempDirTest {
-  protected:
-    int run(const std::vector<std::string> &args) {
-        std::ostringstream out, err;
-        const int status = tarvex::run_tarvex(args, out, err);
-        err_ = err.str();
-        return status;
-    }
-    std::string err_;
-};
+using bounded_work = tarvex_test::ConsoleRun;
 
 // ---- the output budget --------------------------------------------------------------------
 

@@ -7,8 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "console/console_app.h"
-#include "tests/core/core_test_support.h"
+#include "tests/console/console_run.h"
 
 using tarvex_test::read_file;
 
@@ -37,17 +36,7 @@ std::string binaryTriangle() {
     return bytes;
 }
 
-class full_console : public tarvex_test::TempDirTest {
-  protected:
-    int run(const std::vector<std::string> &args) {
-        std::ostringstream out, err;
-        const int status = tarvex::run_tarvex(args, out, err);
-        err_ = err.str();
-        return status;
-    }
-    std::string out() const { return path("out.wrl").string(); }
-    std::string err_;
-};
+using full_console = tarvex_test::ConsoleRun;
 
 TEST_F(full_console, full_mode_writes_every_object_and_sums_up_what_it_could_not) {
     const std::string in = file("in.3dmf",
