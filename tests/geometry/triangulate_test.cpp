@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "geometry/tessellation.h"
+#include "surface_checks.h"
 
 namespace {
 
 namespace g = tarvex::geometry;
+using namespace geometry_test;
 using Contours = std::vector<std::vector<std::uint32_t>>;
 
 using Loops = std::vector<std::vector<std::pair<double, double>>>;
@@ -136,14 +138,11 @@ TEST(triangulate, winding_follows_the_first_contour_in_any_plane) {
     // clockwise in them, so its Newell normal is 4 (0,0.8,-0.6). Each triangle's normal must point
     // the same way, and the areas add up to 4.
     double area = 0;
+    const auto at = [&](std::uint32_t i) { return V{pts[3 * i], pts[3 * i + 1], pts[3 * i + 2]}; };
     for (std::size_t t = 0; t < tris.size(); t += 3) {
-        const float *a = &pts[3 * tris[t]], *b = &pts[3 * tris[t + 1]], *c = &pts[3 * tris[t + 2]];
-        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-        const double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                             u[0] * v[1] - u[1] * v[0]};
-        EXPECT_GT(n[1] * 0.8 - n[2] * 0.6, 0);
-        area += std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
+        const V n = cross(at(tris[t + 1]) - at(tris[t]), at(tris[t + 2]) - at(tris[t]));
+        EXPECT_GT(n.y * 0.8 - n.z * 0.6, 0);
+        area += norm(n) / 2;
     }
     EXPECT_NEAR(area, 4, 1e-5);
 }
