@@ -249,41 +249,33 @@ TEST(measured_conversion, a_simple_concave_face_is_not_fanned) {
 #endif
 }
 
-// Shapes, area by colour and the world box: a TriMesh, a Polygon, a PolyLine and a Point; a group
-// drawn again by reference under three transforms; the smallest grids and patch (bilinear over
-// a flat square: exact).
-TEST(measured_conversion, shapes_areas_and_boxes_of_hand_made_files) {
-    const struct {
-        const char *file;
-        std::size_t shapes;
-        std::map<Rgb, double> areas;
-        Vec3 min, max;
-    } cases[] = {
-        {"mesh_lines_points.3dmf",
-         4,
-         {{{0, 0, 1}, 6 + 6 + 10}, {{1, 1, 0}, 3}},
-         {-1, 0, -2},
-         {4, 7, 5}},
-        {"shared_tile.3dmf", 4, {{{1, 1, 0}, 2 + 2 + 8 + 2}}, {-7, 0, 0}, {12, 14, 0}},
-        {"grids_and_patch.3dmf",
-         3,
-         {{{1, 0, 0}, 6}, {{0, 1, 0}, 2}, {{0, 0, 1}, 4}},
-         {0, 0, -1},
-         {3, 2, 5}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.file);
-        const Measure m = convert(c.file);
-        EXPECT_EQ(m.shapes, c.shapes);
-        EXPECT_EQ(m.area_by_color.size(), c.areas.size());
-        for (const auto &[color, area] : c.areas) EXPECT_NEAR(areaOf(m, color), area, 1e-5);
-        expectBox(m, c.min, c.max, 1e-5);
-        if (c.file != std::string_view("mesh_lines_points.3dmf")) continue;
-        EXPECT_EQ(m.triangles, 3u + 4u);  // a hexagon in any triangulation makes four
-        EXPECT_NEAR(m.line_length, 7, 1e-5);
-        EXPECT_EQ(m.polylines, 1u);
-        EXPECT_EQ(m.points, 1u);
-    }
+TEST(measured_conversion, trimesh_polygon_polyline_and_point) {
+    const Measure m = convert("mesh_lines_points.3dmf");
+    EXPECT_EQ(m.shapes, 4u);
+    EXPECT_NEAR(areaOf(m, {0, 0, 1}), 6 + 6 + 10, 1e-5);
+    EXPECT_NEAR(areaOf(m, {1, 1, 0}), 3, 1e-5);
+    EXPECT_EQ(m.triangles, 3u + 4u);  // a hexagon in any triangulation makes four
+    EXPECT_NEAR(m.line_length, 7, 1e-5);
+    EXPECT_EQ(m.polylines, 1u);
+    EXPECT_EQ(m.points, 1u);
+    expectBox(m, {-1, 0, -2}, {4, 7, 5}, 1e-5);
+}
+
+TEST(measured_conversion, a_group_drawn_again_by_reference_under_three_transforms) {
+    const Measure m = convert("shared_tile.3dmf");
+    EXPECT_EQ(m.shapes, 4u);
+    EXPECT_NEAR(areaOf(m, {1, 1, 0}), 2 + 2 + 8 + 2, 1e-5);
+    EXPECT_EQ(m.area_by_color.size(), 1u);
+    expectBox(m, {-7, 0, 0}, {12, 14, 0}, 1e-5);
+}
+
+TEST(measured_conversion, the_smallest_grids_and_patch) {
+    const Measure m = convert("grids_and_patch.3dmf");
+    EXPECT_EQ(m.shapes, 3u);
+    EXPECT_NEAR(areaOf(m, {1, 0, 0}), 6, 1e-5);
+    EXPECT_NEAR(areaOf(m, {0, 1, 0}), 2, 1e-5);
+    EXPECT_NEAR(areaOf(m, {0, 0, 1}), 4, 1e-5);  // bilinear over a flat square: exact
+    expectBox(m, {0, 0, -1}, {3, 2, 5}, 1e-5);
 }
 
 TEST(measured_conversion, lights_and_camera) {
