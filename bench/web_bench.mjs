@@ -52,7 +52,8 @@ function moduleCpu(bytes, format, full) {
 }
 
 const { page, close } = await openPage(site);
-const ratio = (a, b) => (a / b).toFixed(2) + 'x';
+// /usr/bin/time counts in hundredths: below that, no ratio.
+const ratio = (a, b) => (b < 0.01 ? '-' : (a / b).toFixed(2) + 'x');
 console.log('file, output: wall native s, page s (around the call), ratio; CPU native s, module s, ratio');
 for (const [index, input] of inputs.entries()) {
   const bytes = fs.readFileSync(input);
