@@ -52,8 +52,8 @@ function moduleCpu(bytes, format, full) {
 }
 
 const { page, close } = await openPage(site);
-// /usr/bin/time counts in hundredths: below that, no ratio.
-const ratio = (a, b) => (b < 0.01 ? '-' : (a / b).toFixed(2) + 'x');
+// /usr/bin/time counts in hundredths: below that, no CPU ratio.
+const ratio = (a, b, floor = 0) => (b < floor || b === 0 ? '-' : (a / b).toFixed(2) + 'x');
 console.log('file, output: wall native s, page s (around the call), ratio; CPU native s, module s, ratio');
 for (const [index, input] of inputs.entries()) {
   const bytes = fs.readFileSync(input);
@@ -78,7 +78,7 @@ for (const [index, input] of inputs.entries()) {
     console.log(`${path.basename(input)}, .${format}${full ? ' full' : ' default'}: ` +
                 `${best.wall.toFixed(3)}, ${best.page.toFixed(3)} (${best.around.toFixed(3)}), ` +
                 `${ratio(best.page, best.wall)}; ${best.cpu.toFixed(3)}, ${best.module.toFixed(3)}, ` +
-                `${ratio(best.module, best.cpu)}`);
+                `${ratio(best.module, best.cpu, 0.01)}`);
   }
 }
 await close();
