@@ -7,7 +7,8 @@
 //   out) and, in brackets, the time around the call as the page waits for it; the native program
 //   run whole;
 // - CPU: the page's module run in this Node (the V8 engine Chromium runs it in), against the
-//   native program's user and system time. On a busy machine these are the steadier figures.
+//   native program's user and system time (through /usr/bin/time, Debian's time). On a busy
+//   machine these are the steadier figures.
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
