@@ -83,6 +83,7 @@ struct Geometry {
     std::vector<double> coords, colors, tex_coords;
     std::vector<long> coord_index, color_index, tex_coord_index;
     bool color_per_vertex = true;
+    bool solid = true;
 };
 
 struct Image {  // SFImage: rows bottom first, one integer a pixel
@@ -392,7 +393,7 @@ class Reader {
             v.numbers = numbers(v.type == "TextureCoordinate" ? 2 : 3);
         } else if (v.type == "IndexedFaceSet" || v.type == "IndexedLineSet" ||
                    v.type == "PointSet") {
-            if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, {}, {}, true};
+            if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, {}, {}, true, true};
             Geometry &g = *v.geometry;
             if (f == "coord")
                 g.coords = node(m).numbers;
@@ -404,6 +405,8 @@ class Reader {
                 g.color_index = integers();
             else if (f == "colorPerVertex")
                 g.color_per_vertex = boolean();
+            else if (f == "solid")
+                g.solid = boolean();
             else if (f == "texCoord")
                 g.tex_coords = node(m).numbers;
             else if (f == "texCoordIndex")
@@ -618,6 +621,7 @@ class Reader {
         out_.triangles += n - 2;
         out_.concave_faces += concave;
         out_.area += area;
+        if (!g.solid) out_.two_sided_area += area;
 
         if (look.image && !look.image->pixels.empty() && !g.tex_coords.empty()) {
             double s = 0, t = 0;

@@ -47,8 +47,9 @@ struct Measure {
     std::size_t triangles = 0;      // a face of n corners makes n - 2
     std::size_t concave_faces = 0;  // faces a plain fan would get wrong
     std::size_t polylines = 0;
-    std::size_t points = 0;  // PointSet points
-    double area = 0;         // surface area in world units
+    std::size_t points = 0;     // PointSet points
+    double area = 0;            // surface area in world units
+    double two_sided_area = 0;  // of face sets marked solid FALSE, drawn from both sides
     double line_length = 0;
     Box box;  // world box of every corner, line vertex and point drawn
     // Area by the colour that shows: per-face colours, the mean of a face's corner colours, or

@@ -144,6 +144,7 @@ TEST_F(X3dOutputs, ReadBackIndependentlyMeasureAsTheVrmlWorld) {
             return std::abs(a - b) <= 1e-5 * std::max({1.0, std::abs(a), std::abs(b)});
         };
         EXPECT_PRED2(near, x3d.area, vrml.area);
+        EXPECT_PRED2(near, x3d.two_sided_area, vrml.two_sided_area);
         EXPECT_PRED2(near, x3d.line_length, vrml.line_length);
         const auto nearAll = [&](const auto &a, const auto &b) {
             ASSERT_EQ(a.size(), b.size());
