@@ -20,6 +20,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/string_hash.h"
 #include "geometry/maths_types.h"
 
 namespace tarvex::scene {
@@ -206,13 +207,8 @@ struct Scene {
     std::deque<std::vector<float>> floatStore_;
     std::deque<std::vector<std::int32_t>> intStore_;
     std::deque<std::vector<std::uint32_t>> unsStore_;
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    std::unordered_set<std::string, NameHash, std::equal_to<>> names_;  // nodes keep their strings
+    std::unordered_set<std::string, StringHash, std::equal_to<>>
+        names_;  // nodes keep their strings
 };
 
 }  // namespace tarvex::scene

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
-#include <vector>
+#include <utility>
+
+#include "core/string_hash.h"
 
 namespace tarvex::tree {
 namespace {
@@ -202,13 +204,12 @@ std::string_view type_name(ObjectType type) {
 ObjectType type_from_text_name(std::string_view name) {
     // Every object of a text file asks this, so the names are hashed once, lower-cased.
     static const auto byName = [] {
-        std::unordered_map<std::string_view, ObjectType> map;
-        static std::vector<std::string> lowered;
-        lowered.reserve(kTable.size() + kTextAliases.size());
+        std::unordered_map<std::string, ObjectType, StringHash, std::equal_to<>> map;
         const auto add = [&](std::string_view text, ObjectType type) {
-            std::string &key = lowered.emplace_back(text);
+            std::string key(text);
             for (char &c : key) c = lower(c);
-            map.emplace(key, type);  // the first spelling wins, as the table's order says
+            map.emplace(std::move(key),
+                        type);  // the first spelling wins, as the table's order says
         };
         for (const Entry &entry : kTable)
             if (entry.type != ObjectType::Unknown) add(entry.name, entry.type);

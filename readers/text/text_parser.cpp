@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/string_hash.h"
 #include "readers/text/text_lexer.h"
 #include "readers/text/text_values.h"
 
@@ -157,13 +158,7 @@ class Parser {
     std::string scratch_;  // a string's text with its escapes resolved
 
     // Type names as spelled in this file: the type table is searched once per spelling.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
-    };
-    std::unordered_map<std::string, ObjectType, NameHash, std::equal_to<>> types_;
+    std::unordered_map<std::string, ObjectType, StringHash, std::equal_to<>> types_;
     ObjectType typeOf(std::string_view name);
 };
 
