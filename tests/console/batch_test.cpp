@@ -10,12 +10,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tarvex_test::data_file;
+using tarvex_test::kBinaryHeader;
+using tarvex_test::kScene;
 using tarvex_test::read_file;
-using tarvex_test::write_file;
-
-const std::string kScene = data_file("three_objects.3dmf");
-const std::string kBinaryHeader("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24);
 const std::string kFragment = "camera: CameraPlacement ( 0 0 5  0 0 0  0 1 0 )\n";
 const std::string kWithBox = "3DMetafile ( 1 6 Normal toc> )\nBox ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n";
 const std::string kSkipsObject = "3DMetafile ( 1 6 Normal toc> )\nFrobnicator ( 1 2 3 )\nBox ( )\n";

@@ -2,6 +2,7 @@
 // in a fresh directory, keeping what it said.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -12,6 +13,17 @@
 #include "tests/core/core_test_support.h"
 
 namespace tarvex_test {
+
+// The text scene most cases convert, the line the default mode says of it, and an empty binary
+// file.
+inline const std::string kScene = data_file("three_objects.3dmf");
+inline const std::string kProgress = "cube:  1 triangles 3 points 0 edges\n";
+inline const std::string kBinaryHeader("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24);
+
+// Binary 3DMF numbers are big-endian.
+inline void put_u32(std::string &bytes, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += char((v >> shift) & 0xFF);
+}
 
 class ConsoleRun : public TempDirTest {
   protected:

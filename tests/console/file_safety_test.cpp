@@ -23,10 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using tarvex_test::data_file;
+using tarvex_test::kBinaryHeader;
+using tarvex_test::kScene;
 using tarvex_test::read_file;
-
-const std::string kTextScene = data_file("three_objects.3dmf");
-const std::string kBinaryHeader("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24);
 
 class file_safety : public tarvex_test::ConsoleRun {
   protected:
@@ -58,15 +57,14 @@ TEST_F(file_safety, an_input_that_cannot_be_opened_leaves_an_existing_output_alo
 // The input itself, under any name, and any file that begins like a 3DMF file, text or binary,
 // is refused before anything is read; the reason follows only for a person at a terminal.
 TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
-    const std::string input = file("scene.3dmf", kTextScene);
-    const std::string other = file("other.3dmf", kTextScene);
-    const std::string commented = file("commented.q3d", "# made by hand\n\n  " + kTextScene);
+    const std::string input = file("scene.3dmf", kScene);
+    const std::string other = file("other.3dmf", kScene);
+    const std::string commented = file("commented.q3d", "# made by hand\n\n  " + kScene);
     const std::string binary = file("binary.3dmf", kBinaryHeader);
     // What the readers take for 3DMF, though it does not begin with the header.
-    const std::string formFeed = file("formfeed.wrl", "\f," + kTextScene);
+    const std::string formFeed = file("formfeed.wrl", "\f," + kScene);
     const std::string lower = file("lower.wrl", "3dmetafile ( 1 6 Normal toc> )\n");
-    const std::string licence =
-        file("licence.wrl", std::string(5000, '\n') + "# end\n" + kTextScene);
+    const std::string licence = file("licence.wrl", std::string(5000, '\n') + "# end\n" + kScene);
     const std::string fragment = file("fragment.x3d", "cube: TriMesh ( 1 0 0 0 3 0 )\n");
     fs::create_directory(path("sub"));
 #if !defined(_WIN32)
@@ -110,7 +108,7 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
 
 // A file name too long to carry the temporary's suffix still gets a temporary.
 TEST_F(file_safety, a_long_output_name_is_replaced_whole) {
-    const std::string input = file("scene.3dmf", kTextScene);
+    const std::string input = file("scene.3dmf", kScene);
     const std::string name = path(std::string(240, 'w') + ".wrl").string();
     tarvex_test::write_file(name, "old");
     EXPECT_EQ(run({input, name}), 0);
@@ -131,7 +129,7 @@ int inChild(Body body) {
 // Where no temporary can be made beside a file, the file is not written in place: a failure
 // part-way would leave it truncated. Root may write anywhere, so the write runs as nobody.
 TEST_F(file_safety, no_temporary_beside_a_file_means_no_write) {
-    ASSERT_EQ(tarvex::read_in(file("scene.3dmf", kTextScene)), tarvex::CNV_OK);
+    ASSERT_EQ(tarvex::read_in(file("scene.3dmf", kScene)), tarvex::CNV_OK);
     fs::create_directory(path("locked"));
     const std::string target = file("locked/world.wrl", "old");
     fs::permissions(target, fs::perms::all);
@@ -155,7 +153,7 @@ TEST_F(file_safety, a_batch_under_a_closed_folder_ends_and_names_what_it_cannot_
     fs::create_directories(path("closed/work/in/sub"));
     for (const char *name :
          {"in/a.3dmf", "in/unreadable.3dm", "in/unreadable.png", "in/sub/c.3dmf"})
-        file(std::string("closed/work/") + name, kTextScene);
+        file(std::string("closed/work/") + name, kScene);
     for (const char *name : {"", "/in", "/in/a.3dmf"})
         fs::permissions(path(std::string("closed/work") + name), fs::perms::all);
     for (const char *name : {"/in/sub", "/in/unreadable.3dm", "/in/unreadable.png"})

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <set>
 #include <sstream>
 #include <string>
@@ -221,25 +220,17 @@ TEST_F(bounded_work, a_long_label_on_a_shared_group_is_held_once) {
 
 // A binary file declaring a custom type with a `name_bytes` long name, then `uses` objects of it.
 std::string binary_custom_type(std::size_t name_bytes, int uses) {
-    std::string b;
-    const auto u32 = [&](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) b += char((v >> shift) & 0xFF);
-    };
-    b += "3DMF";
-    u32(16);
-    u32(0x00010006);
-    u32(1);
-    u32(0);
-    u32(0);
+    using tarvex_test::put_u32;
+    std::string b = "3DMF";
+    for (const std::uint32_t word : {16u, 0x00010006u, 1u, 0u, 0u}) put_u32(b, word);
     const std::size_t padded = (name_bytes + 1 + 3) / 4 * 4;
     b += "type";
-    u32(static_cast<std::uint32_t>(4 + padded));
-    u32(0xFFFFFFFF);  // code -1
-    b += std::string(name_bytes, 'T');
-    b += std::string(padded - name_bytes, '\0');
+    put_u32(b, static_cast<std::uint32_t>(4 + padded));
+    put_u32(b, 0xFFFFFFFF);  // code -1
+    b += std::string(name_bytes, 'T') + std::string(padded - name_bytes, '\0');
     for (int i = 0; i < uses; ++i) {
-        u32(0xFFFFFFFF);
-        u32(0);
+        put_u32(b, 0xFFFFFFFF);
+        put_u32(b, 0);
     }
     return b;
 }
