@@ -25,11 +25,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tarvex_test::data_file;
+using tarvex_test::kBinaryHeader;
+using tarvex_test::kProgress;
+using tarvex_test::kScene;
 using tarvex_test::read_file;
 
-const std::string kScene = data_file("three_objects.3dmf");
-const std::string kProgress = "cube:  1 triangles 3 points 0 edges\n";
 const std::string kUsage = "usage: tarvex [3dmffile] [wrlfile]\n";
 
 using console_messages = tarvex_test::ConsoleRun;
@@ -100,29 +100,11 @@ std::string onTerminal(std::vector<std::string> args, int &status, bool outputTo
     return seen;
 }
 
-// The program itself finds out that a person reads its standard error.
-TEST_F(console_messages, the_real_program_gives_the_hint_on_a_terminal_only) {
-    const std::string in = file("box.3dmf", kScene + "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n");
-    int status = -1;
-    EXPECT_EQ(onTerminal({in, out()}, status),
-              kProgress +
-                  "hint: the default mode skipped 1 object (1 Box); tarvex --full converts "
-                  "them\n");
-    EXPECT_EQ(status, 0);
-    const std::string piped = path("err.txt").string();
-    const std::string command =
-        std::string(TARVEX_EXE) + " '" + in + "' '" + out() + "' 2> '" + piped + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(read_file(piped), kProgress);
-    // A binary asset is not written to a terminal.
-    EXPECT_EQ(onTerminal({"--format=glb", in}, status, true),
-              "glb output is binary and is not written to a terminal: name an output file\n");
-    EXPECT_EQ(status, 1);
-}
-
-// Worlds that would mislead a person are named on a terminal; a script gets the classic bytes,
-// and the world and the exit status are the same either way.
-TEST_F(console_messages, misleading_worlds_are_named_on_a_terminal) {
+// The program itself finds out that a person reads its standard error: hints, and worlds that
+// would mislead, are named on a terminal; a script gets the classic bytes, and the world and the
+// exit status are the same either way.
+TEST_F(console_messages, the_real_program_tells_a_person_more_on_a_terminal) {
+    const std::string box = file("box.3dmf", kScene + "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n");
     const std::string png = file("x.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     const std::string mesh = file("m.3dmf", kScene), obj = path("out.obj").string();
     const std::string empty = file("e.3dmf", "3DMetafile ( 1 6 Normal toc> )\nMesh ( 0 0 0 )\n");
@@ -130,6 +112,8 @@ TEST_F(console_messages, misleading_worlds_are_named_on_a_terminal) {
         std::vector<std::string> args;
         std::string person;  // what a terminal shows after what a script sees
     } cases[] = {
+        {{box, out()},
+         "hint: the default mode skipped 1 object (1 Box); tarvex --full converts them\n"},
         {{png, out()}, png + " is not a 3DMF file (it looks like a PNG image)\n"},
         {{mesh, obj},
          obj + " holds a VRML 97 world: tarvex writes no .obj files (only .wrl, .x3d, .gltf and "
@@ -151,6 +135,17 @@ TEST_F(console_messages, misleading_worlds_are_named_on_a_terminal) {
         EXPECT_EQ(seen.erase(at, person.size()), script);
         EXPECT_EQ(status, scripted);
     }
+    // Through a pipe, as a script runs it: no hint.
+    const std::string piped = path("err.txt").string();
+    const std::string command =
+        std::string(TARVEX_EXE) + " '" + box + "' '" + out() + "' 2> '" + piped + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file(piped), kProgress);
+    // A binary asset is not written to a terminal.
+    int status = -1;
+    EXPECT_EQ(onTerminal({"--format=glb", box}, status, true),
+              "glb output is binary and is not written to a terminal: name an output file\n");
+    EXPECT_EQ(status, 1);
     // Full mode warns of an empty world wherever it goes.
     EXPECT_EQ(run({"--full", empty, out()}, false), 0);
     EXPECT_EQ(err_, empty + ":2: Mesh is empty: nothing to draw\n" + empty +
@@ -195,7 +190,7 @@ TEST_F(console_messages, full_mode_refuses_what_is_not_3dmf) {
         "# made by hand\n\n  3DMetafile ( 1 6 Normal toc> )\n",
         "cam:CameraPlacement ( 0 0 5  0 0 0  0 1 0 )\n",
         "# a snippet\nlight: DirectionalLight ( 0 0 -1 True )\n",
-        std::string("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24),
+        kBinaryHeader,
     };
     for (const std::string &bytes : accepted) {
         EXPECT_EQ(run({"--full", file("in.dat", bytes), out()}, false), 0) << bytes << err_;
@@ -255,33 +250,37 @@ TEST_F(console_messages, failures_give_the_systems_reason) {
     fs::create_directory(folder);
     const std::string in = file("in.3dmf", kScene);
     const std::string clean = file("clean.3dmf", "3DMetafile ( 1 6 Normal toc> )\nBox ( )\n");
-    for (const bool terminal : {false, true}) {
-        EXPECT_EQ(run({"--full", missing, out()}, terminal), 1);
-        EXPECT_EQ(err_, "Can't open " + missing + "!\n  No such file or directory\n");
-        EXPECT_EQ(run({"--full", folder, out()}, terminal), 1);
-        EXPECT_EQ(err_, "Can't open " + folder + "!\n  it is a directory\n");
-        const std::string reasonMissing = terminal ? "  No such file or directory\n" : "";
-        EXPECT_EQ(run({missing, out()}, terminal), 1);
-        EXPECT_EQ(err_, "Can't open " + missing + "!\n" + reasonMissing);
-        EXPECT_EQ(run({folder, out()}, terminal), 1);
-        EXPECT_EQ(err_, "Can't open " + folder + "!\n" + (terminal ? "  it is a directory\n" : ""));
-        const std::string noFolder = path("no/such/out.wrl").string();
-        EXPECT_EQ(run({"--full", clean, noFolder}, terminal), 1);
-        EXPECT_EQ(err_, "Error writing to " + noFolder + "\n  No such file or directory\n");
-        EXPECT_EQ(run({in, noFolder}, terminal), 1);
-        EXPECT_EQ(err_, kProgress + "Error writing to " + noFolder + "\n" + reasonMissing);
+    const std::string noFolder = path("no/such/out.wrl").string();
+    const std::string noSuch = "  No such file or directory\n", aFolder = "  it is a directory\n";
+    // Full mode gives the reason to anyone; the default mode only to a person.
+    struct Case {
+        std::vector<std::string> args;
+        std::string said, reason;
+    };
+    std::vector<Case> cases = {
+        {{"--full", missing, out()}, "Can't open " + missing + "!\n", noSuch},
+        {{"--full", folder, out()}, "Can't open " + folder + "!\n", aFolder},
+        {{missing, out()}, "Can't open " + missing + "!\n", noSuch},
+        {{folder, out()}, "Can't open " + folder + "!\n", aFolder},
+        {{"--full", clean, noFolder}, "Error writing to " + noFolder + "\n", noSuch},
+        {{in, noFolder}, kProgress + "Error writing to " + noFolder + "\n", noSuch},
+    };
 #if !defined(_WIN32)
-        EXPECT_EQ(run({in, "/dev/full"}, terminal), 1);
-        EXPECT_EQ(err_, kProgress + "Error writing to /dev/full\n" +
-                            (terminal ? "  No space left on device\n" : ""));
-        if (geteuid() != 0) {  // root reads whatever it likes
-            const std::string locked = file("locked.3dmf", kScene);
-            fs::permissions(locked, fs::perms::none);
-            EXPECT_EQ(run({"--full", locked, out()}, terminal), 1);
-            EXPECT_EQ(err_, "Can't open " + locked + "!\n  Permission denied\n");
-        }
-#endif
+    cases.push_back({{in, "/dev/full"},
+                     kProgress + "Error writing to /dev/full\n",
+                     "  No space left on device\n"});
+    if (geteuid() != 0) {  // root reads whatever it likes
+        const std::string locked = file("locked.3dmf", kScene);
+        fs::permissions(locked, fs::perms::none);
+        cases.push_back(
+            {{"--full", locked, out()}, "Can't open " + locked + "!\n", "  Permission denied\n"});
     }
+#endif
+    for (const bool terminal : {false, true})
+        for (const auto &[args, said, reason] : cases) {
+            EXPECT_EQ(run(args, terminal), 1) << args[0];
+            EXPECT_EQ(err_, said + (terminal || args[0] == "--full" ? reason : ""));
+        }
 }
 
 // --verbose says nothing in the default mode, so it is refused there rather than ignored; too
@@ -292,8 +291,7 @@ TEST_F(console_messages, options_that_cannot_work_say_so) {
     EXPECT_EQ(err_, "--verbose lists full mode's warnings, and " + in +
                         " would be read in the default mode: add --full\n");
     EXPECT_FALSE(fs::exists(out()));
-    const std::string binary =
-        file("b.3dmf", std::string("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0\0\0\0\0\0", 24));
+    const std::string binary = file("b.3dmf", kBinaryHeader);
     EXPECT_EQ(run({"--verbose", binary, out()}, false), 0) << err_;
     EXPECT_EQ(run({"--verbose", "--full", in, out()}, false), 0) << err_;
 
