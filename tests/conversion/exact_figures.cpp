@@ -113,33 +113,25 @@ class Reading {
         Map map;
         switch (t) {
             case ObjectType::Translate:
-                if (v.size() != 3) return inexact(n);
-                for (int i = 0; i < 3; ++i) map.m[i][3] = v[i];
-                state.map.then_first(map);
-                return;
             case ObjectType::Scale:
                 if (v.size() != 3) return inexact(n);
-                for (int i = 0; i < 3; ++i) map.m[i][i] = v[i];
-                state.map.then_first(map);
-                return;
+                for (int i = 0; i < 3; ++i) map.m[i][t == ObjectType::Scale ? i : 3] = v[i];
+                return state.map.then_first(map);
             case ObjectType::Matrix:  // rows of a row-vector matrix, the translation last
                 if (v.size() != 16 || v[3] != 0 || v[7] != 0 || v[11] != 0) return inexact(n);
                 for (int i = 0; i < 3; ++i)
                     for (int j = 0; j < 4; ++j) map.m[i][j] = v[4 * j + i];
-                state.map.then_first(map);
-                return;
+                return state.map.then_first(map);
             case ObjectType::AttributeSet:
                 if (const auto c = setColor(n, depth)) state.color = c;
                 return;
             case ObjectType::Reference: {
                 const std::uint32_t target = referenced(n);
                 if (target == kNone || depth >= kMaxDepth) return inexact(n);
-                object(target, state, depth + 1);
-                return;
+                return object(target, state, depth + 1);
             }
             case ObjectType::BeginGroup:
-                group(n, state, depth);
-                return;
+                return group(n, state, depth);
             case ObjectType::AmbientLight:
             case ObjectType::DirectionalLight:
                 ++out_.directional_lights;
