@@ -48,16 +48,14 @@ TEST_F(library, bytes_and_files_give_the_same_output) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.input);
         if (!tarvex::format_available(c.format)) continue;  // a build without glTF
-        const std::string &out = out_;
-        const tarvex::Result toFile =
-            tarvex::convert_file_to_file(c.input, out, options(c.mode, c.format));
+        const tarvex::Options o = options(c.mode, c.format);
+        const tarvex::Result toFile = tarvex::convert_file_to_file(c.input, out_, o);
         ASSERT_TRUE(toFile.ok()) << toFile.message;
         std::string fromBytes, fromFile;
-        EXPECT_TRUE(
-            tarvex::convert_bytes(read_file(c.input), fromBytes, options(c.mode, c.format)).ok());
-        EXPECT_TRUE(tarvex::convert_file(c.input, fromFile, options(c.mode, c.format)).ok());
-        EXPECT_EQ(fromBytes, read_file(out));
-        EXPECT_EQ(fromFile, read_file(out));
+        EXPECT_TRUE(tarvex::convert_bytes(read_file(c.input), fromBytes, o).ok());
+        EXPECT_TRUE(tarvex::convert_file(c.input, fromFile, o).ok());
+        EXPECT_EQ(fromBytes, read_file(out_));
+        EXPECT_EQ(fromFile, read_file(out_));
         EXPECT_GT(fromBytes.size(), 100u);
     }
 }
