@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <set>
 #include <string>
 #include <variant>
@@ -15,6 +14,7 @@
 #include "conversion/conversion.h"
 #include "exact_figures.h"
 #include "test_support.h"
+#include "tests/core/core_test_support.h"
 #include "tree/object_type.h"
 #include "vrml_measure.h"
 #include "writers/vrml97/scene_writer.h"
@@ -83,15 +83,11 @@ void compareWithFile(const std::string &name, const tarvex::measure::Measure &wo
     }
 }
 
-TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
+using full_corpus = tarvex_test::TempDirTest;
+
+TEST_F(full_corpus, every_file_converts_and_draws_every_geometry_object) {
     const std::vector<fs::path> files = tarvex::measure::corpus_files(kCorpus);
     if (files.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
-    // A folder of this run's own: suites running side by side must not share files.
-    std::random_device random;
-    fs::path scratch;
-    do {
-        scratch = fs::temp_directory_path() / ("tarvex_full_corpus_" + std::to_string(random()));
-    } while (!fs::create_directory(scratch));
     std::vector<fs::path> worlds;
     int compared = 0, colored = 0;
     for (const fs::path &file : files) {
@@ -124,7 +120,7 @@ TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
         compareWithFile(file.filename().string(), measured, tarvex::test::exact_figures(tree),
                         compared, colored);
 
-        const fs::path world = scratch / (file.filename().string() + ".wrl");
+        const fs::path world = path(file.filename().string() + ".wrl");
         ASSERT_EQ(conversion.write(world.string()), 0);
         worlds.push_back(world);
     }
@@ -147,7 +143,6 @@ TEST(full_corpus, every_file_converts_and_draws_every_geometry_object) {
             EXPECT_EQ(run("tovrmlx3d '" + world.string() + "' 2>&1 >/dev/null"), "")
                 << world.filename();
     }
-    fs::remove_all(scratch);
 }
 
 }  // namespace
