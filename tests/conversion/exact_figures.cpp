@@ -93,9 +93,8 @@ class Reading {
                 if (v.size() >= 3) color = Rgb{float(v[0]), float(v[1]), float(v[2])};
             } else if (t == ObjectType::Reference && depth < kMaxDepth) {
                 const std::uint32_t target = referenced(c);
-                if (target != kNone) {
+                if (target != kNone)
                     if (const auto inner = setColor(target, depth + 1)) color = inner;
-                }
             }
         }
         return color;
@@ -163,7 +162,7 @@ class Reading {
             default:
                 break;
         }
-        if (tree::is_geometry(t)) geometry(n, state, depth);
+        if (tree::is_geometry(t)) geometry(n, v, state, depth);
     }
 
     void group(std::uint32_t g, const State &outer, int depth) {
@@ -183,7 +182,7 @@ class Reading {
         members(c, outer, depth + 1);
     }
 
-    void geometry(std::uint32_t n, const State &state, int depth) {
+    void geometry(std::uint32_t n, const std::vector<double> &v, const State &state, int depth) {
         std::optional<Rgb> own;
         for (std::uint32_t c = node(n).first_child; c != kNone; c = node(c).next_sibling) {
             const ObjectType t = node(c).type;
@@ -194,8 +193,8 @@ class Reading {
                 if (target != kNone && node(target).type == ObjectType::AttributeSet)
                     if (const auto color = setColor(target, depth + 1)) own = color;
             } else if (t == ObjectType::AttributeArray) {
-                const std::vector<double> v = numbers(c);
-                if (!v.empty() && v[0] == 5) out_.colors_known = false;
+                const std::vector<double> array = numbers(c);
+                if (!array.empty() && array[0] == 5) out_.colors_known = false;
             } else if (t == ObjectType::FaceAttributeSetList ||
                        t == ObjectType::VertexAttributeSetList ||
                        t == ObjectType::GeometryAttributeSetList) {
@@ -203,7 +202,6 @@ class Reading {
             }
         }
         faces_.clear();
-        const std::vector<double> v = numbers(n);
         switch (node(n).type) {
             case ObjectType::Triangle:
                 if (v.size() != 9) return inexact(n);
@@ -229,9 +227,8 @@ class Reading {
         const Rgb color = own ? *own : state.color ? *state.color : Rgb{0.8f, 0.8f, 0.8f};
         for (std::size_t f = 0; f < faces_.size(); ++f) {
             Vec3 vectorArea{0, 0, 0};
-            const std::vector<Vec3> &face = faces_[f];
             std::vector<Vec3> world;
-            for (const Vec3 &p : face) world.push_back(state.map(p));
+            for (const Vec3 &p : faces_[f]) world.push_back(state.map(p));
             for (std::size_t i = 0; i < world.size(); ++i) {
                 const Vec3 c = cross(world[i], world[(i + 1) % world.size()]);
                 for (int k = 0; k < 3; ++k) vectorArea[k] += c[k] / 2;
