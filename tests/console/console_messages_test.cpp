@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "console/messages.h"
-#include "conversion/input_kind.h"
 #include "core/recognise_3dmf.h"
 #include "tests/console/console_run.h"
 #include "tree/object_type.h"
@@ -347,7 +346,6 @@ TEST_F(console_messages, one_test_says_what_is_3dmf) {
         EXPECT_EQ(byByte.finish() == tarvex::Recognise3dmf::Verdict::yes, expected)
             << bytes.substr(0, 60);
     }
-    EXPECT_EQ(tarvex::input_kind("#VRML V2.0 utf8\nGroup { }").looks_like, "a VRML world");
     // The default mode's list of names is the readers' own.
     for (auto type = std::size_t(1); type < std::size_t(tarvex::tree::ObjectType::Count); ++type)
         EXPECT_TRUE(tarvex::is_3dmf_type_name(
