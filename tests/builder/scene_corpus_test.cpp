@@ -17,11 +17,11 @@ namespace fs = std::filesystem;
 
 const fs::path kCorpus = fs::path(TARVEX_CORPUS_DIR) / "3dmf";
 
-::testing::AssertionResult built_file(const fs::path &path, Built &b) {
-    std::ifstream in(path, std::ios::binary);
+Built build_file(const char *name) {
+    std::ifstream in(kCorpus / name, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
-    return built(b, bytes.str());
+    return build(bytes.str());
 }
 
 struct Expected {
@@ -43,23 +43,20 @@ TEST(scene_builder_corpus, hand_counted_files) {
         {"snip-dendrometer.3dmf", 9, 9, 0, 0, 0},
     };
     for (const Expected &e : cases) {
-        Built b;
-        ASSERT_TRUE(built_file(kCorpus / e.file, b)) << e.file;
-        EXPECT_EQ(b.scene.shapes.size(), e.shapes) << e.file;
-        EXPECT_EQ(placed_shapes(b.scene).size(), e.placed) << e.file;
-        EXPECT_EQ(std::count_if(b.outline.begin(), b.outline.end(),
-                                [](const OutlineItem &i) { return i.is_group; }),
-                  std::ptrdiff_t(e.groups))
-            << e.file;
-        EXPECT_EQ(b.scene.lights.size(), e.lights) << e.file;
-        EXPECT_EQ(b.scene.viewpoints.size(), e.viewpoints) << e.file;
+        SCOPED_TRACE(e.file);
+        const Built b = build_file(e.file);
+        EXPECT_EQ(b.scene.shapes.size(), e.shapes);
+        EXPECT_EQ(placed_shapes(b.scene).size(), e.placed);
+        EXPECT_EQ(std::ranges::count_if(b.outline, [](const OutlineItem &i) { return i.is_group; }),
+                  std::ptrdiff_t(e.groups));
+        EXPECT_EQ(b.scene.lights.size(), e.lights);
+        EXPECT_EQ(b.scene.viewpoints.size(), e.viewpoints);
     }
 }
 
 TEST(scene_builder_corpus, flip_shadow_mesh_is_one_tree_node_drawn_three_times) {
     if (!fs::exists(kCorpus)) GTEST_SKIP();
-    Built b;
-    ASSERT_TRUE(built_file(kCorpus / "q-flip-shadow.3dmf", b));
+    const Built b = build_file("q-flip-shadow.3dmf");
     ASSERT_EQ(b.scene.shapes.size(), 3u);
     EXPECT_EQ(b.scene.shapes[0].source, b.scene.shapes[1].source);
     EXPECT_EQ(b.scene.shapes[0].source, b.scene.shapes[2].source);

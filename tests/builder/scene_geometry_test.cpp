@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "geometry/dvec.h"
 #include "scene_test_support.h"
 
 namespace tarvex::builder::test {
@@ -14,29 +15,19 @@ namespace {
 // Total area of a face set's faces (fans from each face's first corner).
 double area(const FaceSet &fs) {
     std::vector<std::int32_t> index;
-    if (!fs.triangles.empty()) {
-        for (std::size_t i = 0; i < fs.triangles.size(); i += 3)
-            index.insert(index.end(),
-                         {std::int32_t(fs.triangles[i]), std::int32_t(fs.triangles[i + 1]),
-                          std::int32_t(fs.triangles[i + 2]), -1});
-    } else {
-        index.assign(fs.coord_index.begin(), fs.coord_index.end());
-    }
-    const auto point = [&](std::int32_t i) {
-        return Vec3{fs.coords[3 * i], fs.coords[3 * i + 1], fs.coords[3 * i + 2]};
+    if (fs.triangles.empty()) index.assign(fs.coord_index.begin(), fs.coord_index.end());
+    for (std::size_t i = 0; i < fs.triangles.size(); i += 3)
+        index.insert(index.end(), {std::int32_t(fs.triangles[i]), std::int32_t(fs.triangles[i + 1]),
+                                   std::int32_t(fs.triangles[i + 2]), -1});
+    const auto p = [&](std::size_t k) {
+        const float *c = &fs.coords[3 * index[k]];
+        return geometry::DVec{c[0], c[1], c[2]};
     };
     double total = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < index.size(); ++i) {
+    for (std::size_t i = 0, start = 0; i < index.size(); ++i) {
         if (index[i] >= 0) continue;
-        const Vec3 a = point(index[start]);
-        for (std::size_t k = start + 1; k + 1 < i; ++k) {
-            const Vec3 b = point(index[k]), c = point(index[k + 1]);
-            const double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
-            const double vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
-            const double cx = uy * vz - uz * vy, cy = uz * vx - ux * vz, cz = ux * vy - uy * vx;
-            total += std::sqrt(cx * cx + cy * cy + cz * cz) / 2;
-        }
+        for (std::size_t k = start + 1; k + 1 < i; ++k)
+            total += geometry::length(geometry::cross(p(k) - p(start), p(k + 1) - p(start))) / 2;
         start = i + 1;
     }
     return total;
@@ -50,8 +41,7 @@ TEST(scene_builder_geometry, faces_with_holes_are_triangulated_even_odd) {
         "                    4 1 1 0  3 1 0  3 3 0  1 3 0 )",
     };
     for (const char *file : files) {
-        Built b;
-        ASSERT_TRUE(built(b, file));
+        const Built b = build(file);
         ASSERT_EQ(b.scene.shapes.size(), 1u) << file;
         EXPECT_NEAR(area(face_set(b, 0)), 12.0, 1e-4) << file;  // 4 × 4 minus 2 × 2
     }
@@ -72,8 +62,7 @@ TEST(scene_builder_geometry, curves_and_patches_cut_short_are_skipped_with_a_war
          "NURBCurve with inconsistent order, points or knots: skipped"},
     };
     for (const auto &[file, warning] : cases) {
-        Built b;
-        ASSERT_TRUE(built(b, file));
+        const Built b = build(file);
         EXPECT_TRUE(b.scene.shapes.empty()) << file;
         ASSERT_EQ(b.diagnostics.entries().size(), 1u) << file;
         EXPECT_EQ(b.diagnostics.entries()[0].text, warning) << file;
@@ -106,8 +95,7 @@ TEST(scene_builder_geometry, faces_are_never_lost_in_silence) {
          "there"},
     };
     for (const auto &[file, warning] : cases) {
-        Built b;
-        ASSERT_TRUE(built(b, file));
+        const Built b = build(file);
         ASSERT_EQ(b.diagnostics.entries().size(), 1u) << warning;
         EXPECT_EQ(b.diagnostics.entries()[0].text, warning);
         ASSERT_GE(b.scene.shapes.size(), 1u) << warning;
@@ -116,8 +104,7 @@ TEST(scene_builder_geometry, faces_are_never_lost_in_silence) {
 }
 
 TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Container (
           Mesh ( 5  0 0 0  2 0 0  2 2 0  0 2 0  1 3 0   2 0  4 0 1 2 3  3 3 2 4 )
           Container ( FaceAttributeSetList ( 2 Include 1  1 )
@@ -125,7 +112,7 @@ TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
           Container ( MeshCorners ( 1  2 1 0 )
                       Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) ) )
         )
-    )"));
+    )");
     const FaceSet &fs = face_set(b, 0);
     ASSERT_TRUE(fs.color_per_vertex);
     // Corners: face 0 = 0 1 2 3 (vertex 2 red by its corner set), face 1 = 3 2 4 (blue face).
@@ -137,15 +124,14 @@ TEST(scene_builder_geometry, mesh_face_corner_and_vertex_sets) {
 // of it: this face's corners (1 1 1), (3 1 2), (1 4 3) turn about (-3 -4 6). The last point is
 // used by no face.
 TEST(scene_builder_geometry, faces_without_a_normal_get_their_planes) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Container (
           Mesh ( 8  0 0 0  1 0 0  1 1 0  0 1 0  1 1 1  3 1 2  1 4 3  5 5 5
                  2 0  4 0 1 2 3  3 4 5 6 )
           Container ( FaceAttributeSetList ( 2 Include 1  0 )
                       Container ( AttributeSet ( ) Normal ( 0 0 1 ) ) )
         )
-    )"));
+    )");
     const FaceSet &fs = face_set(b, 0);
     EXPECT_FALSE(fs.normal_per_vertex);
     const double r = std::sqrt(61.0);
@@ -153,8 +139,7 @@ TEST(scene_builder_geometry, faces_without_a_normal_get_their_planes) {
 }
 
 TEST(scene_builder_geometry, vertex_transparency_is_averaged_per_face) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Container (
           Triangle ( 0 0 0  1 0 0  0 1 0 )
           Container ( VertexAttributeSetList ( 3 Exclude 0 )
@@ -162,21 +147,20 @@ TEST(scene_builder_geometry, vertex_transparency_is_averaged_per_face) {
                       Container ( AttributeSet ( ) TransparencyColor ( 0.6 0.6 0.6 ) )
                       Container ( AttributeSet ( ) TransparencyColor ( 0.3 0.3 0.3 ) ) )
         )
-    )"));
+    )");
     ASSERT_EQ(b.scene.shapes.size(), 1u);
     EXPECT_NEAR(b.scene.shapes[0].appearance.material.transparency, 0.3f, 1e-6);
 }
 
 TEST(scene_builder_geometry, box_face_sets_colour_their_faces) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Container (
           Box ( 0 1 0  0 0 1  1 0 0  0 0 0 )
           Container ( FaceAttributeSetList ( 6 Include 2  0 5 )
                       Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) )
                       Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) ) )
         )
-    )"));
+    )");
     const FaceSet &fs = face_set(b, 0);
     EXPECT_FALSE(fs.color_per_vertex);
     ASSERT_EQ(fs.colors.size(), 18u);
@@ -194,8 +178,7 @@ TEST(scene_builder_geometry, box_face_sets_colour_their_faces) {
 }
 
 TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Container (
           Cone ( 0 1 0  0 0 1  1 0 0  0 0 0 )
           Caps ( Bottom )
@@ -204,7 +187,7 @@ TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
           Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) SpecularColor ( 1 1 1 ) )
         )
         Cylinder ( 0 2 0  0 0 0.5  0.5 0 0  0 0 0 )
-    )"));
+    )");
     ASSERT_EQ(b.scene.shapes.size(), 3u);
     const Material &side = b.scene.shapes[0].appearance.material;
     const Material &cap = b.scene.shapes[1].appearance.material;
@@ -220,9 +203,17 @@ TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
 constexpr std::string_view kPixmap =
     "PixmapTexture ( 2 2 4 16 RGB16 BigEndian BigEndian 0x7C0003E0 0x001F7FFF )";
 
+// `geometry` and its lists in a container whose attribute set shows `texture` through a
+// TextureShader, after the `shader`'s own objects.
+std::string textured(std::string_view geometry, std::string_view texture = kPixmap,
+                     std::string_view shader = "") {
+    return "Container ( " + std::string(geometry) +
+           " Container ( AttributeSet ( ) Container ( TextureShader ( ) " + std::string(shader) +
+           " " + std::string(texture) + " ) ) )";
+}
+
 TEST(scene_builder_geometry, trimesh_arrays_bind_to_the_face_set) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Container (
           TriMesh ( 2 1 0 0 4 2  0 1 2  0 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )
           AttributeArray ( 5 0 0 0 0  1 0 0  0 1 0 )
@@ -230,7 +221,7 @@ TEST(scene_builder_geometry, trimesh_arrays_bind_to_the_face_set) {
           AttributeArray ( 1 0 2 1 0  0 0  1 0  1 1  0 1 )
           Container ( AttributeSet ( ) DiffuseColor ( 1 1 1 ) )
         )
-    )"));
+    )");
     const FaceSet &fs = face_set(b, 0);
     EXPECT_FALSE(fs.color_per_vertex);
     ASSERT_EQ(fs.colors.size(), 6u);
@@ -243,16 +234,10 @@ TEST(scene_builder_geometry, trimesh_arrays_bind_to_the_face_set) {
 }
 
 TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_transform) {
-    Built b;
-    ASSERT_TRUE(built(b, std::string(R"(
-        Container (
-          TriMesh ( 2 0 0 0 4 1  0 1 2  0 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )
-          AttributeArray ( 1 0 2 0 0  0 0  1 0  1 1  0 1 )
-          Container ( AttributeSet ( )
-            Container ( TextureShader ( ) Shader ( Clamp Wrap )
-                        ShaderUVTransform ( 1 0.5 0  0 1 0  0 0 1 )
-    )") + std::string(kPixmap) +
-                             ") ) )"));
+    const Built b = build(textured(
+        "TriMesh ( 2 0 0 0 4 1  0 1 2  0 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )"
+        "AttributeArray ( 1 0 2 0 0  0 0  1 0  1 1  0 1 )",
+        kPixmap, "Shader ( Clamp Wrap ) ShaderUVTransform ( 1 0.5 0  0 1 0  0 0 1 )"));
     ASSERT_EQ(b.scene.textures.size(), 1u);
     const Texture &t = b.scene.textures[0];
     EXPECT_EQ(t.width, 2u);
@@ -268,17 +253,13 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
     EXPECT_FLOAT_EQ(fs.tex_coords[3], 0.5f);
 
     // A polygon's corner uvs: one per corner, the face's run ended by -1.
-    Built p;
-    ASSERT_TRUE(built(p, std::string(R"(
-        Container (
+    const Built p = build(textured(R"(
           Polygon ( 4  0 0 0  1 0 0  1 1 0  0 1 0 )
           Container ( VertexAttributeSetList ( 4 Exclude 0 )
                       Container ( AttributeSet ( ) SurfaceUV ( 0 0 ) )
                       Container ( AttributeSet ( ) SurfaceUV ( 1 0 ) )
                       Container ( AttributeSet ( ) SurfaceUV ( 1 1 ) )
-                      Container ( AttributeSet ( ) SurfaceUV ( 0 1 ) ) )
-          Container ( AttributeSet ( ) Container ( TextureShader ( ) )") +
-                             std::string(kPixmap) + ") ) )"));
+                      Container ( AttributeSet ( ) SurfaceUV ( 0 1 ) ) ))"));
     const FaceSet &polygon = face_set(p, 0);
     EXPECT_TRUE(std::ranges::equal(polygon.tex_coords, std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}));
     EXPECT_TRUE(
@@ -290,17 +271,11 @@ TEST(scene_builder_geometry, texture_shader_with_boundaries_and_a_baked_uv_trans
 TEST(scene_builder_geometry, a_mipmap_texture_shows_its_first_level) {
     std::string levels;
     for (int i = 0; i < 31 * 4; ++i) levels += " 0";
-    const auto textured = [](std::string_view texture) {
-        return std::string(R"(
-            Container (
-              TriMesh ( 1 0 0 0 3 0  0 1 2  0 0 0  1 0 0  0 1 0  False )
-              Container ( AttributeSet ( ) Container ( TextureShader ( ) )") +
-               std::string(texture) + ") ) )";
-    };
-    Built pixmap, mipmap;
-    ASSERT_TRUE(built(pixmap, textured(kPixmap)));
-    ASSERT_TRUE(built(mipmap, textured("MipmapTexture ( 0 RGB16 BigEndian BigEndian  2 2 4 0" +
-                                       levels + "  0x7C0003E0 0x001F7FFF )")));
+    const std::string_view triangle = "TriMesh ( 1 0 0 0 3 0  0 1 2  0 0 0  1 0 0  0 1 0  False )";
+    const Built pixmap = build(textured(triangle));
+    const Built mipmap =
+        build(textured(triangle, "MipmapTexture ( 0 RGB16 BigEndian BigEndian  2 2 4 0" + levels +
+                                     "  0x7C0003E0 0x001F7FFF )"));
     ASSERT_EQ(pixmap.scene.textures.size(), 1u);
     ASSERT_EQ(mipmap.scene.textures.size(), 1u) << mipmap.diagnostics.entries().size();
     EXPECT_EQ(mipmap.scene.textures[0].width, 2u);
@@ -310,10 +285,9 @@ TEST(scene_builder_geometry, a_mipmap_texture_shows_its_first_level) {
 }
 
 TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixmaps) {
-    Built b;
-    ASSERT_TRUE(built(b, std::string(R"(
+    const Built b = build(std::string(R"(
         pix: )") + std::string(kPixmap) +
-                             R"(
+                          R"(
         Container (
           TriMesh ( 3 1 0 0 4 0  0 1 2  0 2 3  1 2 3  0 0 0  1 0 0  1 1 0  0 1 0  0 0 0  1 1 0  False )
           Container ( AttributeArray ( 11 0 0 0 0 )
@@ -322,7 +296,7 @@ TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixma
                       Container ( TextureShader ( ) Reference ( 1 ) ) )
         )
         TableOfContents ( toc2> 2 -1 0 12 1  1 pix> )
-    )"));
+    )");
     ASSERT_EQ(b.scene.shapes.size(), 2u);
     EXPECT_EQ(face_set(b, 0).triangles.size(), 6u);  // triangles 0 and 2
     EXPECT_EQ(face_set(b, 1).triangles.size(), 3u);
@@ -332,15 +306,9 @@ TEST(scene_builder_geometry, per_triangle_shaders_split_the_mesh_and_share_pixma
 }
 
 TEST(scene_builder_geometry, free_texture_shader_applies_to_what_follows_unless_own) {
-    Built b;
-    ASSERT_TRUE(built(b, std::string(R"(
-        Container ( TextureShader ( ) )") +
-                             std::string(kPixmap) + R"( )
-        Ellipsoid ( 0 1 0  0 0 1  1 0 0  0 0 0 )
-        Container ( Triangle ( 0 0 0  1 0 0  0 1 0 )
-          Container ( AttributeSet ( ) Container ( TextureShader ( ) )" +
-                             std::string(kPixmap) + R"( ) ) )
-    )"));
+    const Built b = build("Container ( TextureShader ( ) " + std::string(kPixmap) +
+                          " ) Ellipsoid ( 0 1 0  0 0 1  1 0 0  0 0 0 ) " +
+                          textured("Triangle ( 0 0 0  1 0 0  0 1 0 )"));
     ASSERT_EQ(b.scene.shapes.size(), 2u);
     EXPECT_EQ(b.scene.shapes[0].appearance.texture, 0u);
     // The surface's own parameters become its texture coordinates.
@@ -349,14 +317,13 @@ TEST(scene_builder_geometry, free_texture_shader_applies_to_what_follows_unless_
 }
 
 TEST(scene_builder_geometry, curves_points_and_markers) {
-    Built b;
-    ASSERT_TRUE(built(b, R"(
+    const Built b = build(R"(
         Line ( 0 0 0  1 1 0 )
         Ellipse ( 2 0 0  0 1 0  0 0 0  0 0.5 )
         NURBCurve ( 3 3   0 0 0 1  1 1 0 1  2 0 0 1   0 0 0 1 1 1 )
         Marker ( 0 0 0  -4 -4  8 8 1  BigEndian 0x183C7EFFFF7E3C18 )
         Container ( Point ( 1 2 3 ) Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) ) )
-    )"));
+    )");
     ASSERT_EQ(b.scene.shapes.size(), 5u);
     EXPECT_TRUE(std::holds_alternative<LineSet>(b.scene.shapes[0].geometry));
     const auto &ellipse = std::get<LineSet>(b.scene.shapes[1].geometry);

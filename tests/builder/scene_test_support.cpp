@@ -1,5 +1,6 @@
 #include "scene_test_support.h"
 
+#include <stdexcept>
 #include <utility>
 #include <variant>
 
@@ -48,6 +49,14 @@ Vec3 world_point(const Scene &scene, const PlacedShape &placed, std::size_t i) {
     b.result = build_scene(b.tree, b.scene, b.diagnostics, {}, &b.outline);
     if (!b.result.ok) return ::testing::AssertionFailure() << b.result.message;
     return ::testing::AssertionSuccess();
+}
+
+Built build(std::string_view text) {
+    Built b;
+    if (const auto ok = built(b, text); !ok)
+        throw std::runtime_error(std::string(ok.message()) + " in " +
+                                 std::string(text.substr(0, 80)));
+    return b;
 }
 
 ::testing::AssertionResult built_tree(Built &b) {

@@ -40,6 +40,9 @@ Vec3 world_point(const Scene &scene, const PlacedShape &placed, std::size_t i);
 // Parses `text` and builds its scene into `b`: a failure names the step that failed.
 ::testing::AssertionResult built(Built &b, std::string_view text);
 
+// The same, for a text that must build: a failure throws, which ends the test with its message.
+Built build(std::string_view text);
+
 // Resolves the tree built by hand in `b` and builds its scene.
 ::testing::AssertionResult built_tree(Built &b);
 

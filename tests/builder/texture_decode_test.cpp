@@ -11,19 +11,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Pixmap pixmap(std::uint32_t width, std::uint32_t height, std::uint32_t rowBytes,
-              std::uint32_t pixelSize, PixelType type, bool little, const Bytes &image) {
-    Pixmap p;
-    p.width = width;
-    p.height = height;
-    p.row_bytes = rowBytes;
-    p.pixel_size = pixelSize;
-    p.type = type;
-    p.little_endian = little;
-    p.image = image;
-    return p;
-}
-
 // Two pixels of each type in both byte orders. 0x2A95 holds 5-bit channels 10, 20, 21 (5-5-5)
 // and 5, 20, 21 (5-6-5): widened by x<<3 | x>>2 (6 bits: x<<2 | x>>4) to 0x52 0xA5 0xAD and
 // 0x29 0x51 0xAD.
@@ -69,8 +56,8 @@ TEST(texture_decode, DecodesEachPixelTypeInBothByteOrders) {
             const Bytes &image = little ? c.little : c.big;
             std::string problem;
             const auto texture =
-                decode_pixmap(pixmap(2, 1, static_cast<std::uint32_t>(image.size()), c.bits, c.type,
-                                     little, image),
+                decode_pixmap(Pixmap{2, 1, static_cast<std::uint32_t>(image.size()), c.bits, c.type,
+                                     little, image},
                               problem);
             ASSERT_TRUE(texture) << problem;
             EXPECT_EQ(texture->components, c.expected.size() / 2);
@@ -87,7 +74,7 @@ TEST(texture_decode, ReversesRowsAndSkipsPadding) {
                          4, 4, 4, 0xEE, 0xEE, 5, 5,    5,    6, 6, 6};
     std::string problem;
     const auto texture =
-        decode_pixmap(pixmap(2, 3, 8, 24, PixelType::RGB24, false, image), problem);
+        decode_pixmap(Pixmap{2, 3, 8, 24, PixelType::RGB24, false, image}, problem);
     ASSERT_TRUE(texture) << problem;
     EXPECT_EQ(texture->width, 2u);
     EXPECT_EQ(texture->height, 3u);
@@ -100,16 +87,16 @@ TEST(texture_decode, RefusesImagesTheDataDoesNotHold) {
         Pixmap pixmap;
         const char *problem;
     } cases[] = {
-        {pixmap(2, 3, 8, 24, PixelType::RGB24, false, small), "image holds 21 bytes, 22 needed"},
-        {pixmap(100000, 100000, 400000, 32, PixelType::RGB32, false, small),
+        {Pixmap{2, 3, 8, 24, PixelType::RGB24, false, small}, "image holds 21 bytes, 22 needed"},
+        {Pixmap{100000, 100000, 400000, 32, PixelType::RGB32, false, small},
          "image holds 21 bytes, 40000000000 needed"},
-        {pixmap(2, 1, 8, 24, PixelType::ARGB32, false, small), "pixel size 24 does not fit ARGB32"},
-        {pixmap(2, 1, 8, 32, PixelType::RGB16_565, false, small),
+        {Pixmap{2, 1, 8, 24, PixelType::ARGB32, false, small}, "pixel size 24 does not fit ARGB32"},
+        {Pixmap{2, 1, 8, 32, PixelType::RGB16_565, false, small},
          "pixel size 32 does not fit RGB16_565"},
-        {pixmap(2, 1, 5, 24, PixelType::RGB24, false, small),
+        {Pixmap{2, 1, 5, 24, PixelType::RGB24, false, small},
          "row bytes 5 too few for 2 pixels of 3 bytes"},
-        {pixmap(0, 2, 8, 24, PixelType::RGB24, false, small), "image size 0 x 2 holds no pixel"},
-        {pixmap(1, 1, 4, 32, static_cast<PixelType>(9), false, small), "unknown pixel type 9"},
+        {Pixmap{0, 2, 8, 24, PixelType::RGB24, false, small}, "image size 0 x 2 holds no pixel"},
+        {Pixmap{1, 1, 4, 32, static_cast<PixelType>(9), false, small}, "unknown pixel type 9"},
     };
     for (const auto &c : cases) {
         std::string problem;

@@ -66,12 +66,6 @@ TEST(matrix, quaternion_of_half_angle_equals_rotation_by_angle) {
     expect_point(g::apply_point(g::quaternion(0, 0, 0, 0), {1, 2, 3}), 1, 2, 3);
 }
 
-TEST(matrix, multiply_applies_the_first_operand_first) {
-    const Matrix4 m = g::multiply(g::translation(1, 0, 0), g::scaling(2, 3, 4));
-    expect_point(g::apply_point(m, {0, 1, 1}), 2, 3, 4);
-    EXPECT_DOUBLE_EQ(g::determinant3(m), 24);
-}
-
 TEST(matrix, decompose_recomposes_affine_matrices_with_shear) {
     std::mt19937 rng(12345);
     std::uniform_real_distribution<double> d(-3, 3);
