@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 namespace tarvex::builder {
@@ -183,19 +182,6 @@ TEST(texture_decode, TurnsUvMatricesIntoTextureTransformsThatMapTheSame) {
         ASSERT_EQ(result.has_value(), c.expressible) << c.source.rotation;
         if (result) expectSameMapping(m, *result, "from VRML");
     }
-}
-
-TEST(texture_decode, TurnsAQuarterTurnIntoTheFieldsWorkedOutByHand) {
-    // u' = 1 - v, v' = u: L turns a quarter, t = (1, 0). With T = -2C both readings give
-    // t = -(L + I) C, so C = (-0.5, 0.5) and T = (1, -1).
-    const float m[3][3] = {{0, 1, 0}, {-1, 0, 0}, {1, 0, 1}};
-    const auto t = uv_transform_to_vrml(m);
-    ASSERT_TRUE(t);
-    const float got[] = {t->rotation,  t->scale[0],       t->scale[1],      t->center[0],
-                         t->center[1], t->translation[0], t->translation[1]};
-    const double want[] = {std::numbers::pi / 2, 1, 1, -0.5, 0.5, 1, -1};
-    for (int i = 0; i < 7; ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << i;
-    expectSameMapping(m, *t, "quarter turn");
 }
 
 TEST(texture_decode, LeavesUvMatricesVrmlCannotExpressToTheBuilder) {
