@@ -96,8 +96,7 @@ TEST(scene_builder, attributes_inherit_per_type_from_group_to_vertex) {
     EXPECT_TRUE(fs.colors.empty());
     // One per corner, each face's run ended by -1; the others take the face's normal.
     expect_all_near(fs.normals, {0, 0.6f, 0.8f, 0, 0, 1, 0, 0, 1});
-    const std::vector<std::int32_t> index{0, 1, 2, -1};
-    EXPECT_TRUE(std::ranges::equal(fs.normal_index, index));
+    EXPECT_TRUE(std::ranges::equal(fs.normal_index, std::vector{0, 1, 2, -1}));
 }
 
 TEST(scene_builder, vertex_colours_over_face_colours_bind_per_corner) {
@@ -137,25 +136,27 @@ TEST(scene_builder, set_lists_that_count_more_parts_than_exist_are_clamped) {
     EXPECT_TRUE(has_warning(b.diagnostics, "clamped"));
 }
 
+// The transparency of a file's last shape: TransparencyColor values are transparency when one
+// in the file is (0 0 0), else opacity; a face's corners are averaged.
 TEST(scene_builder, transparency_colour_reading_is_chosen_per_file) {
-    struct Case {
-        const char *file;
-        float want;  // transparency of the last shape
+    const auto point = [](const char *rgb) {
+        return "Container ( Point ( 0 0 0 ) Container ( AttributeSet ( ) TransparencyColor ( " +
+               std::string(rgb) + " ) ) ) ";
     };
-    const Case cases[] = {
-        // A (0 0 0) somewhere: values are transparency.
-        {"Container ( Point ( 0 0 0 ) Container ( AttributeSet ( ) TransparencyColor ( 0 0 0 ) ) )"
-         "Container ( Point ( 0 0 0 ) Container ( AttributeSet ( ) TransparencyColor ( 0.9 0.6 0.9 "
-         ") ) )",
-         0.8f},
-        // No (0 0 0): values are opacity.
-        {"Container ( Point ( 0 0 0 ) Container ( AttributeSet ( ) TransparencyColor ( 0.2 0.2 0.5 "
-         ") ) )",
-         0.7f},
+    const std::pair<std::string, float> cases[] = {
+        {point("0 0 0") + point("0.9 0.6 0.9"), 0.8f},
+        {point("0.2 0.2 0.5"), 0.7f},
+        {R"(Container ( Triangle ( 0 0 0  1 0 0  0 1 0 )
+              Container ( VertexAttributeSetList ( 3 Exclude 0 )
+                          Container ( AttributeSet ( ) TransparencyColor ( 0 0 0 ) )
+                          Container ( AttributeSet ( ) TransparencyColor ( 0.6 0.6 0.6 ) )
+                          Container ( AttributeSet ( ) TransparencyColor ( 0.3 0.3 0.3 ) ) ) ))",
+         0.3f},
     };
-    for (const Case &c : cases) {
-        const Built b = build(c.file);
-        EXPECT_NEAR(b.scene.shapes.back().appearance.material.transparency, c.want, 1e-6) << c.file;
+    for (const auto &[file, want] : cases) {
+        const Built b = build(file);
+        ASSERT_FALSE(b.scene.shapes.empty()) << file;
+        EXPECT_NEAR(b.scene.shapes.back().appearance.material.transparency, want, 1e-6) << file;
     }
 }
 
@@ -201,13 +202,10 @@ TEST(scene_builder, styles_set_solid_ccw_fill_and_subdivision) {
     EXPECT_FALSE(fs.ccw);
     EXPECT_EQ(fs.crease_angle, 0.0f);
     const auto &edges = std::get<LineSet>(b.scene.shapes[1].geometry);
-    const std::vector<std::int32_t> closed{0, 1, 2, 0, -1};
-    EXPECT_EQ(std::vector<std::int32_t>(edges.coord_index.begin(), edges.coord_index.end()),
-              closed);
+    EXPECT_TRUE(std::ranges::equal(edges.coord_index, std::vector{0, 1, 2, 0, -1}));
     EXPECT_EQ(std::get<PointSet>(b.scene.shapes[2].geometry).coords.size(), 9u);
-    const std::vector<float> line_ends{0, 0, 0, 1, 2, 3};
-    EXPECT_TRUE(
-        std::ranges::equal(std::get<PointSet>(b.scene.shapes[3].geometry).coords, line_ends));
+    EXPECT_TRUE(std::ranges::equal(std::get<PointSet>(b.scene.shapes[3].geometry).coords,
+                                   std::vector<float>{0, 0, 0, 1, 2, 3}));
 
     // Screen-space subdivision cannot be honoured: the default counts replace an earlier style.
     const Built s = build(R"(

@@ -11,10 +11,6 @@ using namespace geometry_test;
 namespace g = tarvex::geometry;
 constexpr double kPi = std::numbers::pi;
 
-V v3(g::Vec3 a) {
-    return {a.x, a.y, a.z};
-}
-
 // Every face is wound counter-clockwise around its vertices' normals, which are unit length.
 void expect_wound_with_normals(const g::Surface &s) {
     for (const Face &f : faces(s)) {
@@ -38,7 +34,8 @@ TEST(quadric, ellipsoid_with_skew_axes_lies_on_its_surface_and_faces_out) {
                            .minor = swap ? m1 : m2,
                            .origin = origin};
         const g::Surface s = g::tessellate_ellipsoid(q, g::caps_none, {});
-        const V a = v3(q.major), b = v3(q.minor), c = v3(q.orientation), o = v3(q.origin);
+        const V a = g::dvec(q.major), b = g::dvec(q.minor), c = g::dvec(q.orientation),
+                o = g::dvec(q.origin);
         const double det = dot(a, cross(b, c));
         ASSERT_FALSE(s.coord_index.empty());
         bool north = false, south = false;
@@ -65,7 +62,7 @@ TEST(quadric, cylinder_caps_lie_in_the_end_planes) {
     const g::Quadric q{
         .orientation = {0.5, 2, 0}, .major = {1, 0, 0}, .minor = {0, 0, 1}, .origin = {1, 2, 3}};
     const g::Surface s = g::tessellate_cylinder(q, g::caps_top | g::caps_bottom, {});
-    const V o = v3(q.origin), a = v3(q.orientation);
+    const V o = g::dvec(q.origin), a = g::dvec(q.orientation);
     const V plane{0, 1, 0};  // major x minor, on the orientation's side
     int top = 0, bottom = 0;
     for (const Face &f : faces(s)) {
