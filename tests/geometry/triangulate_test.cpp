@@ -163,31 +163,13 @@ TEST(triangulate, no_area_is_refused) {
     EXPECT_EQ(tris.size(), 3u);
 }
 
-TEST(triangulate, hole_in_a_polygon_of_many_corners_is_filled_exactly) {
-    // Half the corners of a regular 20,000-gon of radius 1000 see the square hole's rightmost
-    // corner; the bridge takes the first it finds, not the cost of looking at them all. Both
-    // loops counter-clockwise: even-odd still makes the square a hole, and a fan would add it.
-    constexpr int kCorners = 20000;
-    constexpr double kRadius = 1000, kPi = std::numbers::pi;
-    std::vector<std::pair<double, double>> outer;
-    for (int i = 0; i < kCorners; ++i) {
-        const double a = 2 * kPi * i / kCorners;
-        outer.push_back({kRadius * std::cos(a), kRadius * std::sin(a)});
-    }
-    const Result r = run({outer, {{-50, -50}, {50, -50}, {50, 50}, {-50, 50}}});
-    EXPECT_TRUE(r.ok);
-    // n/2 r^2 sin(2 pi / n) less the hole; float corners and sums err by a few units.
-    const double area = kCorners / 2.0 * kRadius * kRadius * std::sin(2 * kPi / kCorners);
-    EXPECT_NEAR(r.signed_area, area - 100 * 100, 50);
-    for (std::size_t t = 0; t < r.centroids.size(); t += 2)
-        EXPECT_FALSE(in_box(r.centroids[t], r.centroids[t + 1], -50, -50, 50, 50));
-}
-
 // Outlines that defeat ear clipping and hole bridges, each to be filled exactly (no fan) within
 // a few dozen steps a corner: round outlines of many corners close together (teeth as deep as
 // wide put the inner corners in a line but for float rounding; teeth of one depth crowd
-// together), a plate with a row of square holes, a plate with an 8 x 8 grid of them (collinear
-// corners blocked every bridge), a spiral corridor, and a comb.
+// together), a square hole that half the corners of a 20,000-gon see (the bridge takes the
+// first it finds; both loops counter-clockwise, so a fan would add the hole), a plate with a
+// row of square holes, a plate with an 8 x 8 grid of them (collinear corners blocked every
+// bridge), a spiral corridor, and a comb.
 TEST(triangulate, crowded_outlines_are_filled_exactly_in_steps_per_corner) {
     struct Outline {
         const char *name;
@@ -195,9 +177,8 @@ TEST(triangulate, crowded_outlines_are_filled_exactly_in_steps_per_corner) {
         Loops loops;
         double area = 0;  // 0: the loops' signed area
     };
-    const auto toothed = [](std::uint32_t corners, double depth) {
+    const auto toothed = [](std::uint32_t corners, double inner) {  // every other corner at `inner`
         std::vector<std::pair<double, double>> loop;
-        const double inner = 1 - (depth > 0 ? depth : 4 * std::numbers::pi / corners);
         for (std::uint32_t i = 0; i < corners; ++i) {
             const double a = 2 * std::numbers::pi * i / corners, r = i % 2 ? 1.0 : inner;
             loop.push_back({r * std::cos(a), r * std::sin(a)});
@@ -226,8 +207,12 @@ TEST(triangulate, crowded_outlines_are_filled_exactly_in_steps_per_corner) {
     for (int t = 1999; t >= 0; --t)
         comb.insert(comb.end(), {{2.0 * t + 1, 2}, {2.0 * t + 1, 12}, {2.0 * t, 12}, {2.0 * t, 2}});
     const Outline outlines[] = {
-        {"64000 teeth as deep as wide", 40, toothed(64000, 0)},
-        {"32000 teeth 0.02 deep", 120, toothed(32000, 0.02)},
+        {"64000 teeth as deep as wide", 40, toothed(64000, 1 - 4 * std::numbers::pi / 64000)},
+        {"32000 teeth 0.02 deep", 120, toothed(32000, 0.98)},
+        {"a hole in a 20000-gon",
+         60,
+         {toothed(20000, 1)[0], {{-0.05, -0.05}, {0.05, -0.05}, {0.05, 0.05}, {-0.05, 0.05}}},
+         10000 * std::sin(2 * std::numbers::pi / 20000) - 0.01},
         {"1000 holes in a row", 60, plate(1000, 1), 2001 * 3 - 1000},
         {"8 x 8 holes in a grid", 60, plate(8, 8), 17 * 17 - 64},
         {"spiral of 4000 corners", 60, {spiral}},
