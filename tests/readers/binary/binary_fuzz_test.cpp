@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "binary_writer.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
+#include "tree_text.h"
 
 // Every byte the program holds through new, counted here rather than by the reader's own account
 // of itself, so that a forgotten table or a wrong estimate cannot hide. Each block carries its
@@ -74,11 +73,7 @@ namespace tarvex::binary {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> readFile(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using testing::read_file;
 
 struct Input {
     std::string name;
@@ -90,7 +85,7 @@ std::vector<Input> inputs() {
     const fs::path corpus(TARVEX_CORPUS_DIR);
     for (const char *name :
          {"qb-target.3dm", "qb-triangle.3dmf", "qb-quesa-logo.3dmf", "qb-podracer.3dmf"}) {
-        std::vector<std::uint8_t> bytes = readFile(corpus / "3dmf-binary" / name);
+        auto bytes = read_file<std::vector<std::uint8_t>>(corpus / "3dmf-binary" / name);
         if (!bytes.empty()) list.push_back(Input{name, std::move(bytes)});
     }
     // Twins carry what the real files lack: groups, tables of contents, references, strings,
@@ -98,12 +93,11 @@ std::vector<Input> inputs() {
     for (const char *name :
          {"q-references.3dmf", "q-flip-shadow.3dmf", "q-mesh.3dmf", "q-tx24-big.3dmf",
           "q-trimesh-fancy.3dmf", "q-logo-text.3dmf", "q-genpoly-star0.3dmf", "q-nurbpatch.3dmf"}) {
-        const std::vector<std::uint8_t> text = readFile(corpus / "3dmf" / name);
+        const std::string text = read_file(corpus / "3dmf" / name);
         if (text.empty()) continue;
         tree::ObjectTree tree;
         tree::Diagnostics diagnostics;
-        text::parse_text(std::string_view(reinterpret_cast<const char *>(text.data()), text.size()),
-                         tree, diagnostics);
+        text::parse_text(text, tree, diagnostics);
         list.push_back(Input{std::string("twin of ") + name, testing::write_binary(tree).bytes});
     }
     return list;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,13 +22,12 @@ using testing::values;
 using tree::ObjectTree;
 using tree::ObjectType;
 
-std::vector<std::uint8_t> readFile(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 std::filesystem::path corpusFile(const char *name) {
     return std::filesystem::path(TARVEX_CORPUS_DIR) / "3dmf-binary" / name;
+}
+
+std::vector<std::uint8_t> readFile(const char *name) {
+    return testing::read_file<std::vector<std::uint8_t>>(corpusFile(name));
 }
 
 struct Read {
@@ -91,7 +89,7 @@ TEST(binary_reader, reads_the_real_files_whole) {
          "TriMesh(AttributeArray AttributeSet(DiffuseColor))"},
     };
     for (const auto &c : cases) {
-        const auto bytes = readFile(corpusFile(c.file));
+        const auto bytes = readFile(c.file);
         if (bytes.empty()) GTEST_SKIP() << "corpus not found: " << corpusFile(c.file);
         const Read read(bytes);
         EXPECT_TRUE(read.result.ok) << c.file << ": " << read.result.message;
@@ -132,7 +130,7 @@ TEST(binary_reader, decodes_the_values_of_the_real_files) {
         {"qb-podracer.3dmf", ObjectType::DiffuseColor, 5, "1 0 1"},
     };
     for (const auto &c : cases) {
-        const auto bytes = readFile(corpusFile(c.file));
+        const auto bytes = readFile(c.file);
         if (bytes.empty()) GTEST_SKIP() << "corpus not found";
         const Read read(bytes);
         const std::uint32_t node = find_first(read.tree, c.type, c.occurrence);
@@ -142,7 +140,7 @@ TEST(binary_reader, decodes_the_values_of_the_real_files) {
 }
 
 TEST(binary_reader, podracer_meshes_have_their_counts) {
-    const auto bytes = readFile(corpusFile("qb-podracer.3dmf"));
+    const auto bytes = readFile("qb-podracer.3dmf");
     if (bytes.empty()) GTEST_SKIP() << "corpus not found";
     const Read read(bytes);
     // numTriangles, numPoints per mesh, and the values a mesh without edges must hold.
@@ -454,7 +452,7 @@ TEST(binary_reader, reads_a_million_nested_levels) {
 }
 
 TEST(binary_reader, reads_an_open_file_as_it_reads_memory) {
-    const auto bytes = readFile(corpusFile("qb-quesa-logo.3dmf"));
+    const auto bytes = readFile("qb-quesa-logo.3dmf");
     if (bytes.empty()) GTEST_SKIP() << "corpus not found";
     for (const std::size_t cut : {bytes.size(), std::size_t(300)}) {
         std::FILE *file = std::tmpfile();

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
 #include "tree_compare.h"
+#include "tree_text.h"
 
 namespace tarvex::binary {
 namespace {
@@ -22,12 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Allowances;
 using testing::compare_trees;
+using testing::read_file;
 using tree::ObjectTree;
-
-std::string readText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The project's own text test files and the text corpus.
 std::vector<fs::path> textFiles() {
@@ -60,7 +55,7 @@ TEST(binary_twins, every_text_file_reads_back_the_same_from_its_twin) {
         SCOPED_TRACE(path.string());
         ObjectTree a;
         tree::Diagnostics textDiagnostics;
-        text::parse_text(readText(path), a, textDiagnostics);
+        text::parse_text(read_file(path), a, textDiagnostics);
         const testing::Twin twin = testing::write_binary(a);
 
         ObjectTree b;
@@ -106,14 +101,14 @@ TEST(binary_twins, every_text_file_reads_back_the_same_from_its_twin) {
 
 TEST(binary_twins, the_real_pair_holds_the_same_scene) {
     const fs::path corpus(TARVEX_CORPUS_DIR);
-    const std::string text = readText(corpus / "3dmf" / "q-quesa-doc.3dmf");
-    const std::string binary = readText(corpus / "3dmf-binary" / "qb-quesa-logo.3dmf");
+    const std::string text = read_file(corpus / "3dmf" / "q-quesa-doc.3dmf");
+    const auto binary =
+        read_file<std::vector<std::uint8_t>>(corpus / "3dmf-binary" / "qb-quesa-logo.3dmf");
     if (text.empty() || binary.empty()) GTEST_SKIP() << "corpus not found";
     ObjectTree a, b;
     tree::Diagnostics da, db;
     ASSERT_TRUE(text::parse_text(text, a, da).ok);
-    const auto *bytes = reinterpret_cast<const std::uint8_t *>(binary.data());
-    ASSERT_TRUE(read_binary(std::span<const std::uint8_t>(bytes, binary.size()), b, db).ok);
+    ASSERT_TRUE(read_binary(binary, b, db).ok);
     EXPECT_EQ(compare_trees(a, b), "");
 }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 #include <string>
@@ -16,18 +15,15 @@
 #include "conversion/conversion.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
+#include "tree_text.h"
 #include "writers/vrml97/scene_writer.h"
 
 namespace tarvex::binary {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::read_file;
 using tree::ObjectTree;
-
-std::string readText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 const fs::path kCorpusText = fs::path(TARVEX_CORPUS_DIR) / "3dmf";
 
@@ -118,7 +114,7 @@ std::string convert(const fs::path &path) {
         return "failed: " + conversion.result().message;
     const fs::path out = scratchDir() / (path.filename().string() + ".wrl");
     if (conversion.write(out.string()) != 0) return "not written";
-    std::string text = readText(out);
+    std::string text = read_file(out);
     fs::remove(out);
     return text;
 }
@@ -139,7 +135,7 @@ TEST(binary_twins, make_the_same_world_as_their_text_files) {
         SCOPED_TRACE(path.filename().string());
         ObjectTree a;
         tree::Diagnostics diagnostics;
-        text::parse_text(readText(path), a, diagnostics);
+        text::parse_text(read_file(path), a, diagnostics);
         const testing::Twin twin = testing::write_binary(a);
         if (!twin.lossy.empty() || !twin.dropped.empty()) continue;  // no exact twin exists
         read.insert(path.filename().string());

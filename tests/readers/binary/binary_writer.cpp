@@ -20,8 +20,20 @@ void put(std::vector<std::uint8_t> &out, std::uint64_t value, unsigned width) {
     for (unsigned i = width; i-- > 0;) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
+// Overwrites `width` bytes at `at`, big-endian.
+void putAt(std::vector<std::uint8_t> &out, std::size_t at, std::uint64_t value, unsigned width) {
+    for (unsigned i = 0; i < width; ++i)
+        out[at + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
+}
+
 void padTo4(std::vector<std::uint8_t> &out, std::size_t length) {
     for (std::size_t pad = (4 - length % 4) % 4; pad > 0; --pad) out.push_back(0);
+}
+
+void putString(std::vector<std::uint8_t> &out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+    padTo4(out, text.size() + 1);
 }
 
 std::uint32_t codeOf(const ObjectTree &tree, std::uint32_t node, const CustomCodes &customs) {
@@ -46,33 +58,25 @@ class FieldEncoder {
           customs_(customs) {}
 
     bool ok() const { return ok_; }
-    const std::string &failure() const { return failure_; }
-    std::uint32_t leftover() const { return end_ - next_; }
+    // Why the values do not fit the layout, "" when they do.
+    std::string problem() const {
+        if (!ok_) return failure_;
+        return next_ < end_ ? std::to_string(end_ - next_) + " values beyond its layout" : "";
+    }
 
     std::uint32_t uns(unsigned width) {
-        const std::optional<std::int64_t> n = integer();
-        if (!n) return 0;
-        const std::uint64_t limit =
-            width == 4 ? 0xFFFFFFFFu : (std::uint64_t(1) << (8 * width)) - 1;
-        if (*n < 0 || std::uint64_t(*n) > limit) {
-            fail(std::to_string(*n) + " does not fit " + std::to_string(width) + " bytes");
-            return 0;
-        }
-        put(out_, std::uint64_t(*n), width);
-        return static_cast<std::uint32_t>(*n);
+        const auto n =
+            integer(0, (std::int64_t(1) << (8 * width)) - 1, std::to_string(width) + " bytes");
+        if (n) put(out_, std::uint64_t(*n), width);
+        return n ? static_cast<std::uint32_t>(*n) : 0;
     }
     void uns_array(std::uint64_t count, unsigned width) {
         for (std::uint64_t i = 0; ok_ && i < count; ++i) uns(width);
     }
     std::int32_t int32() {
-        const std::optional<std::int64_t> n = integer();
-        if (!n) return 0;
-        if (*n < std::numeric_limits<std::int32_t>::min() || *n > 0xFFFFFFFFll) {
-            fail(std::to_string(*n) + " does not fit an Int32");
-            return 0;
-        }
-        put(out_, static_cast<std::uint32_t>(*n), 4);
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(*n));
+        const auto n = integer(std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFF, "an Int32");
+        if (n) put(out_, static_cast<std::uint32_t>(*n), 4);
+        return n ? static_cast<std::int32_t>(static_cast<std::uint32_t>(*n)) : 0;
     }
     void floats(std::uint64_t count) {
         for (std::uint64_t i = 0; ok_ && i < count; ++i) {
@@ -109,9 +113,7 @@ class FieldEncoder {
         const std::string_view text = tree_.string(next_ - 1);
         // Binary strings end at their first NUL; text ones may hold one.
         if (text.find('\0') != std::string_view::npos) fail("a string holds a NUL byte");
-        out_.insert(out_.end(), text.begin(), text.end());
-        out_.push_back(0);
-        padTo4(out_, text.size() + 1);
+        putString(out_, text);
     }
     void raw(std::uint64_t bytes) {
         if (!take(ValueKind::Raw)) return;
@@ -148,19 +150,13 @@ class FieldEncoder {
     unsigned record_width(std::uint64_t, unsigned preferred) const { return preferred; }
     void rest(Rest kind) {
         while (ok_ && next_ < end_) {
-            switch (kind) {
-                case Rest::Float:
-                    floats(1);
-                    break;
-                case Rest::Boolean:
-                    choice(EnumTable::Boolean);
-                    break;
-                case Rest::Raw:
-                    if (take(ValueKind::Raw)) {
-                        const std::span<const std::uint8_t> data = tree_.raw(next_ - 1);
-                        out_.insert(out_.end(), data.begin(), data.end());
-                    }
-                    break;
+            if (kind == Rest::Float) {
+                floats(1);
+            } else if (kind == Rest::Boolean) {
+                choice(EnumTable::Boolean);
+            } else if (take(ValueKind::Raw)) {
+                const std::span<const std::uint8_t> data = tree_.raw(next_ - 1);
+                out_.insert(out_.end(), data.begin(), data.end());
             }
         }
     }
@@ -171,26 +167,28 @@ class FieldEncoder {
         ok_ = false;
         failure_ = std::move(what);
     }
-    bool take() {
+    // The next value, of `kind` when given.
+    bool take(std::optional<ValueKind> kind = std::nullopt) {
         if (!ok_) return false;
         if (next_ >= end_) {
             fail("runs out of values");
             return false;
         }
         ++next_;
-        return true;
-    }
-    bool take(ValueKind kind) {
-        if (!take()) return false;
-        if (tree_.kind(next_ - 1) == kind) return true;
+        if (!kind || tree_.kind(next_ - 1) == *kind) return true;
         fail("value " + std::to_string(next_ - 1) + " is not of the field's kind");
         return false;
     }
-    std::optional<std::int64_t> integer() {
+    // The next value when it is an integer from `low` to `high` (the range of `field`).
+    std::optional<std::int64_t> integer(std::int64_t low, std::int64_t high,
+                                        const std::string &field) {
         if (!take()) return std::nullopt;
         const std::optional<std::int64_t> n = tree_.as_integer(next_ - 1);
-        if (!n) fail("value " + std::to_string(next_ - 1) + " is not an integer");
-        return n;
+        if (!n)
+            fail("value " + std::to_string(next_ - 1) + " is not an integer");
+        else if (*n < low || *n > high)
+            fail(std::to_string(*n) + " does not fit " + field);
+        return ok_ ? n : std::nullopt;
     }
 
     const ObjectTree &tree_;
@@ -220,20 +218,15 @@ class Writer {
         } else {
             twin_.added_header = true;
             const std::size_t at = begin(tree::four_cc("3DMF"));
-            put(out_, 1, 2);
-            put(out_, 6, 2);
-            put(out_, 0, 4);
-            put(out_, 0, 8);
+            put(out_, 0x0001000600000000, 8);  // version 1.6, no flags
+            put(out_, 0, 8);                   // no table of contents
             end(at);
         }
         declareCustomTypes();
         for (std::uint32_t c = first; c != ObjectTree::kNone; c = tree_.node(c).next_sibling)
             if (!(hasHeader && c == first)) writeNode(c);
-        for (const auto &[at, target] : patches_) {
-            const std::uint64_t offset = offsets_[target] == kNoOffset ? 0 : offsets_[target];
-            for (unsigned i = 0; i < 8; ++i)
-                out_[at + i] = static_cast<std::uint8_t>(offset >> (8 * (7 - i)));
-        }
+        for (const auto &[at, target] : patches_)
+            putAt(out_, at, offsets_[target] == kNoOffset ? 0 : offsets_[target], 8);
         return std::move(twin_);
     }
 
@@ -247,42 +240,28 @@ class Writer {
         put(out_, 0, 4);
         return at;
     }
-    void end(std::size_t at) {
-        const std::uint64_t size = out_.size() - at - 8;
-        for (unsigned i = 0; i < 4; ++i)
-            out_[at + 4 + i] = static_cast<std::uint8_t>(size >> (8 * (3 - i)));
-    }
+    void end(std::size_t at) { putAt(out_, at + 4, out_.size() - at - 8, 4); }
 
     void declareCustomTypes() {
         std::int32_t next = -1;
         for (std::uint32_t n = 1; n < tree_.node_count(); ++n) {
             if (tree_.node(n).type != ObjectType::Unknown) continue;
-            const std::string name(tree_.name_of(n));
-            if (customs_.count(name) != 0) continue;
-            customs_.emplace(name, next);
+            if (!customs_.emplace(tree_.name_of(n), next).second) continue;
             const std::size_t at = begin(tree::four_cc("type"));
             put(out_, static_cast<std::uint32_t>(next), 4);
-            out_.insert(out_.end(), name.begin(), name.end());
-            out_.push_back(0);
-            padTo4(out_, name.size() + 1);
+            putString(out_, tree_.name_of(n));
             end(at);
             --next;
         }
     }
 
-    void writeNode(std::uint32_t node) {
+    void writeNode(std::uint32_t node, std::uint32_t depth = 0) {
         // The writer recurses, unlike the readers: fuzzed nesting thousands deep is left out.
-        if (depth_ >= kMaxDepth) {
+        if (depth >= kMaxDepth) {
             twin_.lossy.emplace_back(node, "nested deeper than this writer goes");
             twin_.dropped.push_back(node);
             return;
         }
-        ++depth_;
-        writeNested(node);
-        --depth_;
-    }
-
-    void writeNested(std::uint32_t node) {
         const ObjectTree::Node &n = tree_.node(node);
         if (n.type == ObjectType::BeginGroup) {
             offsets_[node] = out_.size();
@@ -291,7 +270,7 @@ class Writer {
             for (std::uint32_t c = n.first_child; c != ObjectTree::kNone;
                  c = tree_.node(c).next_sibling, ++index) {
                 if (index == n.head_count) end(at);
-                writeNode(c);
+                writeNode(c, depth + 1);
             }
             if (index <= n.head_count) end(at);
             end(begin(tree::four_cc("endg")));
@@ -305,18 +284,16 @@ class Writer {
         std::vector<std::uint8_t> data;
         std::vector<std::pair<std::size_t, std::uint32_t>> patches;
         FieldEncoder encoder(tree_, node, data, &patches, customs_);
-        const bool known = n.type != ObjectType::Unknown && fields(n.type, encoder);
-        if (!known) {
+        if (n.type == ObjectType::Unknown || !fields(n.type, encoder)) {
             if (n.value_count > 0) twin_.lossy.emplace_back(node, "no binary layout");
             data.clear();
             patches.clear();
-        } else if (!encoder.ok()) {
-            twin_.lossy.emplace_back(node, encoder.failure());
-            twin_.dropped.push_back(node);
-            return;
-        } else if (encoder.leftover() > 0) {
-            twin_.lossy.emplace_back(
-                node, std::to_string(encoder.leftover()) + " values beyond its layout");
+        } else if (!encoder.problem().empty()) {
+            twin_.lossy.emplace_back(node, encoder.problem());
+            if (!encoder.ok()) {
+                twin_.dropped.push_back(node);
+                return;
+            }
         }
         const bool container = n.first_child != ObjectTree::kNone;
         offsets_[node] = out_.size();
@@ -328,12 +305,11 @@ class Writer {
         end(at);
         for (std::uint32_t c = n.first_child; c != ObjectTree::kNone;
              c = tree_.node(c).next_sibling)
-            writeNode(c);
+            writeNode(c, depth + 1);
         if (container) end(outer);
     }
 
     const ObjectTree &tree_;
-    std::uint32_t depth_ = 0;
     Twin twin_;
     std::vector<std::uint8_t> &out_ = twin_.bytes;
     CustomCodes customs_;
@@ -354,17 +330,12 @@ std::optional<std::vector<std::uint8_t>> encode_values(const ObjectTree &tree, s
     std::vector<std::uint8_t> data;
     FieldEncoder encoder(tree, node, data, nullptr, customs);
     const ObjectType type = tree.node(node).type;
-    if (type == ObjectType::Unknown || !fields(type, encoder)) {
-        if (why != nullptr) *why = "no binary layout";
-        return std::nullopt;
-    }
-    if (!encoder.ok() || encoder.leftover() > 0) {
-        if (why != nullptr)
-            *why = encoder.ok() ? std::to_string(encoder.leftover()) + " values beyond its layout"
-                                : encoder.failure();
-        return std::nullopt;
-    }
-    return data;
+    const std::string problem = type == ObjectType::Unknown || !fields(type, encoder)
+                                    ? "no binary layout"
+                                    : encoder.problem();
+    if (problem.empty()) return data;
+    if (why != nullptr) *why = problem;
+    return std::nullopt;
 }
 
 }  // namespace tarvex::binary::testing

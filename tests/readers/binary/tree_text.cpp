@@ -7,43 +7,37 @@ namespace tarvex::binary::testing {
 using tree::ObjectTree;
 using tree::ValueKind;
 
-std::string shape(const ObjectTree &tree, std::uint32_t node) {
-    std::string text;
-    // Explicit stack, so that deep trees do not recurse.
-    struct Step {
-        std::uint32_t parent;
-        std::uint32_t next;
-        std::uint32_t index;
-        bool closes;
-    };
-    std::vector<Step> stack;
-    auto open = [&](std::uint32_t n, bool parenthesised) {
-        const std::uint32_t first = tree.node(n).first_child;
-        if (first == ObjectTree::kNone) return;
-        if (parenthesised) text += '(';
-        stack.push_back(Step{n, first, 0, parenthesised});
-    };
-    if (node != 0) text += tree.name_of(node);
-    open(node, node != 0);
-    while (!stack.empty()) {
-        Step &step = stack.back();
-        if (step.next == ObjectTree::kNone) {
-            if (step.closes) text += ')';
-            stack.pop_back();
-            continue;
+namespace {
+
+// Whether `n` is the first member after the head of a BeginGroup.
+bool endsHead(const ObjectTree &tree, std::uint32_t n) {
+    const ObjectTree::Node &group = tree.node(tree.node(n).parent);
+    if (group.type != tree::ObjectType::BeginGroup) return false;
+    std::uint32_t index = 0;
+    for (std::uint32_t c = group.first_child; c != n; c = tree.node(c).next_sibling) ++index;
+    return index == group.head_count;
+}
+
+}  // namespace
+
+std::string shape(const ObjectTree &tree, std::uint32_t top) {
+    // Walked through the links, not recursively: trees may be a million levels deep.
+    std::string text(top == 0 ? "" : tree.name_of(top));
+    for (std::uint32_t n = top;;) {
+        if (tree.node(n).first_child != ObjectTree::kNone) {
+            if (n != 0) text += '(';
+            n = tree.node(n).first_child;
+        } else {
+            while (n != top && tree.node(n).next_sibling == ObjectTree::kNone) {
+                n = tree.node(n).parent;
+                if (n != 0) text += ')';
+            }
+            if (n == top) return text;
+            n = tree.node(n).next_sibling;
+            text += endsHead(tree, n) ? " | " : " ";
         }
-        const std::uint32_t child = step.next;
-        const ObjectTree::Node &parent = tree.node(step.parent);
-        step.next = tree.node(child).next_sibling;
-        if (step.index > 0)
-            text += (parent.type == tree::ObjectType::BeginGroup && step.index == parent.head_count)
-                        ? " | "
-                        : " ";
-        ++step.index;
-        text += tree.name_of(child);
-        open(child, true);
+        text += tree.name_of(n);
     }
-    return text;
 }
 
 std::string values(const ObjectTree &tree, std::uint32_t node) {
@@ -83,31 +77,18 @@ std::string values(const ObjectTree &tree, std::uint32_t node) {
     return text;
 }
 
-std::vector<std::uint32_t> preorder(const ObjectTree &tree) {
-    std::vector<std::uint32_t> order;
-    std::vector<std::uint32_t> stack;
-    std::vector<std::uint32_t> children;
-    auto pushChildren = [&](std::uint32_t node) {
-        children.clear();
-        for (std::uint32_t c = tree.node(node).first_child; c != ObjectTree::kNone;
-             c = tree.node(c).next_sibling)
-            children.push_back(c);
-        stack.insert(stack.end(), children.rbegin(), children.rend());
-    };
-    pushChildren(0);
-    while (!stack.empty()) {
-        const std::uint32_t node = stack.back();
-        stack.pop_back();
-        order.push_back(node);
-        pushChildren(node);
-    }
-    return order;
-}
-
 std::uint32_t find_first(const ObjectTree &tree, tree::ObjectType type, std::uint32_t skip) {
-    for (const std::uint32_t node : preorder(tree))
-        if (tree.node(node).type == type && skip-- == 0) return node;
-    return ObjectTree::kNone;
+    for (std::uint32_t n = 0;;) {
+        if (tree.node(n).first_child != ObjectTree::kNone) {
+            n = tree.node(n).first_child;
+        } else {
+            while (n != 0 && tree.node(n).next_sibling == ObjectTree::kNone)
+                n = tree.node(n).parent;
+            if (n == 0) return ObjectTree::kNone;
+            n = tree.node(n).next_sibling;
+        }
+        if (tree.node(n).type == type && skip-- == 0) return n;
+    }
 }
 
 }  // namespace tarvex::binary::testing
