@@ -15,6 +15,7 @@
 #include "conversion/conversion.h"
 #include "readers/binary/binary_reader.h"
 #include "readers/text/text_parser.h"
+#include "test_support.h"
 #include "tree_text.h"
 #include "writers/vrml97/scene_writer.h"
 
@@ -26,26 +27,7 @@ using testing::read_file;
 using tree::ObjectTree;
 
 const fs::path kCorpusText = fs::path(TARVEX_CORPUS_DIR) / "3dmf";
-
-bool isCorpusFile(const fs::path &path) {
-    return path.parent_path() == kCorpusText;
-}
-
-// The corpus's text files when it is beside the project, and the project's own always.
-std::vector<fs::path> textFiles() {
-    std::vector<fs::path> files;
-    const fs::path &corpus = kCorpusText;
-    if (fs::is_directory(corpus))
-        for (const auto &entry : fs::directory_iterator(corpus))
-            if (entry.path().extension() == ".3dmf") files.push_back(entry.path());
-    files.push_back(fs::path(TARVEX_SOURCE_DIR) / "tests" / "data" / "three_objects.3dmf");
-    // The hand-made files the measured tests hold to worked figures: their binary twins too.
-    for (const auto &entry :
-         fs::directory_iterator(fs::path(TARVEX_SOURCE_DIR) / "tests" / "data" / "shapes"))
-        if (entry.path().extension() == ".3dmf") files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+const fs::path kData = fs::path(TARVEX_SOURCE_DIR) / "tests" / "data";
 
 std::string world(ObjectTree &tree) {
     scene::Scene scene;
@@ -131,7 +113,11 @@ TEST(binary_twins, make_the_same_world_as_their_text_files) {
     const fs::path &scratch = scratchDir();
     std::size_t compared = 0;
     std::set<std::string> differing, read;
-    for (const fs::path &path : textFiles()) {
+    // The corpus's text files when it is beside the project, and the project's own always: the
+    // hand-made files the measured tests hold to worked figures among them.
+    std::vector<fs::path> files = measure::files_in({kCorpusText, kData / "shapes"});
+    files.push_back(kData / "three_objects.3dmf");
+    for (const fs::path &path : files) {
         SCOPED_TRACE(path.filename().string());
         ObjectTree a;
         tree::Diagnostics diagnostics;
@@ -139,7 +125,7 @@ TEST(binary_twins, make_the_same_world_as_their_text_files) {
         const testing::Twin twin = testing::write_binary(a);
         if (!twin.lossy.empty() || !twin.dropped.empty()) continue;  // no exact twin exists
         read.insert(path.filename().string());
-        if (isCorpusFile(path)) ++compared;
+        if (path.parent_path() == kCorpusText) ++compared;
         ObjectTree b;
         ASSERT_TRUE(read_binary(twin.bytes, b, diagnostics).ok);
         for (std::uint32_t n = 0; n < a.node_count(); ++n)

@@ -1,5 +1,6 @@
 #include "tree_compare.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "binary_writer.h"
@@ -12,11 +13,11 @@ using tree::ObjectTree;
 using tree::ValueKind;
 
 std::vector<std::uint32_t> children(const ObjectTree &tree, std::uint32_t node,
-                                    const std::set<std::uint32_t> *dropped) {
+                                    const std::set<std::uint32_t> &dropped) {
     std::vector<std::uint32_t> list;
     for (std::uint32_t c = tree.node(node).first_child; c != ObjectTree::kNone;
          c = tree.node(c).next_sibling)
-        if (dropped == nullptr || dropped->count(c) == 0) list.push_back(c);
+        if (dropped.count(c) == 0) list.push_back(c);
     return list;
 }
 
@@ -35,10 +36,8 @@ bool sameValue(const ObjectTree &a, std::uint32_t va, const ObjectTree &b, std::
             return a.word(va) == b.word(vb);
         case ValueKind::String:
             return a.string(va) == b.string(vb);
-        case ValueKind::Raw: {
-            const auto ra = a.raw(va), rb = b.raw(vb);
-            return std::equal(ra.begin(), ra.end(), rb.begin(), rb.end());
-        }
+        case ValueKind::Raw:
+            return std::ranges::equal(a.raw(va), b.raw(vb));
         case ValueKind::Ref: {
             const std::uint32_t ta = a.ref_target(va), tb = b.ref_target(vb);
             if (ta == ObjectTree::kNone || tb == ObjectTree::kNone) return ta == tb;
@@ -103,8 +102,8 @@ std::string compare_trees(const ObjectTree &a, const ObjectTree &b, const Allowa
                                "\n  b: " + values(b, nb).substr(0, 300));
             }
         }
-        const std::vector<std::uint32_t> ca = children(a, na, &allowances.dropped);
-        std::vector<std::uint32_t> cb = children(b, nb, nullptr);
+        const std::vector<std::uint32_t> ca = children(a, na, allowances.dropped);
+        std::vector<std::uint32_t> cb = children(b, nb, {});
         if (na == 0 && allowances.extra_header && !cb.empty()) cb.erase(cb.begin());
         if (ca.size() != cb.size()) {
             report += (na == 0 ? std::string("the root") : std::string(a.name_of(na))) + ": " +
