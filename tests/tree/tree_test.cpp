@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <string>
+#include <vector>
 
 #include "tree/diagnostics.h"
 #include "tree/object_tree.h"
@@ -34,17 +35,12 @@ TEST(object_tree, numbers_convert_in_place_only_when_all_of_a_run_can) {
     EXPECT_TRUE(tree.floats(first, 6).empty());         // the word
     EXPECT_TRUE(tree.unsigned_ints(first, 2).empty());  // the negative
     const auto floats = tree.floats(first, 3);
-    ASSERT_EQ(floats.size(), 3u);
-    EXPECT_EQ(floats[0], 3.0f);
-    EXPECT_EQ(floats[1], -2.0f);
-    EXPECT_EQ(floats[2], 1.5f);
+    EXPECT_EQ(std::vector(floats.begin(), floats.end()), (std::vector{3.0f, -2.0f, 1.5f}));
     EXPECT_EQ(tree.floats(first, 3).data(), floats.data());  // no copy, and idempotent
     const auto one = tree.floats(first + 2, 1);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0], 1.5f);
+    EXPECT_EQ(std::vector(one.begin(), one.end()), std::vector{1.5f});
     const auto integral = tree.unsigned_ints(first + 4, 1);  // 2.0 counts as an integer
-    ASSERT_EQ(integral.size(), 1u);
-    EXPECT_EQ(integral[0], 2u);
+    EXPECT_EQ(std::vector(integral.begin(), integral.end()), std::vector{2u});
     EXPECT_TRUE(tree.floats(first + 4, 3).empty());  // runs past the last value
 }
 
