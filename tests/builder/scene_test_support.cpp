@@ -1,5 +1,6 @@
 #include "scene_test_support.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 #include <variant>
@@ -82,15 +83,12 @@ void expect_all_near(std::span<const float> got, const std::vector<double> &want
 }
 
 std::size_t count_nodes(const Scene &scene, Node::Kind kind) {
-    std::size_t n = 0;
-    for (const Node &node : scene.nodes) n += node.kind == kind;
-    return n;
+    return std::ranges::count(scene.nodes, kind, &Node::kind);
 }
 
 bool has_warning(const tree::Diagnostics &d, std::string_view text) {
-    for (const auto &e : d.entries())
-        if (e.text.find(text) != std::string::npos) return true;
-    return false;
+    return std::ranges::any_of(
+        d.entries(), [&](const auto &e) { return e.text.find(text) != std::string::npos; });
 }
 
 }  // namespace tarvex::builder::test
