@@ -22,18 +22,15 @@ Matrix multiply(const Matrix &a, const Matrix &b) {
 }
 
 Matrix localMatrix(const Json &node) {
+    const auto field = [&](const char *name, int n, Matrix value) {
+        if (node.contains(name))
+            for (int i = 0; i < n; ++i) value[i] = node[name][i].get<double>();
+        return value;
+    };
     Matrix m{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    if (node.contains("matrix")) {
-        for (int i = 0; i < 16; ++i) m[i] = node["matrix"][i].get<double>();
-        return m;
-    }
-    double t[3] = {0, 0, 0}, q[4] = {0, 0, 0, 1}, s[3] = {1, 1, 1};
-    if (node.contains("translation"))
-        for (int i = 0; i < 3; ++i) t[i] = node["translation"][i].get<double>();
-    if (node.contains("rotation"))
-        for (int i = 0; i < 4; ++i) q[i] = node["rotation"][i].get<double>();
-    if (node.contains("scale"))
-        for (int i = 0; i < 3; ++i) s[i] = node["scale"][i].get<double>();
+    if (node.contains("matrix")) return field("matrix", 16, m);
+    const auto t = field("translation", 3, {}), q = field("rotation", 4, {0, 0, 0, 1}),
+               s = field("scale", 3, {1, 1, 1});
     const double x = q[0], y = q[1], z = q[2], w = q[3];
     const double r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
                             {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
@@ -42,6 +39,16 @@ Matrix localMatrix(const Json &node) {
         for (int row = 0; row < 3; ++row) m[col * 4 + row] = r[row][col] * s[col];
     for (int row = 0; row < 3; ++row) m[12 + row] = t[row];
     return m;
+}
+
+Vec3 minus(const Vec3 &a, const Vec3 &b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+Vec3 cross(const Vec3 &u, const Vec3 &v) {
+    return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+}
+double norm(const Vec3 &v) {
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
 }
 
 Vec3 apply(const Matrix &m, const float *p) {
@@ -61,20 +68,11 @@ std::string fromBase64(std::string_view text) {
     std::string out;
     std::uint32_t bits = 0;
     int count = 0;
+    constexpr std::string_view kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (const char c : text) {
-        int v;
-        if (c >= 'A' && c <= 'Z')
-            v = c - 'A';
-        else if (c >= 'a' && c <= 'z')
-            v = c - 'a' + 26;
-        else if (c >= '0' && c <= '9')
-            v = c - '0' + 52;
-        else if (c == '+')
-            v = 62;
-        else if (c == '/')
-            v = 63;
-        else
-            break;
+        const std::size_t v = kDigits.find(c);
+        if (v == std::string_view::npos) break;
         bits = (bits << 6) | static_cast<std::uint32_t>(v);
         if ((count += 6) >= 8) {
             count -= 8;
@@ -159,32 +157,24 @@ class Reader {
                 m_.box.add(placed[i]);
             }
             std::vector<std::uint32_t> order;
-            if (p.contains("indices")) {
+            if (p.contains("indices"))
                 order = values<std::uint32_t>(p["indices"], 1, 5125);
-            } else {
+            else
                 for (std::uint32_t i = 0; i < vertices; ++i) order.push_back(i);
-            }
             for (const std::uint32_t i : order)
                 if (i >= vertices) return fail("index past the vertices");
             const int mode = p.value("mode", 4);
             if (mode == 4) {
                 for (std::size_t i = 0; i + 2 < order.size(); i += 3) {
-                    const Vec3 &a = placed[order[i]], &b = placed[order[i + 1]],
-                               &c = placed[order[i + 2]];
-                    const Vec3 u{b[0] - a[0], b[1] - a[1], b[2] - a[2]},
-                        v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-                    const Vec3 x{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                                 u[0] * v[1] - u[1] * v[0]};
-                    m_.area += std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]) / 2;
+                    const Vec3 &a = placed[order[i]];
+                    const Vec3 u = minus(placed[order[i + 1]], a),
+                               v = minus(placed[order[i + 2]], a);
+                    m_.area += norm(cross(u, v)) / 2;
                     ++m_.triangles;
                 }
             } else if (mode == 1) {
-                for (std::size_t i = 0; i + 1 < order.size(); i += 2) {
-                    const Vec3 &a = placed[order[i]], &b = placed[order[i + 1]];
-                    m_.line_length +=
-                        std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
-                                  (a[2] - b[2]) * (a[2] - b[2]));
-                }
+                for (std::size_t i = 0; i + 1 < order.size(); i += 2)
+                    m_.line_length += norm(minus(placed[order[i]], placed[order[i + 1]]));
             } else if (mode == 0) {
                 m_.points += order.size();
             } else {

@@ -52,15 +52,8 @@ struct Affine {
             }
         return r;
     }
-    static Affine translation(const Vec3 &t) {
-        Affine r;
-        for (int i = 0; i < 3; ++i) r.m[i][3] = t[i];
-        return r;
-    }
-    static Affine scale(const Vec3 &s) {
-        Affine r;
-        for (int i = 0; i < 3; ++i) r.m[i][i] = s[i];
-        return r;
+    static Affine move(const Vec3 &t, const Vec3 &s = {1, 1, 1}) {
+        return {{{s[0], 0, 0, t[0]}, {0, s[1], 0, t[1]}, {0, 0, s[2], t[2]}}};
     }
     // Rodrigues' formula; a zero axis is no rotation.
     static Affine rotation(const std::array<double, 4> &r) {
@@ -101,16 +94,10 @@ struct Image {  // SFImage: rows bottom first, one integer a pixel
         const auto byte = [&](int from_right) {
             return float((p >> (8 * from_right)) & 255) / 255;
         };
-        switch (components) {
-            case 1:
-                return {byte(0), byte(0), byte(0)};
-            case 2:
-                return {byte(1), byte(1), byte(1)};
-            case 3:
-                return {byte(2), byte(1), byte(0)};
-            default:
-                return {byte(3), byte(2), byte(1)};
-        }
+        // Grey from the top byte of one or two components, else the top three bytes of RGB(A).
+        const int top = components >= 1 && components <= 3 ? int(components) - 1 : 3;
+        if (top < 2) return {byte(top), byte(top), byte(top)};
+        return {byte(top), byte(top - 1), byte(top - 2)};
     }
 };
 
@@ -205,6 +192,10 @@ class Reader {
     Vec3 vec3() {
         const double x = number(), y = number();
         return {x, y, number()};
+    }
+    std::array<double, 4> axisAngle() {
+        const Vec3 axis = vec3();
+        return {axis[0], axis[1], axis[2], number()};
     }
     bool boolean() {
         const std::string_view t = next();
@@ -330,10 +321,8 @@ class Reader {
             PointLight light;
             double intensity = 1, ambient = 0;
             fields([&](std::string_view f) {
-                if (f == "intensity")
-                    intensity = number();
-                else if (f == "ambientIntensity")
-                    ambient = number();
+                if (f == "intensity" || f == "ambientIntensity")
+                    (f == "intensity" ? intensity : ambient) = number();
                 else if (f == "on")
                     light.on = boolean();
                 else if (directional)
@@ -393,24 +382,18 @@ class Reader {
             v.numbers = numbers(v.type == "TextureCoordinate" ? 2 : 3);
         } else if (v.type == "IndexedFaceSet" || v.type == "IndexedLineSet" ||
                    v.type == "PointSet") {
-            if (!v.geometry) v.geometry = Geometry{v.type, {}, {}, {}, {}, {}, {}, true, true};
+            if (!v.geometry) v.geometry.emplace().type = v.type;
             Geometry &g = *v.geometry;
-            if (f == "coord")
-                g.coords = node(m).numbers;
-            else if (f == "color")
-                g.colors = node(m).numbers;
-            else if (f == "coordIndex")
-                g.coord_index = integers();
-            else if (f == "colorIndex")
-                g.color_index = integers();
-            else if (f == "colorPerVertex")
-                g.color_per_vertex = boolean();
-            else if (f == "solid")
-                g.solid = boolean();
-            else if (f == "texCoord")
-                g.tex_coords = node(m).numbers;
-            else if (f == "texCoordIndex")
-                g.tex_coord_index = integers();
+            if (f == "coord" || f == "color" || f == "texCoord")
+                (f == "coord"   ? g.coords
+                 : f == "color" ? g.colors
+                                : g.tex_coords) = node(m).numbers;
+            else if (f == "coordIndex" || f == "colorIndex" || f == "texCoordIndex")
+                (f == "coordIndex"   ? g.coord_index
+                 : f == "colorIndex" ? g.color_index
+                                     : g.tex_coord_index) = integers();
+            else if (f == "colorPerVertex" || f == "solid")
+                (f == "solid" ? g.solid : g.color_per_vertex) = boolean();
             else
                 return false;
         } else {
@@ -438,16 +421,10 @@ class Reader {
         std::array<double, 4> rotation{0, 0, 1, 0}, scaleOrientation{0, 0, 1, 0};
         std::optional<std::size_t> childrenAt;
         fields([&](std::string_view f) {
-            if (f == "translation") {
-                translation = vec3();
-            } else if (f == "scale") {
-                scale = vec3();
-            } else if (f == "center") {
-                center = vec3();
+            if (f == "translation" || f == "scale" || f == "center") {
+                (f == "scale" ? scale : f == "center" ? center : translation) = vec3();
             } else if (f == "rotation" || f == "scaleOrientation") {
-                const Vec3 axis = vec3();
-                (f == "rotation" ? rotation : scaleOrientation) = {axis[0], axis[1], axis[2],
-                                                                   number()};
+                (f == "rotation" ? rotation : scaleOrientation) = axisAngle();
             } else if (f == "children") {
                 childrenAt = pos_;
                 skipValue();
@@ -457,12 +434,12 @@ class Reader {
             return true;
         });
         if (!childrenAt || failed_) return;
-        std::array<double, 4> inverseSo = scaleOrientation;
-        inverseSo[3] = -inverseSo[3];
-        const Affine local = Affine::translation(translation) * Affine::translation(center) *
-                             Affine::rotation(rotation) * Affine::rotation(scaleOrientation) *
-                             Affine::scale(scale) * Affine::rotation(inverseSo) *
-                             Affine::translation({-center[0], -center[1], -center[2]});
+        const auto &so = scaleOrientation;
+        const Affine local = Affine::move(translation) * Affine::move(center) *
+                             Affine::rotation(rotation) * Affine::rotation(so) *
+                             Affine::move({0, 0, 0}, scale) *
+                             Affine::rotation({so[0], so[1], so[2], -so[3]}) *
+                             Affine::move({-center[0], -center[1], -center[2]});
         const std::size_t resume = pos_;
         pos_ = *childrenAt;
         children(m * local);
@@ -475,8 +452,7 @@ class Reader {
             if (f == "position") {
                 vp.position = vec3();
             } else if (f == "orientation") {
-                const Vec3 axis = vec3();
-                vp.orientation = {axis[0], axis[1], axis[2], number()};
+                vp.orientation = axisAngle();
             } else if (f == "fieldOfView") {
                 vp.field_of_view = number();
             } else if (f == "description") {
@@ -489,26 +465,16 @@ class Reader {
         out_.viewpoints.push_back(vp);
     }
 
-    struct Look {
-        Rgb diffuse{0.8f, 0.8f, 0.8f};
-        Rgb emissive{0, 0, 0};
-        std::optional<Image> image;
-    };
-
     void shape(const Affine &m) {
-        Look look;
+        NodeValue look;  // the appearance
         std::optional<Geometry> geometry;
         fields([&](std::string_view f) {
-            if (f == "appearance") {
-                const NodeValue a = node(m);
-                if (a.diffuse) look.diffuse = *a.diffuse;
-                if (a.emissive) look.emissive = *a.emissive;
-                look.image = a.image;
-            } else if (f == "geometry") {
+            if (f == "appearance")
+                look = node(m);
+            else if (f == "geometry")
                 geometry = node(m).geometry;
-            } else {
+            else
                 return false;
-            }
             return true;
         });
         ++out_.shapes;
@@ -516,24 +482,38 @@ class Reader {
     }
 
     // ---- what the shape shows
+    std::optional<Vec3> triple(const std::vector<double> &v, long i, const char *what,
+                               const char *list) {
+        if (i >= 0 && std::size_t(3 * i + 2) < v.size())
+            return Vec3{v[std::size_t(3 * i)], v[std::size_t(3 * i + 1)],
+                        v[std::size_t(3 * i + 2)]};
+        error(what + (" " + std::to_string(i)) + " beyond the " + list);
+        return std::nullopt;
+    }
     std::optional<Vec3> point(const std::vector<double> &coords, long i, const Affine &m) {
-        if (i < 0 || static_cast<std::size_t>(3 * i + 2) >= coords.size()) {
-            error("index " + std::to_string(i) + " beyond the points");
-            return std::nullopt;
-        }
-        const std::size_t k = static_cast<std::size_t>(3 * i);
-        return m.apply({coords[k], coords[k + 1], coords[k + 2]});
+        const std::optional<Vec3> p = triple(coords, i, "index", "points");
+        return p ? m.apply(*p) : p;
     }
     Rgb color(const std::vector<double> &colors, long i) {
-        if (i < 0 || static_cast<std::size_t>(3 * i + 2) >= colors.size()) {
-            error("colour " + std::to_string(i) + " beyond the colours");
-            return {};
-        }
-        const std::size_t k = static_cast<std::size_t>(3 * i);
-        return {float(colors[k]), float(colors[k + 1]), float(colors[k + 2])};
+        const Vec3 c = triple(colors, i, "colour", "colours").value_or(Vec3{0, 0, 0});
+        return {float(c[0]), float(c[1]), float(c[2])};
+    }
+    long at(const std::vector<long> &v, std::size_t i) {
+        if (i < v.size()) return v[i];
+        error("an index list shorter than its faces");
+        return 0;
+    }
+    // The entry of `list` for position k of coordIndex, or the coordinate index there.
+    long cornerIndex(const std::vector<long> &list, const Geometry &g, std::size_t k) {
+        return list.empty() ? g.coord_index[k] : at(list, k);
+    }
+    // The colour at position k of coordIndex, in face or polyline `face`.
+    Rgb colorAt(const Geometry &g, std::size_t face, std::size_t k) {
+        if (g.color_per_vertex) return color(g.colors, cornerIndex(g.color_index, g, k));
+        return color(g.colors, g.color_index.empty() ? long(face) : at(g.color_index, face));
     }
 
-    void measure(const Geometry &g, const Look &look, const Affine &m) {
+    void measure(const Geometry &g, const NodeValue &look, const Affine &m) {
         if (g.coords.size() % 3 != 0 || g.colors.size() % 3 != 0 || g.tex_coords.size() % 2 != 0)
             return error(g.type + " with numbers not in threes (pairs for texture coordinates)");
         if (look.image && look.image->pixels.size() !=
@@ -554,7 +534,7 @@ class Reader {
             }
             if (!indices.empty()) {
                 if (g.type == "IndexedLineSet")
-                    polyline(indices, g, look, m, face, corner);
+                    polyline(indices, g, look.emissive.value_or(Rgb{0, 0, 0}), m, face, corner);
                 else
                     polygon(indices, g, look, m, face, corner);
                 ++face;
@@ -564,23 +544,15 @@ class Reader {
         }
     }
 
-    void polyline(const std::vector<long> &indices, const Geometry &g, const Look &look,
+    void polyline(const std::vector<long> &indices, const Geometry &g, const Rgb &emissive,
                   const Affine &m, std::size_t line, std::size_t corner) {
         ++out_.polylines;
         std::optional<Vec3> last;
         Rgb lastColor{};
-        const auto cornerColor = [&](std::size_t i) -> Rgb {
-            if (g.colors.empty()) return look.emissive;
-            if (!g.color_per_vertex)
-                return color(g.colors, g.color_index.empty() ? static_cast<long>(line)
-                                                             : at(g.color_index, line));
-            return color(g.colors,
-                         g.color_index.empty() ? indices[i] : at(g.color_index, corner + i));
-        };
         for (std::size_t i = 0; i < indices.size() && !failed_; ++i) {
             const std::optional<Vec3> p = point(g.coords, indices[i], m);
             if (!p) return;
-            const Rgb c = cornerColor(i);
+            const Rgb c = g.colors.empty() ? emissive : colorAt(g, line, corner + i);
             out_.box.add(*p);
             if (last) {
                 const double length = norm(*p - *last);
@@ -595,7 +567,7 @@ class Reader {
 
     // The area of a flat polygon is half the length of its vector area, whatever its shape;
     // a corner turning against that vector makes it concave.
-    void polygon(const std::vector<long> &indices, const Geometry &g, const Look &look,
+    void polygon(const std::vector<long> &indices, const Geometry &g, const NodeValue &look,
                  const Affine &m, std::size_t face, std::size_t corner) {
         const std::size_t n = indices.size();
         if (n < 3) return;
@@ -626,8 +598,7 @@ class Reader {
         if (look.image && !look.image->pixels.empty() && !g.tex_coords.empty()) {
             double s = 0, t = 0;
             for (std::size_t i = 0; i < n; ++i) {
-                const long k =
-                    g.tex_coord_index.empty() ? indices[i] : at(g.tex_coord_index, corner + i);
+                const long k = cornerIndex(g.tex_coord_index, g, corner + i);
                 if (k < 0 || std::size_t(2 * k + 1) >= g.tex_coords.size())
                     return error("texture coordinate " + std::to_string(k) + " beyond the list");
                 s += g.tex_coords[std::size_t(2 * k)] / double(n);
@@ -635,28 +606,18 @@ class Reader {
             }
             out_.area_by_texel[look.image->texel(s, t)] += area;
         }
-        Rgb shown = look.diffuse;
-        if (!g.colors.empty()) {
-            if (!g.color_per_vertex) {
-                shown = color(g.colors, g.color_index.empty() ? static_cast<long>(face)
-                                                              : at(g.color_index, face));
-            } else {
-                Vec3 sum{0, 0, 0};
-                for (std::size_t i = 0; i < n; ++i) {
-                    const Rgb c =
-                        color(g.colors,
-                              g.color_index.empty() ? indices[i] : at(g.color_index, corner + i));
-                    for (int k = 0; k < 3; ++k) sum[k] += c[k];
-                }
-                shown = {float(sum[0] / n), float(sum[1] / n), float(sum[2] / n)};
+        Rgb shown = look.diffuse.value_or(Rgb{0.8f, 0.8f, 0.8f});
+        if (!g.colors.empty() && !g.color_per_vertex) {
+            shown = colorAt(g, face, corner);
+        } else if (!g.colors.empty()) {
+            Vec3 sum{0, 0, 0};
+            for (std::size_t i = 0; i < n; ++i) {
+                const Rgb c = colorAt(g, face, corner + i);
+                for (int k = 0; k < 3; ++k) sum[k] += c[k];
             }
+            shown = {float(sum[0] / n), float(sum[1] / n), float(sum[2] / n)};
         }
         out_.area_by_color[shown] += area;
-    }
-    long at(const std::vector<long> &v, std::size_t i) {
-        if (i < v.size()) return v[i];
-        error("an index list shorter than its faces");
-        return 0;
     }
 
     std::string_view text_;
