@@ -118,10 +118,8 @@ class Reader {
     void world() {
         if (text_.substr(0, 15) != "#VRML V2.0 utf8") error("no VRML 97 header");
         while (!peek().empty()) {
-            if (peek() == "ROUTE" || peek() == "PROTO" || peek() == "EXTERNPROTO") {
-                error("unexpected " + std::string(peek()));
-                return;
-            }
+            if (peek() == "ROUTE" || peek() == "PROTO" || peek() == "EXTERNPROTO")
+                return error("unexpected " + std::string(peek()));
             node(Affine{});
             if (failed_) return;
         }
@@ -130,15 +128,11 @@ class Reader {
   private:
     // ---- tokens: VRML counts commas as blanks; # comments run to the end of the line
     void skipBlanks() {
-        while (pos_ < text_.size()) {
-            const char c = text_[pos_];
-            if (c == '#') {
-                while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
-            } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',') {
-                ++pos_;
-            } else {
+        for (; pos_ < text_.size(); ++pos_) {
+            if (text_[pos_] == '#')
+                pos_ = std::min(text_.find_first_of("\n\r", pos_), text_.size() - 1);
+            else if (std::string_view(" \t\n\r,").find(text_[pos_]) == std::string_view::npos)
                 return;
-            }
         }
     }
     std::string_view peek() {
@@ -159,9 +153,7 @@ class Reader {
                 if (text_[pos_] == '\\') ++pos_;
             ++pos_;
         } else {
-            while (pos_ < text_.size() &&
-                   std::string_view(" \t\r\n,{}[]\"#").find(text_[pos_]) == std::string_view::npos)
-                ++pos_;
+            pos_ = std::min(text_.find_first_of(" \t\r\n,{}[]\"#", pos_), text_.size());
         }
         return text_.substr(start, pos_ - start);
     }
@@ -201,16 +193,6 @@ class Reader {
         const std::string_view t = next();
         if (t != "TRUE" && t != "FALSE") error("not a boolean: '" + std::string(t) + "'");
         return t == "TRUE";
-    }
-    std::string string() {
-        const std::string_view t = next();
-        if (t.size() < 2 || t.front() != '"') error("not a string");
-        std::string s;
-        for (std::size_t i = 1; i + 1 < t.size(); ++i) {
-            if (t[i] == '\\') ++i;
-            s += t[i];
-        }
-        return s;
     }
     // An MF field of values of `arity` numbers: one value without brackets, or a bracketed list.
     std::vector<double> numbers(int arity = 1) {
@@ -455,8 +437,6 @@ class Reader {
                 vp.orientation = axisAngle();
             } else if (f == "fieldOfView") {
                 vp.field_of_view = number();
-            } else if (f == "description") {
-                vp.description = string();
             } else {
                 return false;
             }

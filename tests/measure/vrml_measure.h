@@ -31,7 +31,6 @@ struct Viewpoint {
     Vec3 position{0, 0, 10};
     std::array<double, 4> orientation{0, 0, 1, 0};
     double field_of_view = 0.785398;
-    std::string description;
 };
 
 struct PointLight {  // PointLight and SpotLight

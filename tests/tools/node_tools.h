@@ -18,16 +18,9 @@ struct NodeRun {
 };
 
 inline std::string shellQuoted(const std::string &text) {
-    std::string quoted(1, '\'');
-    for (const char c : text) {
-        if (c == '\'') {
-            quoted.append("'\\''");
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    quoted.push_back('\'');
-    return quoted;
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 inline NodeRun run_node_tool(const std::string &script, const std::vector<std::string> &files) {
@@ -37,10 +30,7 @@ inline NodeRun run_node_tool(const std::string &script, const std::vector<std::s
     std::string command(
         "command -v node >/dev/null 2>&1 || { echo 'node is not installed'; exit 77; }; node ");
     command.append(shellQuoted((folder / script).string()));
-    for (const std::string &file : files) {
-        command.push_back(' ');
-        command.append(shellQuoted(file));
-    }
+    for (const std::string &file : files) command.append(" ").append(shellQuoted(file));
     command.append(" 2>&1");
     std::FILE *pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
