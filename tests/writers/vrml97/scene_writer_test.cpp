@@ -9,6 +9,7 @@
 #include "builder/texture_decode.h"
 #include "test_support.h"
 #include "vrml_readers.h"
+#include "writers/x3d/x3d_writer.h"
 
 namespace tarvex::vrml97 {
 namespace {
@@ -19,32 +20,17 @@ using builder::PixelType;
 using builder::Pixmap;
 using measure::occurrences;
 
-std::uint32_t addNode(Scene &s, Node node, std::uint32_t parent = 0) {
-    s.nodes.push_back(std::move(node));
+using Kind = Node::Kind;
+
+// A node under `parent` (kNone: none) showing the shape or standing for the node `target`.
+std::uint32_t addNode(Scene &s, Kind kind, std::uint32_t target = kNone, scene::Name name = {},
+                      std::uint32_t parent = 0) {
+    s.nodes.emplace_back().kind = kind;
+    s.nodes.back().name = name;
+    (kind == Kind::use ? s.nodes.back().used : s.nodes.back().shape) = target;
     const auto index = static_cast<std::uint32_t>(s.nodes.size() - 1);
     if (parent != kNone) s.nodes[parent].children.push_back(index);
     return index;
-}
-
-Node shapeNode(std::uint32_t shape, scene::Name name = {}) {
-    Node node;
-    node.kind = Node::Kind::shape;
-    node.shape = shape;
-    node.name = name;
-    return node;
-}
-
-Node useNode(std::uint32_t used) {
-    Node node;
-    node.kind = Node::Kind::use;
-    node.used = used;
-    return node;
-}
-
-Node groupNode(scene::Name name = {}) {
-    Node node;
-    node.name = name;
-    return node;
 }
 
 Scene colouredTriangle() {
@@ -54,7 +40,7 @@ Scene colouredTriangle() {
     f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
     f.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1});
     s.shapes.push_back(Shape{{}, f});
-    addNode(s, shapeNode(0, "tri"));
+    addNode(s, Kind::shape, 0, "tri");
     return s;
 }
 
@@ -65,15 +51,11 @@ Scene transformWithGroup() {
     PointSet p;
     p.coords = s.keep(std::vector<float>{0.5f, 0, -1});
     s.shapes.push_back(Shape{{}, p});
-    Node transform;
-    transform.kind = Node::Kind::transform;
-    transform.name = "arm";
-    transform.transform.translation = {1, 2, 3};
-    transform.transform.rotation = {0, 1, 0, 1.5f};
-    transform.transform.scale = {2, 2, 2};
-    const std::uint32_t t = addNode(s, transform);
-    const std::uint32_t g = addNode(s, groupNode(), t);
-    addNode(s, shapeNode(0), g);
+    const std::uint32_t t = addNode(s, Kind::transform, kNone, "arm");
+    s.nodes[t].transform.translation = {1, 2, 3};
+    s.nodes[t].transform.rotation = {0, 1, 0, 1.5f};
+    s.nodes[t].transform.scale = {2, 2, 2};
+    addNode(s, Kind::shape, 0, {}, addNode(s, Kind::group, kNone, {}, t));
     return s;
 }
 
@@ -101,7 +83,7 @@ Scene texturedQuad() {
     Appearance a;
     a.texture = 0;
     s.shapes.push_back(Shape{a, f});
-    addNode(s, shapeNode(0));
+    addNode(s, Kind::shape, 0);
     return s;
 }
 
@@ -113,12 +95,12 @@ Scene defAndUse() {
     p.coords = s.keep(std::vector<float>{1, 2, 3});
     p.colors = s.keep(std::vector<float>{0, 1, 0});
     s.shapes.push_back(Shape{{}, p});
-    addNode(s, useNode(3));                              // 1
-    const std::uint32_t g = addNode(s, groupNode("g"));  // 2
-    addNode(s, shapeNode(0, "box"), g);                  // 3
-    addNode(s, useNode(2));                              // 4
-    addNode(s, shapeNode(0));                            // 5
-    addNode(s, useNode(5));                              // 6
+    addNode(s, Kind::use, 3);              // 1
+    addNode(s, Kind::group, kNone, "g");   // 2
+    addNode(s, Kind::shape, 0, "box", 2);  // 3
+    addNode(s, Kind::use, 2);              // 4
+    addNode(s, Kind::shape, 0);            // 5
+    addNode(s, Kind::use, 5);              // 6
     return s;
 }
 
@@ -132,10 +114,10 @@ Scene names() {
     Light l;
     l.name = "cam";
     s.lights.push_back(l);
-    addNode(s, groupNode("cam"));
-    addNode(s, groupNode("cam_1"));
-    addNode(s, groupNode("1st view.a"));
-    addNode(s, groupNode("USE"));
+    addNode(s, Kind::group, kNone, "cam");
+    addNode(s, Kind::group, kNone, "cam_1");
+    addNode(s, Kind::group, kNone, "1st view.a");
+    addNode(s, Kind::group, kNone, "USE");
     return s;
 }
 
@@ -151,8 +133,8 @@ Scene lines() {
     l.colors = s.keep(std::vector<float>{0, 0, 1});
     l.color_per_vertex = false;
     s.shapes.push_back(Shape{a, l});
-    addNode(s, shapeNode(0));
-    addNode(s, shapeNode(1));
+    addNode(s, Kind::shape, 0);
+    addNode(s, Kind::shape, 1);
     return s;
 }
 
@@ -208,7 +190,7 @@ Scene indexedBindings() {
     a.texture = 0;
     s.textures.push_back(Texture{1, 1, 4, {0xFF, 0x80, 0x00, 0x40}});
     s.shapes.push_back(Shape{a, f});
-    addNode(s, shapeNode(0));
+    addNode(s, Kind::shape, 0);
     return s;
 }
 
@@ -265,8 +247,8 @@ TEST(vrml97_writer, WritesATextureSharedByShapesOnce) {
     s.shapes.push_back(again);
     s.shapes.push_back(again);
     s.shapes.back().appearance.texture = 1;
-    addNode(s, shapeNode(1));
-    addNode(s, shapeNode(2));
+    addNode(s, Kind::shape, 1);
+    addNode(s, Kind::shape, 2);
     const std::string text = write_scene_string(s);
     EXPECT_EQ(occurrences(text, "texture DEF texture0 PixelTexture {"), 1u);
     EXPECT_EQ(occurrences(text, "texture USE texture0\n"), 1u);
@@ -371,8 +353,8 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     Appearance a;
     a.texture = 7;  // no such texture
     s.shapes.push_back(Shape{a, f});
-    addNode(s, shapeNode(0));
-    addNode(s, shapeNode(9));  // no such shape
+    addNode(s, Kind::shape, 0);
+    addNode(s, Kind::shape, 9);  // no such shape
     FaceSet clean;
     clean.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
     clean.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
@@ -380,24 +362,34 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     Appearance shortOfPixels;
     shortOfPixels.texture = 0;
     s.shapes.push_back(Shape{shortOfPixels, clean});
-    addNode(s, shapeNode(1));
-    const std::uint32_t loop = addNode(s, groupNode("loop"));
-    addNode(s, useNode(loop), loop);  // a group inside itself
-    addNode(s, useNode(100));         // a use of nothing
-    const std::uint32_t first = addNode(s, useNode(0));
-    s.nodes[first].used = addNode(s, useNode(first), kNone);  // uses that use each other
+    addNode(s, Kind::shape, 1);
+    PointSet points;  // short of colours
+    points.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0});
+    points.colors = s.keep(std::vector<float>{1, 0, 0});
+    s.shapes.push_back(Shape{{}, points});
+    addNode(s, Kind::shape, 2);
+    const std::uint32_t loop = addNode(s, Kind::group, kNone, "loop");
+    addNode(s, Kind::use, loop, {}, loop);  // a group inside itself
+    addNode(s, Kind::use, 100);             // a use of nothing
+    const std::uint32_t first = addNode(s, Kind::use, 0);
+    s.nodes[first].used = addNode(s, Kind::use, first, {}, kNone);  // uses that use each other
 
     WriteProblems problems;
     const std::string text = write_scene_string(s, &problems);
     EXPECT_EQ(problems.non_finite_numbers, 1u);
     EXPECT_EQ(problems.bad_indices, 1u);
-    // colours, missing texture, short texture, shape, two cycles, use of nothing
-    EXPECT_EQ(problems.dropped, 7u);
+    // two colour arrays, missing texture, short texture, shape, two cycles, use of nothing
+    EXPECT_EQ(problems.dropped, 8u);
     EXPECT_NE(text.find("image 0 0 0\n"), std::string::npos);
     EXPECT_NE(text.find("        0 0 0,\n"), std::string::npos);
     EXPECT_NE(text.find("      0, 1, 0, -1,\n"), std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);
     EXPECT_EQ(testing::vrml_reader_complaints(text, "mended"), "");
+    WriteProblems x3d;  // the X3D writer mends alike
+    x3d::write_x3d_string(s, &x3d);
+    EXPECT_EQ(x3d.dropped, problems.dropped);
+    EXPECT_EQ(x3d.bad_indices, problems.bad_indices);
+    EXPECT_EQ(x3d.non_finite_numbers, problems.non_finite_numbers);
 }
 
 // Nesting deeper than any call stack: written iteratively, indentation capped. The deepest group
@@ -412,8 +404,8 @@ TEST(vrml97_writer, WritesDeepNestingWithoutRecursion) {
     p.coords = s.keep(std::move(coords));
     s.shapes.push_back(Shape{{}, p});
     std::uint32_t parent = 0;
-    for (std::uint32_t i = 0; i < kDepth; ++i) parent = addNode(s, groupNode(), parent);
-    addNode(s, shapeNode(0), parent);
+    for (std::uint32_t i = 0; i < kDepth; ++i) parent = addNode(s, Kind::group, kNone, {}, parent);
+    addNode(s, Kind::shape, 0, {}, parent);
     const std::string text = write_scene_string(s);
     const std::string deepest(2 * kMaxIndentLevels, ' ');
     EXPECT_NE(
@@ -438,8 +430,8 @@ TEST(vrml97_writer, FollowsLongUseChainsOnce) {
     PointSet p;
     p.coords = s.keep(std::vector<float>{1, 2, 3});
     s.shapes.push_back(Shape{{}, p});
-    std::uint32_t used = addNode(s, shapeNode(0), kNone);
-    for (std::uint32_t i = 0; i < kChain; ++i) used = addNode(s, useNode(used), 0);
+    std::uint32_t used = addNode(s, Kind::shape, 0, {}, kNone);
+    for (std::uint32_t i = 0; i < kChain; ++i) used = addNode(s, Kind::use, used);
     const std::string text = write_scene_string(s);
     EXPECT_NE(text.find("DEF node1 Shape {"), std::string::npos);
     EXPECT_EQ(occurrences(text, "\nUSE node1\n"), kChain - 1);

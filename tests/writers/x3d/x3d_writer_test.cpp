@@ -171,42 +171,6 @@ TEST_F(X3dOutputs, ReadBackIndependentlyMeasureAsTheVrmlWorld) {
     EXPECT_EQ(compared, outputs_.size());
 }
 
-// What a correct builder never makes, the X3D writer mends as the VRML writer does, and counts
-// the same: a point set short of colours, a face set short of them, an index out of range, a
-// number that is not finite, a texture and a shape that are not there.
-TEST(X3dText, MendsAndCountsAsTheVrmlWriterDoes) {
-    namespace scene = tarvex::scene;
-    scene::Scene s;
-    scene::PointSet points;
-    points.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0});
-    points.colors = s.keep(std::vector<float>{1, 0, 0});
-    scene::FaceSet faces;
-    faces.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, std::nanf(""), 0});
-    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5, 2, 1, 0});
-    faces.colors = s.keep(std::vector<float>{1, 0, 0});
-    faces.color_per_vertex = false;
-    scene::Appearance missingTexture;
-    missingTexture.texture = 7;
-    s.shapes.push_back({{}, points});
-    s.shapes.push_back({missingTexture, faces});
-    for (std::uint32_t shape : {0u, 1u, 9u}) {
-        scene::Node node;
-        node.kind = scene::Node::Kind::shape;
-        node.shape = shape;
-        s.nodes.push_back(node);
-        s.nodes[0].children.push_back(static_cast<std::uint32_t>(s.nodes.size() - 1));
-    }
-    tarvex::vrml97::WriteProblems vrml, x3d;
-    tarvex::vrml97::write_scene_string(s, &vrml);
-    tarvex::x3d::write_x3d_string(s, &x3d);
-    EXPECT_EQ(vrml.dropped, 4u);  // the two colour arrays, the texture and the shape
-    EXPECT_EQ(x3d.dropped, vrml.dropped);
-    EXPECT_EQ(x3d.bad_indices, vrml.bad_indices);
-    EXPECT_EQ(x3d.non_finite_numbers, vrml.non_finite_numbers);
-    EXPECT_EQ(vrml.bad_indices, 1u);
-    EXPECT_EQ(vrml.non_finite_numbers, 1u);
-}
-
 // Names and strings holding XML's own characters are escaped, and control characters that XML
 // cannot hold are replaced, so the document stays well-formed.
 TEST(X3dText, EscapesWhatXmlReserves) {
