@@ -74,22 +74,14 @@ void give(void *p) noexcept {
 [[maybe_unused]] const bool replaced = (counting = true);
 }  // namespace
 
+// The library's array forms call these.
 void *operator new(std::size_t bytes) {
-    return take(bytes);
-}
-void *operator new[](std::size_t bytes) {
     return take(bytes);
 }
 void operator delete(void *p) noexcept {
     give(p);
 }
-void operator delete[](void *p) noexcept {
-    give(p);
-}
 void operator delete(void *p, std::size_t) noexcept {
-    give(p);
-}
-void operator delete[](void *p, std::size_t) noexcept {
     give(p);
 }
 // The scene store's blocks are aligned.
@@ -97,9 +89,6 @@ void *operator new(std::size_t bytes, std::align_val_t alignment) {
     return take(bytes, static_cast<std::size_t>(alignment));
 }
 void operator delete(void *p, std::align_val_t) noexcept {
-    give(p);
-}
-void operator delete(void *p, std::size_t, std::align_val_t) noexcept {
     give(p);
 }
 
