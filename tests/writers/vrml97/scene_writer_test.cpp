@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <fstream>
-#include <functional>
 
 #include "builder/texture_decode.h"
 #include "test_support.h"
@@ -279,24 +278,20 @@ TEST(vrml97_writer, WritesATextureTransformsFieldsAwayFromTheirDefaults) {
     }
 }
 
-struct Case {
-    const char *name;  // of its expected text, tests/writers/vrml97/data/<name>.wrl
-    std::function<Scene()> build;
+// Each world written out by hand from the VRML 97 node and field definitions, in
+// tests/writers/vrml97/data/<name>.wrl.
+const struct {
+    const char *name;
+    Scene (*build)();
+} kCases[] = {
+    {"coloured_triangle", colouredTriangle},
+    {"transform_with_group", transformWithGroup},
+    {"textured_quad", texturedQuad},
+    {"def_and_use", defAndUse},
+    {"names", names},
+    {"lines", lines},
+    {"lights_and_world", lightsAndWorld},
 };
-
-// Each world written out by hand from the VRML 97 node and field definitions.
-const std::vector<Case> &cases() {
-    static const std::vector<Case> all = {
-        {"coloured_triangle", colouredTriangle},
-        {"transform_with_group", transformWithGroup},
-        {"textured_quad", texturedQuad},
-        {"def_and_use", defAndUse},
-        {"names", names},
-        {"lines", lines},
-        {"lights_and_world", lightsAndWorld},
-    };
-    return all;
-}
 
 std::string expectedText(const char *name) {
     std::ifstream in(std::string(TARVEX_SOURCE_DIR) + "/tests/writers/vrml97/data/" + name + ".wrl",
@@ -305,7 +300,7 @@ std::string expectedText(const char *name) {
 }
 
 TEST(vrml97_writer, WritesEachSceneExactly) {
-    for (const Case &c : cases()) {
+    for (const auto &c : kCases) {
         const Scene scene = c.build();
         WriteProblems problems;
         const std::string text = write_scene_string(scene, &problems);
@@ -322,7 +317,7 @@ TEST(vrml97_writer, EverySceneLoadsInVrmlReaders) {
     if (!testing::coin_check_available() && !testing::tovrmlx3d_check_available()) {
         GTEST_SKIP() << "neither Coin nor tovrmlx3d is installed";
     }
-    for (const Case &c : cases()) {
+    for (const auto &c : kCases) {
         EXPECT_EQ(testing::vrml_reader_complaints(write_scene_string(c.build()), c.name), "")
             << c.name;
     }

@@ -32,19 +32,15 @@ const tarvex::conversion::Options kFullMode{.full = true};
 
 using tarvex::measure::occurrences;
 
-std::vector<fs::path> inputs() {
-    std::vector<fs::path> files = tarvex::measure::own_files(kSource);
-    for (const fs::path &file : tarvex::measure::corpus_files(kCorpus)) files.push_back(file);
-    return files;
-}
-
 // Both outputs of every input, written into a folder of their own.
 class X3dOutputs : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         folder_ = fs::temp_directory_path() / ("tarvex-x3d-" + std::to_string(getpid()));
         fs::create_directories(folder_);
-        for (const fs::path &file : inputs()) {
+        std::vector<fs::path> files = tarvex::measure::own_files(kSource);
+        for (const fs::path &file : tarvex::measure::corpus_files(kCorpus)) files.push_back(file);
+        for (const fs::path &file : files) {
             tarvex::conversion::Conversion conversion;
             conversion.read(file.string(), kFullMode);
             Output out;
