@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -42,24 +41,14 @@ class TempDirTest : public ::testing::Test {
   protected:
     void SetUp() override {
         tarvex::clean_up();
-#if defined(_WIN32)  // no mkdtemp: a name nobody has yet
-        std::random_device random;
+        std::random_device random;  // a name nobody has yet, on every system
         do {
             dir_ = std::filesystem::temp_directory_path() /
                    ("tarvex_test_" + std::to_string(random()));
         } while (!std::filesystem::create_directory(dir_));
-#else
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tarvex_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-#endif
     }
-    void TearDown() override {
-        std::filesystem::remove_all(dir_);
-    }
-    std::filesystem::path path(const std::string &name) const {
-        return dir_ / name;
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::filesystem::path path(const std::string &name) const { return dir_ / name; }
     // Writes `bytes` to a file in the test directory and returns its path.
     std::string file(const std::string &name, const std::string &bytes) const {
         write_file(path(name), bytes);

@@ -5,7 +5,6 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -46,7 +45,8 @@ TEST(number_text, WritesShortestTextAndNeverNanOrInfinity) {
     }
 }
 
-// std::to_chars is the reference for both the digits and their layout.
+// std::to_chars is the reference for the digits and their layout; its shortest text reads back
+// to the same bits.
 TEST(number_text, EveryFiniteFloatReadsBackToTheSameBits) {
     std::mt19937 random(12345);
     std::uint64_t nonFinite = 0;
@@ -55,11 +55,6 @@ TEST(number_text, EveryFiniteFloatReadsBackToTheSameBits) {
         if (!std::isfinite(value) || value == 0) continue;
         const std::string written = text(value, nonFinite);
         ASSERT_LE(written.size(), kMaxFloatChars);
-        char *end = nullptr;
-        const float back = std::strtof(written.c_str(), &end);
-        ASSERT_EQ(*end, '\0') << written;
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(value))
-            << written;
         char expected[kMaxFloatChars];
         ASSERT_EQ(written,
                   std::string(expected, std::to_chars(expected, std::end(expected), value).ptr));
