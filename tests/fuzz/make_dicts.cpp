@@ -16,14 +16,9 @@ namespace {
 std::string quoted(std::string_view bytes) {
     std::string out = "\"";
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7f && c != '"' && c != '\\') {
-            out += c;
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
-        }
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+        out += c >= 0x20 && c < 0x7f && c != '"' && c != '\\' ? std::string(1, c) : escaped;
     }
     return out + "\"\n";
 }

@@ -20,17 +20,14 @@
 #include "world_check.h"
 #include "writers/vrml97/scene_writer.h"
 
+namespace tarvex::fuzz {
 namespace {
+
 std::string progressLog;
 
 void logProgress(int pct, std::string_view outputLine) {
     progressLog.append(std::to_string(pct)).append(" ").append(outputLine).append("\n");
 }
-
-}  // namespace
-
-namespace tarvex::fuzz {
-namespace {
 
 std::string_view asText(Bytes bytes) {
     return {reinterpret_cast<const char *>(bytes.data()), bytes.size()};

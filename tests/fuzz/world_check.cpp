@@ -30,8 +30,7 @@ ByteClass classOf(char c) {
 }
 
 bool endsWord(char c) {
-    const ByteClass k = classOf(c);
-    return k == kDelimiter || k == kBracket || k == kQuote || k == kHash;
+    return classOf(c) != kPlain && classOf(c) != kWordStart;
 }
 
 }  // namespace
