@@ -58,37 +58,14 @@ Shape { appearance Appearance { texture PixelTexture { image 1 1 3 0xFF0000 } }
     EXPECT_EQ(m.concave_faces, 1u);
 }
 
-TEST(measure, lines_points_lights_and_viewpoints) {
-    const Measure m = measure_vrml(R"(#VRML V2.0 utf8
-Viewpoint { position 1 2 3 orientation 0 1 0 0.5 fieldOfView 0.7 description "front" }
-DirectionalLight { intensity 0 ambientIntensity 0.3 }
-DirectionalLight { on FALSE direction 0 0 -1 }
-PointLight { location 0 5 0 }
-Transform { scale 2 2 2 children Shape {
-  geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0, 3 4 0 ] }
-                            coordIndex [ 0 1 2 -1 1 2 ] } } }
-Shape { geometry PointSet { coord Coordinate { point [ -1 0 0, 0 0 9 ] } } }
-Shape { geometry PointSet { coord Coordinate { point 0 0 -2 } } }
-)");
-    ASSERT_TRUE(m.errors.empty()) << m.errors.front();
-    EXPECT_NEAR(m.line_length, 2 * (7 + 4), 1e-12);
-    EXPECT_EQ(m.polylines, 2u);
-    EXPECT_EQ(m.points, 3u);  // one point needs no brackets
-    expectBox(m, {-1, 0, -2}, {6, 8, 9}, 1e-12);
-    EXPECT_EQ(m.lights.at("DirectionalLight"), 2u);
-    EXPECT_EQ(m.lights.at("PointLight"), 1u);
-    EXPECT_NEAR(m.light_intensity, 0.3 + 1, 1e-12);  // the one that is off adds nothing
-    ASSERT_EQ(m.viewpoints.size(), 1u);
-    EXPECT_EQ(m.viewpoints[0].position, (Vec3{1, 2, 3}));
-    EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
-    EXPECT_EQ(m.viewpoints[0].field_of_view, 0.7);
-}
-
-TEST(measure, line_colours_texels_and_light_reach) {
+TEST(measure, line_colours_texels_lights_and_viewpoints) {
     // Segments 3, 4 and 5 long: red-to-blue corners, one polyline coloured green, one in the
     // material's emissive yellow. The 2 x 1 texture's right texel is blue: a triangle whose
     // texture coordinates average (0.75 0.5) shows it; 0xFF0000 would be its left, red one.
+    // The light that is off adds nothing to the intensity; one point needs no brackets.
     const Measure m = measure_vrml(R"(#VRML V2.0 utf8
+Viewpoint { position 1 2 3 orientation 0 1 0 0.5 fieldOfView 0.7 description "front" }
+DirectionalLight { intensity 0 ambientIntensity 0.3 }
 PointLight { location 1 2 3 radius 7 attenuation 0 1 0 }
 SpotLight { on FALSE }
 Shape { geometry IndexedLineSet { coord Coordinate { point [ 0 0 0, 3 0 0, 3 4 0 ] }
@@ -102,6 +79,7 @@ Shape { appearance Appearance { texture PixelTexture { image 2 1 3 0xFF0000 0x00
   geometry IndexedFaceSet { coord Coordinate { point [ 0 0 0, 2 0 0, 0 2 0 ] }
     coordIndex [ 0 1 2 -1 ] texCoord TextureCoordinate { point [ 0.75 0.5 ] }
     texCoordIndex [ 0 0 0 -1 ] } }
+Shape { geometry PointSet { coord Coordinate { point 0 0 -2 } } }
 )");
     ASSERT_TRUE(m.errors.empty()) << m.errors.front();
     EXPECT_EQ(m.length_by_color,
@@ -112,7 +90,12 @@ Shape { appearance Appearance { texture PixelTexture { image 2 1 3 0xFF0000 0x00
     EXPECT_EQ(m.point_lights[0].radius, 7);
     EXPECT_EQ(m.point_lights[0].attenuation, (Vec3{0, 1, 0}));
     EXPECT_FALSE(m.point_lights[1].on);
-    EXPECT_EQ(m.light_intensity, 1);
+    EXPECT_NEAR(m.light_intensity, 1 + 0.3, 1e-12);
+    EXPECT_EQ(m.points, 1u);
+    ASSERT_EQ(m.viewpoints.size(), 1u);
+    EXPECT_EQ(m.viewpoints[0].position, (Vec3{1, 2, 3}));
+    EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
+    EXPECT_EQ(m.viewpoints[0].field_of_view, 0.7);
 }
 
 TEST(measure, broken_worlds_say_so) {

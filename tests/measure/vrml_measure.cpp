@@ -206,9 +206,10 @@ class Reader {
         expect("]");
         return v;
     }
-    // An SFImage: width, height, components, then one integer a pixel (decimal or 0x hex).
-    Image image() {
-        Image im;
+    // Into `im`, an SFImage: width, height, components, then one integer a pixel (decimal or 0x
+    // hex).
+    void image(Image &im) {
+        im.pixels.clear();
         const auto integer = [&]() -> unsigned long {
             const std::string_view t = next();
             const bool hex = t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
@@ -222,17 +223,13 @@ class Reader {
         im.width = long(integer());
         im.height = long(integer());
         im.components = long(integer());
-        if (im.width < 0 || im.height < 0 || im.width * im.height > (1L << 24)) {
-            error("image too large");
-            return im;
-        }
+        if (im.width < 0 || im.height < 0 || im.width * im.height > (1L << 24))
+            return error("image too large");
         for (long i = 0; i < im.width * im.height && !failed_; ++i) im.pixels.push_back(integer());
-        return im;
     }
     std::vector<long> integers() {
-        std::vector<long> v;
-        for (const double d : numbers()) v.push_back(static_cast<long>(d));
-        return v;
+        const std::vector<double> v = numbers();
+        return {v.begin(), v.end()};
     }
 
     // A value this measure has no use for, skipped by its brackets alone. Nothing drawn is
@@ -350,14 +347,12 @@ class Reader {
             v.emissive = material.emissive;
         } else if (v.type == "Appearance" && f == "texture") {
             v.image = node(m).image;
-        } else if (v.type == "PixelTexture" && f == "image") {
-            const Image old = v.image.value_or(Image{});
-            v.image = image();
-            v.image->repeat_s = old.repeat_s;
-            v.image->repeat_t = old.repeat_t;
-        } else if (v.type == "PixelTexture" && (f == "repeatS" || f == "repeatT")) {
-            if (!v.image) v.image = Image{};
-            (f == "repeatS" ? v.image->repeat_s : v.image->repeat_t) = boolean();
+        } else if (v.type == "PixelTexture" && (f == "image" || f == "repeatS" || f == "repeatT")) {
+            if (!v.image) v.image.emplace();
+            if (f == "image")
+                image(*v.image);
+            else
+                (f == "repeatS" ? v.image->repeat_s : v.image->repeat_t) = boolean();
         } else if ((v.type == "Coordinate" && f == "point") ||
                    (v.type == "TextureCoordinate" && f == "point") ||
                    (v.type == "Color" && f == "color")) {
@@ -431,15 +426,14 @@ class Reader {
     void viewpoint() {
         Viewpoint vp;
         fields([&](std::string_view f) {
-            if (f == "position") {
+            if (f == "position")
                 vp.position = vec3();
-            } else if (f == "orientation") {
+            else if (f == "orientation")
                 vp.orientation = axisAngle();
-            } else if (f == "fieldOfView") {
+            else if (f == "fieldOfView")
                 vp.field_of_view = number();
-            } else {
+            else
                 return false;
-            }
             return true;
         });
         out_.viewpoints.push_back(vp);
