@@ -2,6 +2,7 @@
 // in a fresh directory, keeping what it said.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -23,6 +24,18 @@ inline const std::string kBinaryHeader("3DMF\0\0\0\x10\0\x01\0\x06\0\0\0\0\0\0\0
 // Binary 3DMF numbers are big-endian.
 inline void put_u32(std::string &bytes, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) bytes += char((v >> shift) & 0xFF);
+}
+
+// A one-triangle scene in binary 3DMF: the header of a stream without a table of contents, then
+// a Triangle of three points.
+inline std::string binary_triangle() {
+    std::string bytes = "3DMF";
+    for (const std::uint32_t word : {16u, 0x00010006u, 1u, 0u, 0u}) put_u32(bytes, word);
+    bytes += "trng";
+    put_u32(bytes, 36);
+    for (const float f : {-1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f})
+        put_u32(bytes, std::bit_cast<std::uint32_t>(f));
+    return bytes;
 }
 
 class ConsoleRun : public TempDirTest {

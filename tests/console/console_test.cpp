@@ -152,10 +152,16 @@ TEST_F(console, the_program_uses_the_standard_streams) {
     }
     // The bytes looked at to tell binary from text go back in their order: an input whose first
     // object starts at its first byte loses nothing.
-    write_file(path("headless.3dmf"), kScene.substr(kScene.find('\n') + 1));
-    EXPECT_EQ(shell({}, path("headless.3dmf").string()), 0);
+    EXPECT_EQ(shell({}, file("headless.3dmf", kScene.substr(kScene.find('\n') + 1))), 0);
     EXPECT_EQ(err_, kProgress);
     EXPECT_EQ(read_file(out()), world("three_objects.wrl"));
+    // Binary goes to full mode, whole; a script is told nothing of what the default mode skips.
+    EXPECT_EQ(shell({}, file("triangle.3dmf", tarvex_test::binary_triangle())), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_NE(read_file(out()).find("IndexedFaceSet"), std::string::npos);
+    const std::string box = file("box.3dmf", kScene + "Box ( 0 2 0  0 0 1  3 0 0  0 0 0 )\n");
+    EXPECT_EQ(shell({box, path("box.wrl").string()}), 0);
+    EXPECT_EQ(err_, kProgress);
 
     EXPECT_EQ(shell({"stdin", "stdout"}, kNullDevice), 1);
     EXPECT_EQ(err_, "stdin empty!\n");

@@ -2,28 +2,14 @@
 // line, and binary input, which is read in full mode whether or not --full was given.
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cstdint>
 #include <vector>
 
 #include "tests/console/console_run.h"
 
-using tarvex_test::put_u32;
+using tarvex_test::binary_triangle;
 using tarvex_test::read_file;
 
 namespace {
-
-// A one-triangle scene in binary 3DMF: the header of a stream without a table of contents, then
-// a Triangle of three points.
-std::string binaryTriangle() {
-    std::string bytes = "3DMF";
-    for (const std::uint32_t word : {16u, 0x00010006u, 1u, 0u, 0u}) put_u32(bytes, word);
-    bytes += "trng";
-    put_u32(bytes, 36);
-    for (const float f : {-1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f})
-        put_u32(bytes, std::bit_cast<std::uint32_t>(f));
-    return bytes;
-}
 
 using full_console = tarvex_test::ConsoleRun;
 
@@ -81,7 +67,7 @@ TEST_F(full_console, a_failure_names_the_line_and_keeps_what_was_read) {
 
 // Binary files used to give an empty world and exit status 0 in the default mode.
 TEST_F(full_console, binary_input_is_read_in_full_mode_in_either_mode) {
-    const std::string in = file("triangle.3dmf", binaryTriangle());
+    const std::string in = file("triangle.3dmf", binary_triangle());
     for (const bool full : {false, true}) {
         std::vector<std::string> args = {in, out()};
         if (full) args.insert(args.begin(), "--full");
@@ -95,7 +81,7 @@ TEST_F(full_console, binary_input_is_read_in_full_mode_in_either_mode) {
 
 // A value that is not a finite number costs that value, not the rest of the file.
 TEST_F(full_console, a_binary_value_that_is_not_finite_loses_nothing_after_it) {
-    std::string bytes = binaryTriangle();
+    std::string bytes = binary_triangle();
     std::string bad = bytes.substr(24);
     bad.replace(8, 4, std::string("\x7F\xC0\0\0", 4));  // its first coordinate: a NaN
     const std::string in = file("nan.3dmf", bytes.insert(24, bad));
@@ -118,18 +104,5 @@ TEST_F(full_console, what_the_writer_mends_is_reported) {
     EXPECT_TRUE(err_.ends_with(" numbers that are not finite written as 0\n")) << err_;
     EXPECT_EQ(read_file(out()).find("nan"), std::string::npos);
 }
-
-#if !defined(_WIN32)
-// Standard input is looked at before it is read: binary goes to full mode, text still to the
-// default reader with every byte.
-TEST_F(full_console, standard_input_is_told_apart_by_its_first_bytes) {
-    const std::string binary = file("triangle.3dmf", binaryTriangle());
-    const std::string command = std::string("'") + TARVEX_EXE + "' < '" + binary + "' > '" + out() +
-                                "' 2> '" + path("err.txt").string() + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    EXPECT_NE(read_file(out()).find("IndexedFaceSet"), std::string::npos);
-    EXPECT_EQ(read_file(path("err.txt")), "");
-}
-#endif
 
 }  // namespace
