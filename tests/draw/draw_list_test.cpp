@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -41,27 +42,21 @@ std::uint32_t addNode(scene::Scene &s, scene::Node node, std::uint32_t parent) {
     return index;
 }
 
-scene::Node shapeNode(std::uint32_t shape, scene::Name name = {}) {
-    scene::Node node;
-    node.kind = scene::Node::Kind::shape;
-    node.shape = shape;
-    node.name = name;
-    return node;
-}
+using Kind = scene::Node::Kind;
 
-scene::Node useNode(std::uint32_t used) {
+// A shape node (`index` names the shape) or a use node (`index` names the node used).
+scene::Node node(Kind kind, std::uint32_t index, scene::Name name = {}) {
     scene::Node node;
-    node.kind = scene::Node::Kind::use;
-    node.used = used;
+    node.kind = kind;
+    node.name = name;
+    (kind == Kind::use ? node.used : node.shape) = index;
     return node;
 }
 
 scene::Node transformNode(float (&&m)[4][4]) {
     scene::Node node;
-    node.kind = scene::Node::Kind::transform;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) node.transform.matrix[i][j] = m[i][j];
-    }
+    node.kind = Kind::transform;
+    std::copy(&m[0][0], &m[0][0] + 16, &node.transform.matrix[0][0]);
     return node;
 }
 
@@ -82,9 +77,9 @@ TEST(draw_list, composesNestedTransformsAndExpandsUse) {
         addNode(s, transformNode({{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {10, 0, 0, 1}}), 0);
     const auto scale =
         addNode(s, transformNode({{0, 2, 0, 0}, {-2, 0, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 1}}), move);
-    addNode(s, shapeNode(0, "tri"), scale);
-    addNode(s, useNode(move), 0);
-    addNode(s, useNode(0), 0);
+    addNode(s, node(Kind::shape, 0, "tri"), scale);
+    addNode(s, node(Kind::use, move), 0);
+    addNode(s, node(Kind::use, 0), 0);
 
     const DrawList list = fromScene(s);
     ASSERT_EQ(list.shapes.size(), 2u);
@@ -108,13 +103,12 @@ TEST(draw_list, composesNestedTransformsAndExpandsUse) {
 TEST(draw_list, followsUseChainsToTheirEndOnly) {
     scene::Scene s;
     addTriangle(s, {1, 0, 0, 0, 1, 0, 0, 0, 1});
-    const auto tri = addNode(s, shapeNode(0, "tri"), 0);
-    const auto first = addNode(s, useNode(tri), 0);
-    addNode(s, useNode(first), 0);  // a use of a use
-    const auto loopA = addNode(s, useNode(0), 0);
-    const auto loopB = addNode(s, useNode(loopA), 0);
-    s.nodes[loopA].used = loopB;
-    addNode(s, useNode(1000), 0);
+    const auto tri = addNode(s, node(Kind::shape, 0, "tri"), 0);
+    const auto first = addNode(s, node(Kind::use, tri), 0);
+    addNode(s, node(Kind::use, first), 0);  // a use of a use
+    const auto loopA = addNode(s, node(Kind::use, 0), 0);
+    s.nodes[loopA].used = addNode(s, node(Kind::use, loopA), 0);
+    addNode(s, node(Kind::use, 1000), 0);
 
     const DrawList list = fromScene(s);
     EXPECT_EQ(list.shapes.size(), 3u);
@@ -149,7 +143,7 @@ TEST_P(FaceSets, expandsColoursPerCorner) {
     faces.color_per_vertex = c.perVertex;
     faces.convex = c.convex;
     s.shapes.push_back({{}, faces});
-    addNode(s, shapeNode(0), 0);
+    addNode(s, node(Kind::shape, 0), 0);
     const DrawList list = fromScene(s);
     const tarvex::draw::Mesh &mesh = list.meshes.at(0);
     std::vector<float> reds;
@@ -173,53 +167,26 @@ INSTANTIATE_TEST_SUITE_P(
     draw_list, FaceSets,
     testing::Values(
         // Per face, no index: face n takes colour n.
-        FaceCase{"perFace",
-                 {0, 1, 2, 3, -1, 1, 4, 5, 2, -1},
-                 {0.1f, 0, 0, 0.2f, 0, 0},
-                 {},
-                 false,
-                 true,
-                 {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f}},
+        FaceCase("perFace", {0, 1, 2, 3, -1, 1, 4, 5, 2, -1}, {0.1f, 0, 0, 0.2f, 0, 0}, {}, false,
+                 true, {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f}),
         // Per face through the index; the missing last -1 still ends the face.
-        FaceCase{"perFaceIndexed",
-                 {0, 1, 2, 3, -1, 1, 4, 5, 2},
-                 {0.1f, 0, 0, 0.2f, 0, 0},
-                 {1, 0},
-                 false,
-                 true,
-                 {0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f}},
+        FaceCase("perFaceIndexed", {0, 1, 2, 3, -1, 1, 4, 5, 2}, {0.1f, 0, 0, 0.2f, 0, 0}, {1, 0},
+                 false, true,
+                 {0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f}),
         // Per vertex through an index of the faces' shape.
-        FaceCase{"perVertexIndexed",
-                 {0, 1, 2, 3, -1},
-                 {0.1f, 0, 0, 0.2f, 0, 0},
-                 {0, 1, 1, 0, -1},
-                 true,
-                 true,
-                 {0.1f, 0.2f, 0.2f, 0.1f, 0.2f, 0.1f}},
+        FaceCase("perVertexIndexed", {0, 1, 2, 3, -1}, {0.1f, 0, 0, 0.2f, 0, 0}, {0, 1, 1, 0, -1},
+                 true, true, {0.1f, 0.2f, 0.2f, 0.1f, 0.2f, 0.1f}),
         // A face naming a missing point or colour is left out, the others stay.
-        FaceCase{"badIndexLeavesFaceOut",
-                 {0, 1, 2, 3, -1, 1, 4, 99, -1, 1, 4, 5, 2, -1},
-                 {0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0},
-                 {},
-                 false,
-                 true,
-                 {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f}},
+        FaceCase("badIndexLeavesFaceOut", {0, 1, 2, 3, -1, 1, 4, 99, -1, 1, 4, 5, 2, -1},
+                 {0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0}, {}, false, true,
+                 {0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f}),
         // A colour index that stops short leaves the faces past its end out.
-        FaceCase{"shortColourIndexLeavesFaceOut",
-                 {0, 1, 2, 3, -1, 1, 4, 5, 2, -1},
-                 {0.1f, 0, 0, 0.2f, 0, 0},
-                 {0, 1, 1, 0, -1},
-                 true,
-                 true,
-                 {0.1f, 0.2f, 0.2f, 0.1f, 0.2f, 0.1f}},
+        FaceCase("shortColourIndexLeavesFaceOut", {0, 1, 2, 3, -1, 1, 4, 5, 2, -1},
+                 {0.1f, 0, 0, 0.2f, 0, 0}, {0, 1, 1, 0, -1}, true, true,
+                 {0.1f, 0.2f, 0.2f, 0.1f, 0.2f, 0.1f}),
         // A concave face is cut into ears: a fan from corner 0 would cover the notch.
-        FaceCase{"concaveEarClipped",
-                 {4, 5, 6, 7, 8, 0, -1},
-                 {0.5f, 0, 0},
-                 {},
-                 false,
-                 false,
-                 std::vector<float>(12, 0.5f)}),
+        FaceCase("concaveEarClipped", {4, 5, 6, 7, 8, 0, -1}, {0.5f, 0, 0}, {}, false, false,
+                 std::vector<float>(12, 0.5f))),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(draw_list, linesAndPointsKeepValidIndicesOnly) {
@@ -232,8 +199,8 @@ TEST(draw_list, linesAndPointsKeepValidIndicesOnly) {
     points.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0});
     s.shapes.push_back({{}, lines});
     s.shapes.push_back({{}, points});
-    addNode(s, shapeNode(0), 0);
-    addNode(s, shapeNode(1), 0);
+    addNode(s, node(Kind::shape, 0), 0);
+    addNode(s, node(Kind::shape, 1), 0);
     const DrawList list = fromScene(s);
     ASSERT_EQ(list.meshes.size(), 2u);
     EXPECT_EQ(list.meshes[0].primitive, tarvex::draw::Primitive::lines);
@@ -255,7 +222,7 @@ TEST(draw_list, textureTransformMovesAndScalesBothCoordinates) {
     scene::Appearance a;
     a.texture_transform = scene::TextureTransform{{0.5f, 0.5f}, 0, {2, 3}, {0.5f, 0.25f}};
     s.shapes.push_back({a, faces});
-    addNode(s, shapeNode(0), 0);
+    addNode(s, node(Kind::shape, 0), 0);
     const DrawList list = fromScene(s);
     const std::vector<float> want{1.5f, 1.75f, 3.5f, 1.75f, 1.5f, 4.75f};
     const std::vector<float> &got = list.meshes.at(0).texCoords;

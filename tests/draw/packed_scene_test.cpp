@@ -18,6 +18,10 @@ Mesh triangle(float x) {
     return mesh;
 }
 
+std::array<int, 4> rgba(const PackedVertex &v) {
+    return {v.color[0], v.color[1], v.color[2], v.color[3]};
+}
+
 TEST(packed_scene, mergesShapesOfOneStyleAndPutsTransparentOnesLast) {
     DrawList list;
     list.meshes = {triangle(0), triangle(5)};
@@ -37,24 +41,20 @@ TEST(packed_scene, mergesShapesOfOneStyleAndPutsTransparentOnesLast) {
     ASSERT_EQ(packed.batches.size(), 2u);
     EXPECT_FALSE(packed.batches[0].style.transparent);
     EXPECT_TRUE(packed.batches[1].style.transparent);
-    ASSERT_EQ(packed.ranges.size(), 3u);
-    EXPECT_EQ(packed.ranges[0].batch, 1u);
-    EXPECT_EQ(packed.ranges[1].batch, 0u);
-    EXPECT_EQ(packed.ranges[1].first, 0u);
-    EXPECT_EQ(packed.ranges[2].batch, 0u);
-    EXPECT_EQ(packed.ranges[2].first, 3u);
-    EXPECT_EQ(packed.ranges[2].count, 3u);
+    std::vector<std::array<std::uint32_t, 3>> ranges;  // batch, first index, index count
+    for (const ShapeRange &r : packed.ranges) ranges.push_back({r.batch, r.first, r.count});
+    EXPECT_EQ(ranges, (decltype(ranges){{1, 0, 3}, {0, 0, 3}, {0, 3, 3}}));
 
     const Batch &opaque = packed.batches[0];
     EXPECT_EQ(opaque.indices, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
-    ASSERT_EQ(opaque.vertices.size(), 6u);
-    EXPECT_EQ(opaque.vertices[1].position[0], 1);
-    EXPECT_EQ(opaque.vertices[1].position[2], 7);  // in world coordinates
-    EXPECT_EQ(opaque.vertices[3].position[0], 5);
-    EXPECT_EQ(opaque.vertices[0].color[0], 255);
-    EXPECT_EQ(opaque.vertices[3].color[2], 255);
-    EXPECT_EQ(opaque.vertices[3].color[0], 0);
-    EXPECT_EQ(packed.batches[1].vertices[0].color[3], 128);  // alpha = 1 - transparency
+    std::vector<float> world;
+    for (const PackedVertex &v : opaque.vertices)
+        world.insert(world.end(), v.position, v.position + 3);
+    EXPECT_EQ(world, (std::vector<float>{0, 0, 7, 1, 0, 7, 0, 1, 7, 5, 0, 0, 6, 0, 0, 5, 1, 0}));
+    EXPECT_EQ(rgba(opaque.vertices[0]), (std::array<int, 4>{255, 0, 0, 255}));
+    EXPECT_EQ(rgba(opaque.vertices[3]), (std::array<int, 4>{0, 0, 255, 255}));
+    EXPECT_EQ(rgba(packed.batches[1].vertices[0]),
+              (std::array<int, 4>{204, 204, 204, 128}));  // alpha = 1 - transparency
 }
 
 // Vertex colours win over the material, each channel in its place and alpha after them; lines
@@ -92,18 +92,16 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     ASSERT_EQ(packed.ranges[2].batch, packed.ranges[0].batch);
     const Batch &glass = packed.batches[packed.ranges[0].batch];
     const PackedVertex &v = glass.vertices.at(0), &w = glass.vertices.at(1);
-    EXPECT_EQ((std::array<int, 4>{v.color[0], v.color[1], v.color[2], v.color[3]}),
-              (std::array<int, 4>{51, 153, 255, 128}));
+    EXPECT_EQ(rgba(v), (std::array<int, 4>{51, 153, 255, 128}));
     EXPECT_EQ((std::array<int, 6>{v.normal[0], v.normal[1], v.normal[2], w.normal[0], w.normal[1],
                                   w.normal[2]}),
               (std::array<int, 6>{0, 127, 0, -127, 0, 0}));
     const PackedVertex &flat = glass.vertices.at(3);
     EXPECT_EQ(flat.normal[0] | flat.normal[1] | flat.normal[2], 0);
-    EXPECT_EQ(flat.color[0], 204);  // VRML's grey 0.8
+    EXPECT_EQ(rgba(flat), (std::array<int, 4>{204, 204, 204, 128}));  // VRML's grey 0.8
     const Batch &lineBatch = packed.batches[packed.ranges[1].batch];
     EXPECT_FALSE(lineBatch.style.lit);
-    EXPECT_EQ(lineBatch.vertices[0].color[2], 255);
-    EXPECT_EQ(lineBatch.vertices[0].color[0], 0);
+    EXPECT_EQ(rgba(lineBatch.vertices[0]), (std::array<int, 4>{0, 0, 255, 255}));
 }
 
 // A textured shape's vertices carry both texture coordinates; an untextured one's are zero.
@@ -123,10 +121,8 @@ TEST(packed_scene, texturedVerticesCarryBothCoordinates) {
     const PackedScene packed = pack(list);
     const Batch &t = packed.batches[packed.ranges[0].batch];
     ASSERT_EQ(t.vertices.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(t.vertices[i].texCoord[0], mesh.texCoords[2 * i]) << i;
-        EXPECT_EQ(t.vertices[i].texCoord[1], mesh.texCoords[2 * i + 1]) << i;
-    }
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(t.vertices[i / 2].texCoord[i % 2], mesh.texCoords[i]) << i;
     const Batch &p = packed.batches[packed.ranges[1].batch];
     for (const PackedVertex &v : p.vertices) EXPECT_EQ(v.texCoord[0] + v.texCoord[1], 0);
 }
