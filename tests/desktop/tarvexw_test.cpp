@@ -39,6 +39,7 @@ struct FakeDialogs final : tarvex::Dialogs {
 class TarvexwTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir settingsDir;         // this run's own remembered options
     std::optional<QTemporaryDir> dir;  // also the working directory of each test
     FakeDialogs dialogs;
 
@@ -67,6 +68,16 @@ class TarvexwTest : public QObject {
         QTest::mouseClick(w.findChild<QToolBar *>()->widgetForAction(action(w, n)), Qt::LeftButton);
     }
     static auto *top(MainWindow &w) { return w.findChild<QTreeWidget *>()->topLevelItem(0); }
+    // The tree's items in order, indented by their depth under "Top", each cut before its size.
+    static QStringList tree(MainWindow &w) {
+        QStringList items;
+        for (QTreeWidgetItemIterator it(w.findChild<QTreeWidget *>()); *it; ++it) {
+            QString indent;
+            for (auto *parent = (*it)->parent(); parent; parent = parent->parent()) indent += "  ";
+            items << indent + (*it)->text(0).section(u',', 0, 0);
+        }
+        return items;
+    }
     // A shown window's caption, status text and Save button, and whether its work is unsaved.
     static QString state(MainWindow &w) {
         const bool save = action(w, "actionToolBarSave")->isEnabled();
@@ -76,8 +87,10 @@ class TarvexwTest : public QObject {
 
   private slots:
     void initTestCase() {
-        // The remembered options go to a scratch place, never to the user's settings.
+        // The remembered options go to a scratch place, never to the user's settings, nor to
+        // those of another run of this test (whose full mode would be read here).
         QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     }
     void init() {
         QSettings(QStringLiteral("tarvex"), QStringLiteral("tarvexw")).clear();
@@ -113,10 +126,9 @@ class TarvexwTest : public QObject {
         const QString title = QFileInfo(input).fileName();
         QCOMPARE(state(w), "tarvex - " + title + " | " + title + " read OK | Save on | unsaved");
         QCOMPARE(w.outputFileName(), output);
-        QStringList tree(top(w)->text(0));
-        for (int i = 0; i < top(w)->childCount(); ++i) tree << top(w)->child(i)->text(0);
-        QCOMPARE(tree, QStringList("Top") + console({QFileInfo(input).absoluteFilePath()}).second);
-        QVERIFY(dialogs.warnings.isEmpty() && tree.size() == 3);
+        const QStringList printed = console({QFileInfo(input).absoluteFilePath()}).second;
+        QCOMPARE(tree(w), QStringList({"Top", "  " + printed.value(0), "  " + printed.value(1)}));
+        QVERIFY(dialogs.warnings.isEmpty() && printed.size() == 2);
         // The parent: a folder with a globe, an open folder when expanded; the meshes: a globe.
         QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/closed.xpm")));
         QCOMPARE(picture(top(w)->child(1)->icon(0)), picture(QIcon(":/tarvexw/document.xpm")));
@@ -155,6 +167,8 @@ class TarvexwTest : public QObject {
     }
 
     // The file written is the console program's; once a file was read, Save stays enabled.
+    // Save As offers every format; one the default mode cannot hold is written from the whole
+    // scene, as tarvex --full writes it, while the window keeps showing what it read.
     void openAndSave() {
         const QString input = QStringLiteral(TARVEX_SOURCE_DIR "/examples/scene.3dmf");
         MainWindow w(dialogs, QString());
@@ -170,6 +184,30 @@ class TarvexwTest : public QObject {
         click(w, "actionToolBarSave");
         QCOMPARE(readAll("c.wrl"), console({input}).first);
         QCOMPARE(state(w), "tarvex - scene.3dmf | VRML world saved in c.wrl | Save on | saved");
+        for (const QString name : {"out.glb", "out.gltf", "out.x3d", "out.wrl"}) {
+            dialogs.saves = {name};
+            action(w, "actionSaveAs")->trigger();
+            const QByteArray saved = readAll(name);
+            QVERIFY2(saved.size() > 100, qPrintable(name));
+            const bool vrml = name.endsWith("wrl");
+            const QStringList mode = vrml ? QStringList() : QStringList("--full");
+            QCOMPARE(saved, console(mode + QStringList(input), "console-" + name).first);
+            // The status names the format written.
+            QCOMPARE(status(w), (name.endsWith("x3d") ? "X3D world saved in "
+                                 : vrml               ? "VRML world saved in "
+                                                      : "glTF scene saved in ") +
+                                    name);
+        }
+        // Save As proposes the type of the name it proposes.
+        QString type;
+        QTimer::singleShot(0, [&type] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (dialog) type = dialog->selectedNameFilter(), dialog->reject();
+        });
+        QVERIFY(!tarvex::QtDialogs().saveFileName(&w, "again.glb"));
+        QCOMPARE(type, "glTF Binary Files (*.glb)");
+        QCOMPARE(dialogs.warnings.size(), 1);
+        QCOMPARE(top(w)->childCount(), 2);  // still the default mode's two meshes
         dialogs.opens = {"gone.3dmf"};
         action(w, "actionOpen")->trigger();
         QCOMPARE(state(w), "tarvex - scene.3dmf | Reading gone.3dmf | Save on | saved");
@@ -187,39 +225,6 @@ class TarvexwTest : public QObject {
         QCOMPARE(state(w),
                  "tarvex - in.3dmf | Not saved: it is the input file itself, which the "
                  "conversion would destroy | Save on | unsaved");
-    }
-
-    // Save As offers every format; one the default mode cannot hold is written from the whole
-    // scene, as tarvex --full writes it, while the window keeps showing what it read.
-    void saveAsOtherFormats() {
-        const QString input = QStringLiteral(TARVEX_SOURCE_DIR "/examples/scene.3dmf");
-        MainWindow w(dialogs, QString());
-        w.show();
-        dialogs.opens = {input};
-        action(w, "actionOpen")->trigger();
-        for (const QString name : {"out.glb", "out.gltf", "out.x3d", "out.wrl"}) {
-            dialogs.saves = {name};
-            action(w, "actionSaveAs")->trigger();
-            const QByteArray saved = readAll(name);
-            QVERIFY2(saved.size() > 100, qPrintable(name));
-            if (!name.endsWith("wrl"))
-                QCOMPARE(saved, console({"--full", input}, "console-" + name).first);
-            // The status names the format written.
-            QCOMPARE(status(w), (name.endsWith("x3d")   ? "X3D world saved in "
-                                 : name.endsWith("wrl") ? "VRML world saved in "
-                                                        : "glTF scene saved in ") +
-                                    name);
-        }
-        // Save As proposes the type of the name it proposes.
-        QString type;
-        QTimer::singleShot(0, [&type] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (dialog) type = dialog->selectedNameFilter(), dialog->reject();
-        });
-        QVERIFY(!tarvex::QtDialogs().saveFileName(&w, "again.glb"));
-        QCOMPARE(type, "glTF Binary Files (*.glb)");
-        QVERIFY(dialogs.warnings.isEmpty());
-        QCOMPARE(top(w)->childCount(), 2);  // still the default mode's two meshes
     }
 
     // The question about unsaved work, answered on Open, on a drop and on Ctrl+Q.
@@ -317,14 +322,8 @@ class TarvexwTest : public QObject {
         }
         if (answer == Button::Yes) QCOMPARE(readAll("default.wrl"), console({input}).first);
         QVERIFY(w.readsAllObjects());
-        QCOMPARE(top(w)->childCount(), 2);
-        QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
-                 qPrintable(top(w)->child(0)->text(0)));
-        QTreeWidgetItem *group = top(w)->child(1);
-        QVERIFY2(group->text(0).startsWith("DisplayGroup"), qPrintable(group->text(0)));
-        QCOMPARE(group->childCount(), 2);
-        QVERIFY2(group->child(1)->text(0).startsWith("cube: TriMesh"),
-                 qPrintable(group->child(1)->text(0)));
+        QCOMPARE(tree(w), QStringList({"Top", "  block: Box", "  DisplayGroup", "    Translate",
+                                       "    cube: TriMesh"}));
         QCOMPARE(state(w), "tarvex - objects.3dmf | objects.3dmf read OK | Save on | unsaved");
 
         dialogs.saves << QStringLiteral("full.wrl");
@@ -337,46 +336,38 @@ class TarvexwTest : public QObject {
         action(w, "actionReadAllObjects")->trigger();  // saved: no question
         QCOMPARE(dialogs.questions.size(), 1);
         QVERIFY(!w.readsAllObjects());
-        QCOMPARE(top(w)->childCount(), 1);
-        QCOMPARE(top(w)->child(0)->text(0), console({input}).second.value(0));
+        QCOMPARE(tree(w), QStringList({"Top", "  " + console({input}).second.value(0)}));
     }
 
     // The command line as the console program takes it: options first, "--" ends them, the
     // words after them form one file name. Windows hands over the raw line, program name first.
-    void commandLine_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("rawLine");
-        QTest::addColumn<QString>("seen");  // help version full | unknown | file
-        QTest::newRow("none") << QStringList() << "tarvexw"
-                              << "- - - |  | ";
-        QTest::newRow("full") << QStringList{"--full", "my", "scene.3dmf"}
-                              << "tarvexw --full my scene.3dmf"
-                              << "- - full |  | my scene.3dmf";
-        QTest::newRow("end of options") << QStringList{"--", "--full"} << "tarvexw -- --full"
-                                        << "- - - |  | --full";
-        QTest::newRow("help, version")
-            << QStringList{"--version", "--help"} << "\"C:\\tar vexw.exe\" --version --help"
-            << "help version - |  | ";
-        QTest::newRow("unknown") << QStringList{"--fast", "--full", "a"}
-                                 << "tarvexw --fast --full a"
-                                 << "- - full | --fast | a";
-        QTest::newRow("late option") << QStringList{"a", "--full"} << "tarvexw a --full"
-                                     << "- - - |  | a --full";
-        // The shell has taken the quotes away; on Windows a quoted name ends at its quote.
-        QTest::newRow("quoted") << QStringList{"--full", "a "} << "tarvexw --full \"a \" b"
-                                << "- - full |  | a ";
-    }
     void commandLine() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, rawLine);
-        QFETCH(QString, seen);
         const auto show = [](const tarvex::StartOptions &o) {
             return QStringLiteral("%1 %2 %3 | %4 | %5")
                 .arg(o.help ? "help" : "-", o.version ? "version" : "-", o.full ? "full" : "-",
                      o.unknownOption, o.file.value_or("<bad>"));
         };
-        QCOMPARE(show(tarvex::parseCommandLine(rawLine)), seen);
-        QCOMPARE(show(tarvex::parseArguments(arguments)), seen);
+        const struct {
+            QStringList arguments;
+            QString rawLine, seen;  // seen: help version full | unknown | file
+        } rows[] = {
+            {{}, "tarvexw", "- - - |  | "},
+            {{"--full", "my", "scene.3dmf"},
+             "tarvexw --full my scene.3dmf",
+             "- - full |  | my scene.3dmf"},
+            {{"--", "--full"}, "tarvexw -- --full", "- - - |  | --full"},
+            {{"--version", "--help"},
+             "\"C:\\tar vexw.exe\" --version --help",
+             "help version - |  | "},
+            {{"--fast", "--full", "a"}, "tarvexw --fast --full a", "- - full | --fast | a"},
+            {{"a", "--full"}, "tarvexw a --full", "- - - |  | a --full"},
+            // The shell has taken the quotes away; on Windows a quoted name ends at its quote.
+            {{"--full", "a "}, "tarvexw --full \"a \" b", "- - full |  | a "},
+        };
+        for (const auto &row : rows) {
+            QCOMPARE(show(tarvex::parseCommandLine(row.rawLine)), row.seen);
+            QCOMPARE(show(tarvex::parseArguments(row.arguments)), row.seen);
+        }
         QCOMPARE(show(tarvex::parseCommandLine(u"\"tarvexw --full")), "- - - |  | <bad>");
     }
 
@@ -401,16 +392,14 @@ class TarvexwTest : public QObject {
         {
             MainWindow w(dialogs, tarvex::parseArguments({"--full", input}));
             QVERIFY(w.readsAllObjects());
-            QCOMPARE(top(w)->childCount(), 1);
-            QVERIFY2(top(w)->child(0)->text(0).startsWith("block: Box"),
-                     qPrintable(top(w)->child(0)->text(0)));
+            QCOMPARE(tree(w), QStringList({"Top", "  block: Box"}));
             dialogs.saves = {"full.wrl"};
             action(w, "actionSaveAs")->trigger();
             QCOMPARE(readAll("full.wrl"), console({"--full", input}).first);
         }
         MainWindow w(dialogs, input);
         QVERIFY(!w.readsAllObjects());
-        QCOMPARE(top(w)->childCount(), 0);
+        QCOMPARE(tree(w), QStringList("Top"));
         // The default mode names what it left out and where to get it.
         QCOMPARE(status(w),
                  "box.3dmf read OK - the default mode skipped 1 object (1 Box); "
@@ -423,7 +412,7 @@ class TarvexwTest : public QObject {
                  "The default mode read no triangle mesh and skipped 1 object (1 Box).");
         QTest::mouseClick(w.findChild<QPushButton *>("skippedReadAll"), Qt::LeftButton);
         QVERIFY(w.readsAllObjects() && !bar->isVisible());
-        QCOMPARE(top(w)->childCount(), 1);
+        QCOMPARE(tree(w), QStringList({"Top", "  block: Box"}));
         QVERIFY(MainWindow(dialogs, QString()).readsAllObjects());
     }
 
@@ -502,26 +491,22 @@ class TarvexwTest : public QObject {
                                     "ViewHints ( )\n");
         MainWindow w(dialogs, tarvex::parseArguments({"--full", input}));
         QMap<QString, QImage> pictures;
-        QList<QTreeWidgetItem *> pending{top(w)};
-        while (!pending.isEmpty()) {
-            QTreeWidgetItem *item = pending.takeFirst();
-            for (int c = 0; c < item->childCount(); ++c) pending << item->child(c);
-            pictures[item->text(0).section(u',', 0, 0)] = picture(item->icon(0));
-        }
-        using tarvex::ObjectKind, tarvex::treeIcon;
+        for (QTreeWidgetItemIterator it(w.findChild<QTreeWidget *>()); *it; ++it)
+            pictures[(*it)->text(0).section(u',', 0, 0)] = picture((*it)->icon(0));
+        using enum tarvex::ObjectKind;
         const QImage globe = picture(QIcon(":/tarvexw/document.xpm"));
         QCOMPARE(pictures.value("DisplayGroup"), picture(QIcon(":/tarvexw/open.xpm")));
         QCOMPARE(pictures.value("Box"), globe);
-        QCOMPARE(pictures.value("AttributeSet"), picture(treeIcon(ObjectKind::attributes)));
-        QCOMPARE(pictures.value("DirectionalLight"), picture(treeIcon(ObjectKind::light)));
-        QCOMPARE(pictures.value("ViewAngleAspectCamera"), picture(treeIcon(ObjectKind::camera)));
-        QCOMPARE(pictures.value("ViewHints"), picture(treeIcon(ObjectKind::hint)));
-        const QList<QImage> distinct = {globe,
-                                        picture(treeIcon(ObjectKind::attributes)),
-                                        picture(treeIcon(ObjectKind::light)),
-                                        picture(treeIcon(ObjectKind::camera)),
-                                        picture(treeIcon(ObjectKind::hint)),
-                                        picture(treeIcon(ObjectKind::other))};
+        QList<QImage> distinct = {globe, picture(tarvex::treeIcon(other))};
+        const std::pair<const char *, tarvex::ObjectKind> kinds[] = {
+            {"AttributeSet", attributes},
+            {"DirectionalLight", light},
+            {"ViewAngleAspectCamera", camera},
+            {"ViewHints", hint}};
+        for (const auto &[name, kind] : kinds) {
+            distinct << picture(tarvex::treeIcon(kind));
+            QCOMPARE(pictures.value(name), distinct.last());
+        }
         for (int i = 0; i < distinct.size(); ++i)
             for (int j = i + 1; j < distinct.size(); ++j) QVERIFY(distinct[i] != distinct[j]);
     }
@@ -577,9 +562,7 @@ class TarvexwTest : public QObject {
         triangle += QByteArray(8, '\0') + QByteArray("trng\0\0\0\x24", 8) + QByteArray(36, '\0');
         MainWindow w(dialogs, write("triangle.3dmf", triangle));
         QVERIFY(!w.readsAllObjects());
-        QCOMPARE(top(w)->childCount(), 1);
-        QVERIFY2(top(w)->child(0)->text(0).startsWith("Triangle"),
-                 qPrintable(top(w)->child(0)->text(0)));
+        QCOMPARE(tree(w), QStringList({"Top", "  Triangle"}));
         QVERIFY(w.needsSave());
 
         action(w, "actionReadAllObjects")->trigger();
