@@ -47,9 +47,8 @@ bool near(QColor a, QColor b, int tolerance = 3) {
 
 int countDiffering(const QImage &a, const QImage &b) {
     int n = 0;
-    for (int y = 0; y < a.height(); ++y) {
+    for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
-    }
     return n;
 }
 
@@ -64,11 +63,9 @@ QByteArray cube(const char *name, float x, float y, float z) {
                       ":\nTriMesh ( 12 0 0 0 8 0\n"
                       "0 2 1 0 3 2 4 5 6 4 6 7 0 1 5 0 5 4 1 2 6 1 6 5 2 3 7 2 7 6 3 0 4 3 4 7\n";
     for (int i = 0; i < 8; ++i) {
-        const float px = x + ((i == 1 || i == 2 || i == 5 || i == 6) ? 3.0f : -3.0f);
-        const float py = y + (i >= 4 ? 3.0f : -3.0f);
-        const float pz = z + ((i == 2 || i == 3 || i == 6 || i == 7) ? 3.0f : -3.0f);
-        text += QByteArray::number(px) + ' ' + QByteArray::number(py) + ' ' +
-                QByteArray::number(pz) + '\n';
+        const float dx = i % 4 == 1 || i % 4 == 2 ? 3 : -3, dy = i >= 4 ? 3 : -3,
+                    dz = i % 4 >= 2 ? 3 : -3;
+        text += QString("%1 %2 %3\n").arg(x + dx).arg(y + dy).arg(z + dz).toLatin1();
     }
     return text + "False )\nDiffuseColor ( 0.2 0.8 0.2 )\n";
 }
@@ -136,13 +133,12 @@ class SceneViewTest : public QObject {
                                 .arg(seen.name(), front.name(), side.name())));
         // Both red faces of the cube show around the centre, each in its own colour.
         int frontPixels = 0, sidePixels = 0;
-        for (int dy = -40; dy <= 40; dy += 4) {
+        for (int dy = -40; dy <= 40; dy += 4)
             for (int dx = -40; dx <= 40; dx += 4) {
                 const QColor c = image.pixelColor(centre + QPoint(dx, dy + image.height() / 8));
                 frontPixels += near(c, front);
                 sidePixels += near(c, side);
             }
-        }
         QVERIFY2(frontPixels > 20 && sidePixels > 20,
                  qPrintable(QString("front %1 side %2").arg(frontPixels).arg(sidePixels)));
         QCOMPARE(image.pixelColor(2, 2), QColor(Qt::black));
@@ -183,7 +179,7 @@ class SceneViewTest : public QObject {
             }
             const QImage image = v->grabImage();
             int border = 0, shown = 0;
-            for (int y = 0; y < image.height(); ++y) {
+            for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x) {
                     const bool edge =
                         x == 0 || y == 0 || x == image.width() - 1 || y == image.height() - 1;
@@ -191,7 +187,6 @@ class SceneViewTest : public QObject {
                     border += edge && lit;
                     shown += lit;
                 }
-            }
             QCOMPARE(border, 0);
             QVERIFY(shown > 300);
             v->orbit(70, 25);
@@ -211,29 +206,27 @@ class SceneViewTest : public QObject {
         const QImage pyramid = v->grabImage();
         const QRectF pyramidBox = v->projectedBounds(1);
         int changed = 0, outside = 0;
-        for (int y = 0; y < plain.height(); ++y) {
+        for (int y = 0; y < plain.height(); ++y)
             for (int x = 0; x < plain.width(); ++x) {
                 if (plain.pixel(x, y) == pyramid.pixel(x, y)) continue;
                 ++changed;
                 outside += !pyramidBox.adjusted(-6, -6, 6, 6).contains(QPointF(x, y));
             }
-        }
         QVERIFY2(changed > 500, qPrintable(QString::number(changed)));
         QCOMPARE(outside, 0);
         // The outline around the tint shows on any colour, over the shapes too: along each side
         // light dashes (most of it) alternate with dark gaps.
         QCOMPARE(v->selectionBounds(), pyramidBox);
         const QRect ring = pyramidBox.adjusted(-3, -3, 3, 3).toRect();
-        const auto side = [&](QPoint from, QPoint step, const int length0) {
-            int length = length0;
+        const auto side = [&](QPoint from, QPoint step, int length) {
             int dark = 0, light = 0;
-            for (QPoint at = from; length-- > 0; at += step) {
-                const QColor c = pyramid.pixelColor(at);
-                dark += c.lightness() < 20;
-                light += c.lightness() > 235;
+            for (int i = 0; i < length; ++i) {
+                const int lightness = pyramid.pixelColor(from + i * step).lightness();
+                dark += lightness < 20;
+                light += lightness > 235;
             }
-            return QString("%1 %2").arg(dark > length0 / 10 ? "dark" : "-",
-                                        light > length0 / 2 ? "light" : "-");
+            return QString("%1 %2").arg(dark > length / 10 ? "dark" : "-",
+                                        light > length / 2 ? "light" : "-");
         };
         QVERIFY(pyramid.rect().adjusted(4, 4, -4, -4).contains(ring));
         for (const QString &seen : {side(ring.topLeft(), {1, 0}, ring.width()),
@@ -312,9 +305,8 @@ class SceneViewTest : public QObject {
         auto w = open(example);
         auto *menu = w->findChild<QMenu *>("menuView");
         QStringList items;
-        for (QAction *a : menu->actions()) {
+        for (QAction *a : menu->actions())
             if (!a->isSeparator()) items << a->text();
-        }
         QCOMPARE(items, QStringList({"&Fit to Window", "&Reset View", "&Messages", "camera1"}));
         if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
         SceneView *v = view(*w);

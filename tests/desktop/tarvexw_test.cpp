@@ -138,20 +138,13 @@ class TarvexwTest : public QObject {
         QCOMPARE(picture(top(w)->icon(0)), picture(QIcon(":/tarvexw/open.xpm")));
     }
 
-    // Every read failure is reported with the core's text; the window stays without a file.
+    // A read failure is reported with the core's text; the window stays without a file. Which
+    // code each kind of bad data gives is left to the console tests, which read the same way.
     void readFailures_data() {
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("1 missing") << 1 << QByteArray();
-        QTest::newRow("2 mesh header") << 2 << QByteArray("TriMesh ( x )");
-        QTest::newRow("3 allocation") << 3 << QByteArray("TriMesh ( -1 0 0 0 3 0 )");
-        QTest::newRow("4 triangle") << 4 << QByteArray("TriMesh ( 1 0 0 0 3 0 x )");
-        QTest::newRow("5 points") << 5 << QByteArray("TriMesh ( 1 0 0 0 3 0 0 1 2 x )");
         QTest::newRow("6 empty") << 6 << QByteArray();
-        QTest::newRow("7 color") << 7 << mesh + "DiffuseColor ( x 0 0 )";
-        QTest::newRow("8 direction") << 8 << QByteArray("ForwardDirection ( x )");
-        QTest::newRow("9 viewpoint") << 9 << QByteArray("CameraPlacement ( x )");
-        QTest::newRow("10 light") << 10 << QByteArray("DirectionalLight ( x )");
     }
     void readFailures() {
         QFETCH(int, code);
