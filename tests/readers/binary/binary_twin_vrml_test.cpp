@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,29 +46,13 @@ std::string firstDifference(const std::string &a, const std::string &b) {
 }
 
 // The names DEF/USE and viewpoint descriptions made from labels are the only difference allowed:
-// "DEF name " goes, "USE name" and a description's text become "_".
+// "DEF name " goes, "USE name" and a description's text become "_" (a name ends at a blank or a
+// line end, which goes with a DEF's; a description's text at its closing quote).
 std::string withoutNames(const std::string &vrml) {
-    std::string out;
-    out.reserve(vrml.size());
-    auto wordEnd = [&](std::size_t from, char stop) {
-        std::size_t end = from;
-        while (end < vrml.size() && vrml[end] != stop && vrml[end] != '\n') ++end;
-        return end;
-    };
-    for (std::size_t i = 0; i < vrml.size();) {
-        if (vrml.compare(i, 4, "DEF ") == 0) {
-            i = wordEnd(i + 4, ' ') + 1;
-        } else if (vrml.compare(i, 4, "USE ") == 0) {
-            out += "USE _";
-            i = wordEnd(i + 4, ' ');
-        } else if (vrml.compare(i, 13, "description \"") == 0) {
-            out += "description _";
-            i = wordEnd(i + 13, '"') + 1;
-        } else {
-            out += vrml[i++];
-        }
-    }
-    return out;
+    static const std::regex def("DEF [^ \n]*[^]?"), use("USE [^ \n]*"),
+        description("description \"[^\"\n]*[^]?");
+    return std::regex_replace(std::regex_replace(std::regex_replace(vrml, def, ""), use, "USE _"),
+                              description, "description _");
 }
 
 // A folder of this run's own: suites running side by side (two checkouts) must not share files.
