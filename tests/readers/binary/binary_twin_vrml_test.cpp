@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <regex>
 #include <set>
 #include <string>
@@ -55,35 +53,13 @@ std::string withoutNames(const std::string &vrml) {
                               description, "description _");
 }
 
-// A folder of this run's own: suites running side by side (two checkouts) must not share files.
-const fs::path &scratchDir() {
-    struct Scratch {
-        fs::path dir;
-        Scratch() {
-            std::random_device random;
-            do {
-                dir =
-                    fs::temp_directory_path() / ("tarvex_binary_twins_" + std::to_string(random()));
-            } while (!fs::create_directory(dir));
-        }
-        ~Scratch() {
-            std::error_code error;
-            fs::remove_all(dir, error);
-        }
-    };
-    static const Scratch scratch;
-    return scratch.dir;
-}
-
-std::string convert(const fs::path &path) {
+// The whole conversion in full mode, from bytes and to bytes as from a file and to one.
+std::string convert(std::string_view bytes, const std::string &name) {
     conversion::Conversion conversion;
-    if (conversion.read(path.string(), {.full = true}).status != conversion::Status::ok)
+    if (conversion.read_bytes(bytes, name, {.full = true}).status != conversion::Status::ok)
         return "failed: " + conversion.result().message;
-    const fs::path out = scratchDir() / (path.filename().string() + ".wrl");
-    if (conversion.write(out.string()) != 0) return "not written";
-    std::string text = read_file(out);
-    fs::remove(out);
-    return text;
+    std::string vrml;
+    return conversion.write_bytes(vrml) == 0 ? vrml : "not written";
 }
 
 // In memory, with the text's labels (which binary cannot carry) set aside, the two worlds are
@@ -95,7 +71,6 @@ TEST(binary_twins, make_the_same_world_as_their_text_files) {
     // gets the plain nodes.
     const std::set<std::string> namedStructure = {"q-fill-style.3dmf", "q-logo-text.3dmf",
                                                   "q-references.3dmf", "shared_tile.3dmf"};
-    const fs::path &scratch = scratchDir();
     std::size_t compared = 0;
     std::set<std::string> differing, read;
     // The corpus's text files when it is beside the project, and the project's own always: the
@@ -104,9 +79,10 @@ TEST(binary_twins, make_the_same_world_as_their_text_files) {
     files.push_back(kData / "three_objects.3dmf");
     for (const fs::path &path : files) {
         SCOPED_TRACE(path.filename().string());
+        const std::string text = read_file(path);
         ObjectTree a;
         tree::Diagnostics diagnostics;
-        text::parse_text(read_file(path), a, diagnostics);
+        text::parse_text(text, a, diagnostics);
         const testing::Twin twin = testing::write_binary(a);
         if (!twin.lossy.empty() || !twin.dropped.empty()) continue;  // no exact twin exists
         read.insert(path.filename().string());
@@ -118,15 +94,9 @@ TEST(binary_twins, make_the_same_world_as_their_text_files) {
         const std::string textWorld = world(a), twinWorld = world(b);
         EXPECT_EQ(textWorld == twinWorld, true) << firstDifference(textWorld, twinWorld);
 
-        const fs::path twinPath = scratch / (path.stem().string() + ".b3dmf");
-        {
-            std::ofstream out(twinPath, std::ios::binary);
-            out.write(reinterpret_cast<const char *>(twin.bytes.data()),
-                      static_cast<std::streamsize>(twin.bytes.size()));
-        }
-        const std::string textFile = withoutNames(convert(path));
-        const std::string twinFile = withoutNames(convert(twinPath));
-        fs::remove(twinPath);
+        const std::string textFile = withoutNames(convert(text, path.string()));
+        const std::string twinFile = withoutNames(convert(
+            {reinterpret_cast<const char *>(twin.bytes.data()), twin.bytes.size()}, "twin"));
         ASSERT_EQ(textFile.rfind("failed", 0), std::string::npos) << textFile;
         ASSERT_EQ(twinFile.rfind("failed", 0), std::string::npos) << twinFile;
         if (textFile != twinFile) differing.insert(path.filename().string());
