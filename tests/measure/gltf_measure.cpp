@@ -100,8 +100,7 @@ class Reader {
         if (doc_.is_discarded()) return fail("JSON does not parse");
         if (doc_.contains("buffers") && doc_["buffers"][0].contains("uri")) {
             const std::string uri = doc_["buffers"][0]["uri"];
-            const std::size_t comma = uri.find(',');
-            bin_ = fromBase64(std::string_view(uri).substr(comma + 1));
+            bin_ = fromBase64(std::string_view(uri).substr(uri.find(',') + 1));
         }
         m_.meshes = doc_.contains("meshes") ? doc_["meshes"].size() : 0;
         m_.cameras = doc_.contains("cameras") ? doc_["cameras"].size() : 0;
@@ -128,8 +127,7 @@ class Reader {
         if (a["componentType"] != type || offset + out.size() * sizeof(T) > bin_.size()) {
             fail("accessor " + std::to_string(index) + " not of type " + std::to_string(type) +
                  " inside the buffer");
-            out.clear();
-            return out;
+            return {};
         }
         std::memcpy(out.data(), bin_.data() + offset, out.size() * sizeof(T));
         return out;

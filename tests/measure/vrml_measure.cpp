@@ -57,17 +57,13 @@ struct Affine {
     }
     // Rodrigues' formula; a zero axis is no rotation.
     static Affine rotation(const std::array<double, 4> &r) {
-        Affine out;
         const double len = norm({r[0], r[1], r[2]});
-        if (len == 0) return out;
+        if (len == 0) return {};
         const double x = r[0] / len, y = r[1] / len, z = r[2] / len;
         const double c = std::cos(r[3]), s = std::sin(r[3]), t = 1 - c;
-        const double rows[3][3] = {{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
-                                   {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
-                                   {t * x * z - s * y, t * y * z + s * x, t * z * z + c}};
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) out.m[i][j] = rows[i][j];
-        return out;
+        return {{{t * x * x + c, t * x * y - s * z, t * x * z + s * y, 0},
+                 {t * x * y + s * z, t * y * y + c, t * y * z - s * x, 0},
+                 {t * x * z - s * y, t * y * z + s * x, t * z * z + c, 0}}};
     }
 };
 
@@ -75,8 +71,7 @@ struct Geometry {
     std::string type;
     std::vector<double> coords, colors, tex_coords;
     std::vector<long> coord_index, color_index, tex_coord_index;
-    bool color_per_vertex = true;
-    bool solid = true;
+    bool color_per_vertex = true, solid = true;
 };
 
 struct Image {  // SFImage: rows bottom first, one integer a pixel
