@@ -33,13 +33,18 @@ double area(const FaceSet &fs) {
     return total;
 }
 
-// A Mesh's holes are held by full_corpus (q-mesh.3dmf).
-TEST(scene_builder_geometry, general_polygon_holes_are_triangulated_even_odd) {
-    const Built b = build(
+TEST(scene_builder_geometry, faces_with_holes_are_triangulated_even_odd) {
+    const char *const files[] = {
+        "Mesh ( 8  0 0 0  4 0 0  4 4 0  0 4 0  1 1 0  3 1 0  3 3 0  1 3 0\n"
+        "       1 1  4 0 1 2 3  -4 4 5 6 7 )",
         "GeneralPolygon ( 2  4 0 0 0  4 0 0  4 4 0  0 4 0\n"
-        "                    4 1 1 0  3 1 0  3 3 0  1 3 0 )");
-    ASSERT_EQ(b.scene.shapes.size(), 1u);
-    EXPECT_NEAR(area(face_set(b, 0)), 12.0, 1e-4);  // 4 × 4 minus 2 × 2
+        "                    4 1 1 0  3 1 0  3 3 0  1 3 0 )",
+    };
+    for (const char *file : files) {
+        const Built b = build(file);
+        ASSERT_EQ(b.scene.shapes.size(), 1u) << file;
+        EXPECT_NEAR(area(face_set(b, 0)), 12.0, 1e-4) << file;  // 4 × 4 minus 2 × 2
+    }
 }
 
 // Curves and patches cut short anywhere in their counts or values are skipped with one warning
