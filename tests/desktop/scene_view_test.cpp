@@ -6,9 +6,9 @@
 #include <QtWidgets>
 #include <cmath>
 
-#include "desktop/dialogs.h"
 #include "desktop/main_window.h"
 #include "draw/draw_list.h"
+#include "fake_dialogs.h"
 
 using tarvex::MainWindow;
 using tarvex::SceneView;
@@ -16,18 +16,6 @@ using tarvex::SceneView;
 namespace {
 
 const QString example = QStringLiteral(TARVEX_SOURCE_DIR "/examples/scene.3dmf");
-
-struct NoDialogs final : tarvex::Dialogs {
-    QStringList shown;
-    std::optional<QString> openFileName(QWidget *, const QString &) override { return {}; }
-    std::optional<QString> saveFileName(QWidget *, const QString &) override { return {}; }
-    void warning(QWidget *, const QString &text) override { shown << text; }
-    QMessageBox::StandardButton question(QWidget *, const QString &t) override {
-        shown << t;
-        return QMessageBox::Cancel;
-    }
-    void about(QWidget *) override {}
-};
 
 // The example's lights on a face of colour (r g b) with normal n, as VRML lights it: the
 // ambient light (0.3, through the material's default ambient intensity 0.2) and the sun.
@@ -52,11 +40,6 @@ int countDiffering(const QImage &a, const QImage &b) {
     return n;
 }
 
-QString writeFile(const QString &name, const QByteArray &content) {
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? name : "";
-}
-
 // A green cube of side 6 centred at (x y z).
 QByteArray cube(const char *name, float x, float y, float z) {
     QByteArray text = QByteArray(name) +
@@ -76,7 +59,7 @@ class SceneViewTest : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> dir;
-    NoDialogs dialogs;
+    FakeDialogs dialogs;
 
     // A shown window that has read `file`; its view, when it can draw (else the test skips).
     std::unique_ptr<MainWindow> open(const QString &file) {
@@ -103,7 +86,7 @@ class SceneViewTest : public QObject {
     void viewOrMessage() {
         auto w = open(example);
         QVERIFY(w);
-        QVERIFY(dialogs.shown.isEmpty());
+        QVERIFY(dialogs.warnings.isEmpty() && dialogs.questions.isEmpty());
         QCOMPARE(w->findChild<QTreeWidget *>()->topLevelItem(0)->childCount(), 2);
         auto *splitter = w->findChild<QSplitter *>("splitter");
         QCOMPARE(splitter->widget(0), w->findChild<QTreeWidget *>());
@@ -153,7 +136,7 @@ class SceneViewTest : public QObject {
     }
     void emptySceneIsBackgroundOnly() {
         QFETCH(QByteArray, content);
-        auto w = open(content.isEmpty() ? QString() : writeFile("empty.3dmf", content));
+        auto w = open(content.isEmpty() ? QString() : write("empty.3dmf", content));
         if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
         const QImage image = view(*w)->grabImage().convertToFormat(QImage::Format_RGB32);
         QImage black(image.size(), QImage::Format_RGB32);
@@ -166,7 +149,7 @@ class SceneViewTest : public QObject {
     void fitToWindowShowsEveryShape() {
         QByteArray scene = "CameraPlacement ( 0 0 3 0 0 0 0 1 0 )\n";
         scene += cube("a", -20, 0, 0) + cube("b", 20, 5, -10) + cube("c", 0, -15, 8);
-        auto w = open(writeFile("far.3dmf", scene));
+        auto w = open(write("far.3dmf", scene));
         if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
         SceneView *v = view(*w);
         const QRectF inside(0, 0, v->width(), v->height());

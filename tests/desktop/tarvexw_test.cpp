@@ -4,10 +4,10 @@
 
 #include "core/result_codes.h"
 #include "desktop/command_line.h"
-#include "desktop/dialogs.h"
 #include "desktop/main_window.h"
 #include "desktop/scene_view.h"
 #include "desktop/tree_icons.h"
+#include "fake_dialogs.h"
 #include "tarvex/version.h"
 
 using tarvex::MainWindow;
@@ -16,26 +16,6 @@ using Button = QMessageBox::StandardButton;
 const QByteArray mesh = "TriMesh ( 1 0 0 0 3 0 0 1 2 0 0 0 1 0 0 0 1 0 0 0 0 1 1 0 False )\n";
 const QByteArray twoMeshes = "cube:\n" + mesh + "pyramid:\n" + mesh;
 
-// Answers the window's dialogs from queues; a dialog nobody queued an answer for is a failure
-// (and is cancelled, so that no test can hang on it).
-struct FakeDialogs final : tarvex::Dialogs {
-    QList<std::optional<QString>> opens, saves;
-    QList<Button> answers;
-    QStringList warnings, questions;
-    int abouts = 0;  // About is asked for by the tests that expect it
-    bool unexpected = false;
-
-    template <class T>
-    T take(QList<T> &q) {
-        return q.isEmpty() ? (unexpected = true, T()) : q.takeFirst();
-    }
-    std::optional<QString> openFileName(QWidget *, const QString &) override { return take(opens); }
-    std::optional<QString> saveFileName(QWidget *, const QString &) override { return take(saves); }
-    void warning(QWidget *, const QString &text) override { warnings << text; }
-    Button question(QWidget *, const QString &t) override { return questions << t, take(answers); }
-    void about(QWidget *) override { ++abouts; }
-};
-
 class TarvexwTest : public QObject {
     Q_OBJECT
 
@@ -43,10 +23,6 @@ class TarvexwTest : public QObject {
     std::optional<QTemporaryDir> dir;  // also the working directory of each test
     FakeDialogs dialogs;
 
-    static QString write(const QString &name, const QByteArray &content) {
-        QFile file(name);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? name : "";
-    }
     static QByteArray readAll(const QString &name) {
         QFile file(name);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
