@@ -43,19 +43,18 @@ std::uint32_t codeOf(const ObjectTree &tree, std::uint32_t node, const CustomCod
     return found == customs.end() ? 0 : static_cast<std::uint32_t>(found->second);
 }
 
-// The writing side of layouts.h: takes the node's values in order and writes their fields.
-class FieldEncoder {
-  public:
-    // `patches` null: file pointers are written as their target's type code (for comparisons).
-    FieldEncoder(const ObjectTree &tree, std::uint32_t node, std::vector<std::uint8_t> &out,
-                 std::vector<std::pair<std::size_t, std::uint32_t>> *patches,
-                 const CustomCodes &customs)
-        : tree_(tree),
-          next_(tree.node(node).first_value),
-          end_(tree.node(node).first_value + tree.node(node).value_count),
-          out_(out),
-          patches_(patches),
-          customs_(customs) {}
+// The writing side of layouts.h: takes the values `next_` to `end_` in order and writes their
+// fields.
+struct FieldEncoder {
+    const ObjectTree &tree_;
+    std::uint32_t next_;
+    std::uint32_t end_;
+    std::vector<std::uint8_t> &out_;
+    // Null: file pointers are written as their target's type code (for comparisons).
+    std::vector<std::pair<std::size_t, std::uint32_t>> *patches_;
+    const CustomCodes &customs_;
+    bool ok_ = true;
+    std::string failure_ = {};
 
     bool ok() const { return ok_; }
     // Why the values do not fit the layout, "" when they do.
@@ -161,7 +160,6 @@ class FieldEncoder {
         }
     }
 
-  private:
     void fail(std::string what) {
         if (!ok_) return;
         ok_ = false;
@@ -190,15 +188,6 @@ class FieldEncoder {
             fail(std::to_string(*n) + " does not fit " + field);
         return ok_ ? n : std::nullopt;
     }
-
-    const ObjectTree &tree_;
-    std::uint32_t next_;
-    std::uint32_t end_;
-    std::vector<std::uint8_t> &out_;
-    std::vector<std::pair<std::size_t, std::uint32_t>> *patches_;
-    const CustomCodes &customs_;
-    bool ok_ = true;
-    std::string failure_;
 };
 
 class Writer {
@@ -283,7 +272,8 @@ class Writer {
         }
         std::vector<std::uint8_t> data;
         std::vector<std::pair<std::size_t, std::uint32_t>> patches;
-        FieldEncoder encoder(tree_, node, data, &patches, customs_);
+        const std::uint32_t first = n.first_value;
+        FieldEncoder encoder{tree_, first, first + n.value_count, data, &patches, customs_};
         if (n.type == ObjectType::Unknown || !fields(n.type, encoder)) {
             if (n.value_count > 0) twin_.lossy.emplace_back(node, "no binary layout");
             data.clear();
@@ -328,9 +318,10 @@ std::optional<std::vector<std::uint8_t>> encode_values(const ObjectTree &tree, s
     // Custom names encode as themselves here: both trees name them alike.
     CustomCodes customs;
     std::vector<std::uint8_t> data;
-    FieldEncoder encoder(tree, node, data, nullptr, customs);
-    const ObjectType type = tree.node(node).type;
-    const std::string problem = type == ObjectType::Unknown || !fields(type, encoder)
+    const ObjectTree::Node &n = tree.node(node);
+    const std::uint32_t first = n.first_value;
+    FieldEncoder encoder{tree, first, first + n.value_count, data, nullptr, customs};
+    const std::string problem = n.type == ObjectType::Unknown || !fields(n.type, encoder)
                                     ? "no binary layout"
                                     : encoder.problem();
     if (problem.empty()) return data;
