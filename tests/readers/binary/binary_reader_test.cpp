@@ -34,9 +34,10 @@ struct Read {
     ObjectTree tree;
     tree::Diagnostics diagnostics;
     ReadResult result;
-    Read() = default;
     explicit Read(std::span<const std::uint8_t> bytes)
         : result(read_binary(bytes, tree, diagnostics)) {}
+    Read(std::FILE *file, std::uint64_t size)
+        : result(read_binary(file, size, tree, diagnostics)) {}
 };
 
 std::string warnings(const tree::Diagnostics &diagnostics) {
@@ -443,8 +444,7 @@ TEST(binary_reader, reads_an_open_file_as_it_reads_memory) {
         ASSERT_NE(file, nullptr);
         std::fwrite(bytes.data(), 1, cut, file);
         std::rewind(file);
-        Read fromFile;
-        fromFile.result = read_binary(file, cut, fromFile.tree, fromFile.diagnostics);
+        const Read fromFile(file, cut);
         std::fclose(file);
         const Read fromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + cut));
         EXPECT_EQ(fromFile.result.ok, cut == bytes.size());
@@ -469,8 +469,7 @@ TEST(binary_reader, a_file_too_large_to_number_is_refused_unread) {
     if (error) GTEST_SKIP() << "no sparse file of 4 GiB here: " << error.message();
     std::FILE *file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
-    Read huge;
-    huge.result = read_binary(file, std::filesystem::file_size(path), huge.tree, huge.diagnostics);
+    const Read huge(file, std::filesystem::file_size(path));
     const long position = std::ftell(file);
     std::fclose(file);
     std::filesystem::remove(path);
