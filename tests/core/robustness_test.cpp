@@ -117,16 +117,13 @@ TEST_F(robustness, HundredMegabytesOfJunkAreReadToTheEnd) {
     EXPECT_EQ(numberOfShapes(), 1);
 }
 
-TEST_F(robustness, TenMegabyteLabelIsKeptInFull) {
+TEST_F(robustness, LongLabelsAndLinesAreReadInFull) {
     std::string name(10 << 20, 'n');
     for (std::size_t i = 0; i < name.size(); i += 4096) name[i] = static_cast<char>('a' + i % 26);
     const std::string out = convert(file("in", name + ":\nTriMesh ( 0 0 0 0 1 0"));
     EXPECT_TRUE(getShape(0)->defName == name);
     EXPECT_NE(out.find(std::string("DEF ").append(name).append(" Shape {")), std::string::npos);
-}
-
-// A 50 MB token, a 50 MB comment and 50 MB of coordinates, each on one line.
-TEST_F(robustness, FiftyMegabyteLinesAreReadInFull) {
+    // A 50 MB token, a 50 MB comment and 50 MB of coordinates, each on one line.
     constexpr int kPoints = (50 << 20) / 12;
     std::string text = std::string(50 << 20, 'w').append("\n#").append(50 << 20, 'w');
     text.append("\nlong: TriMesh ( 0 0 0 0 ").append(std::to_string(kPoints)).append(" 0 ");

@@ -144,8 +144,8 @@ TEST(GltfTextures, FacesWithoutUvsAreMappedByTheirBox) {
                 .contains("baseColorTexture"));
         const std::vector<float> p = floats(primitive["attributes"]["POSITION"], 3),
                                  uv = floats(primitive["attributes"]["TEXCOORD_0"], 2);
-        const auto &low = primitive["attributes"]["POSITION"];
-        const nlohmann::json &bounds = json["accessors"][low.get<std::size_t>()];
+        const nlohmann::json &bounds =
+            json["accessors"][primitive["attributes"]["POSITION"].get<std::size_t>()];
         const int s = longest[m][0], t = longest[m][1];
         const double size = bounds["max"][s].get<double>() - bounds["min"][s].get<double>();
         for (std::size_t v = 0; v < p.size() / 3; ++v) {
@@ -282,11 +282,8 @@ TEST(GltfScene, EveryTransformFieldAndSharedSamplers) {
     s.nodes[0].used = 1;
     s.nodes.push_back(transform);
     for (std::uint32_t shape = 0; shape < 3; ++shape) {
-        scene::Node node;
-        node.kind = scene::Node::Kind::shape;
-        node.shape = shape;
-        s.nodes.push_back(node);
-        s.nodes[1].children.push_back(static_cast<std::uint32_t>(s.nodes.size() - 1));
+        s.nodes[1].children.push_back(static_cast<std::uint32_t>(s.nodes.size()));
+        s.nodes.push_back({scene::Node::Kind::shape, {}, {}, shape, scene::kNone, {}});
     }
     // The VRML world with the root written as the transform it uses.
     scene::Scene asVrml = s;
