@@ -22,13 +22,10 @@ std::int64_t live = 0;
 std::int64_t peak = 0;
 bool counting = false;
 
-void allocated(std::size_t bytes) {
-    live += static_cast<std::int64_t>(bytes);
+// Bytes allocated, or freed when negative.
+void count(std::int64_t bytes) {
+    live += bytes;
     if (live > peak) peak = live;
-}
-
-void freed(std::size_t bytes) {
-    live -= static_cast<std::int64_t>(bytes);
 }
 
 }  // namespace
@@ -43,10 +40,10 @@ std::size_t __sanitizer_get_allocated_size(const volatile void *);
 
 namespace {
 void onMalloc(const volatile void *, std::size_t bytes) {
-    allocated(bytes);
+    count(static_cast<std::int64_t>(bytes));
 }
 void onFree(const volatile void *p) {
-    if (p) freed(__sanitizer_get_allocated_size(p));
+    if (p) count(-static_cast<std::int64_t>(__sanitizer_get_allocated_size(p)));
 }
 [[maybe_unused]] const bool hooked =
     (counting = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0);
@@ -63,12 +60,12 @@ void *take(std::size_t bytes, std::size_t alignment = 0) {
                   ? std::malloc(bytes)
                   : std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
     if (!p) throw std::bad_alloc();
-    allocated(malloc_usable_size(p));
+    count(static_cast<std::int64_t>(malloc_usable_size(p)));
     return p;
 }
 void give(void *p) noexcept {
     if (!p) return;
-    freed(malloc_usable_size(p));
+    count(-static_cast<std::int64_t>(malloc_usable_size(p)));
     std::free(p);
 }
 [[maybe_unused]] const bool replaced = (counting = true);
