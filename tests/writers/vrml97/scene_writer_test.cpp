@@ -387,7 +387,6 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     Scene s;
     FaceSet f;
     f.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, std::nanf(""), 0});
-    f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5});
     f.colors = s.keep(std::vector<float>{1, 0, 0});  // per face, but two faces below
     f.color_per_vertex = false;
     f.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 5, 2, 1, 0});
