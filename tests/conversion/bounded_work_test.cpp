@@ -21,10 +21,7 @@ namespace {
 using tarvex::conversion::Conversion;
 using tarvex::conversion::Status;
 const tarvex::conversion::Options kFull{.full = true};
-using tarvex::hostile::fanned_sets;
-using tarvex::hostile::greedy_tori;
-using tarvex::hostile::spheres;
-using tarvex::hostile::zigzag_polygon_used;
+using namespace tarvex::hostile;  // the generators the benchmark times
 
 std::size_t coarsening_warnings(const tarvex::tree::Diagnostics &d) {
     std::size_t n = 0;
@@ -75,13 +72,7 @@ TEST_F(bounded_work, max_output_raises_the_budget_and_bad_sizes_are_refused) {
     EXPECT_EQ(c.diagnostics().warning_count(), 0u);
     EXPECT_EQ(c.build().output_made, c.build().output_asked);
 
-    // A limit below the default coarsens more.
-    Conversion small;
-    ASSERT_EQ(small.read(in, {.full = true, .max_output = std::uint64_t{4} << 20}).status,
-              Status::ok);
-    EXPECT_LE(small.build().output_made, std::uint64_t{4} << 20);
-    EXPECT_EQ(small.scene().shapes.size(), 10u);
-
+    // A limit below the default coarsens more, every torus still kept (shapes: the test above).
     EXPECT_EQ(run({"--full", "--max-output=2M", in, path("o.wrl").string()}), 0) << err_;
     EXPECT_LE(std::filesystem::file_size(path("o.wrl")), std::uint64_t{2} << 20);
     for (const std::string bad :
@@ -250,16 +241,11 @@ TEST_F(bounded_work, a_long_custom_type_name_is_kept_once_and_quoted_short) {
     ASSERT_EQ(unknown, 100000u);
     EXPECT_EQ(tree.name_of(first).size(), std::size_t{1} << 20);
     EXPECT_EQ(tree.name_of(first).data(), tree.name_of(last).data());
-    // Skipped, counted under a name cut short; entries are as short.
+    // Each skipped, all under one name; that name is cut short and the entries bounded in
+    // diagnostics.summary_counts_everything_but_keeps_bounded_records.
     const auto &skipped = c.diagnostics().skipped_counts();
     ASSERT_EQ(skipped.size(), 1u);
-    EXPECT_LE(skipped.begin()->first.size(), tarvex::tree::Diagnostics::kMaxNameBytes);
     EXPECT_EQ(skipped.begin()->second, 100000u);
-    std::size_t entry_bytes = 0;
-    for (const auto &e : c.diagnostics().entries()) entry_bytes += e.text.size();
-    EXPECT_LE(entry_bytes,
-              tarvex::tree::Diagnostics::kMaxEntries * tarvex::tree::Diagnostics::kMaxEntryBytes);
-    EXPECT_LT(c.diagnostics().summary().size(), 200u);
 }
 
 // One self-crossing polygon of `vertices` points drawn `uses` times in different colours: each
@@ -307,16 +293,14 @@ TEST_F(bounded_work, a_crowded_polygon_used_150_times_converts_whole) {
     ASSERT_EQ(c.read(file("comb.3dmf", zigzag_polygon_used(15000, 150)), kFull).status, Status::ok)
         << c.result().message;
     EXPECT_LT(c.build().work, 40'000'000u);
-    std::size_t drawings = 0;
+    EXPECT_EQ(c.scene().shapes.size(), 151u);  // where it stands, and through the 150 References
     for (const auto &shape : c.scene().shapes) {
         const auto *faces = std::get_if<tarvex::scene::FaceSet>(&shape.geometry);
         ASSERT_NE(faces, nullptr);
         // At least one triangle a tooth, and no fan: a fan from the first corner crosses teeth.
         const auto ends = std::count(faces->coord_index.begin(), faces->coord_index.end(), -1);
         EXPECT_GE(faces->triangles.size() / 3 + static_cast<std::size_t>(ends), 3750u);
-        ++drawings;
     }
-    EXPECT_EQ(drawings, 151u);  // where it stands, and through the 150 References
     EXPECT_EQ(c.diagnostics().entries().size(), 0u);
 }
 
