@@ -49,8 +49,8 @@ class ConsoleRun : public TempDirTest {
         return status;
     }
     std::string out() const { return path("out.wrl").string(); }
-    // Every file below `folder` with its bytes, by its path relative to it: whatever a run left
-    // behind shows here.
+    // Every file below `folder` (or the test's folder) with its bytes, by its path relative to
+    // it: whatever a run left behind shows here.
     std::map<std::string, std::string> files(const std::filesystem::path &folder) const {
         std::map<std::string, std::string> all;
         for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
@@ -59,6 +59,7 @@ class ConsoleRun : public TempDirTest {
                     entry.is_regular_file() ? read_file(entry.path()) : "(not a file)";
         return all;
     }
+    std::map<std::string, std::string> files() const { return files(dir_); }
     std::string out_, err_;
 };
 

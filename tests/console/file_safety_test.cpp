@@ -27,10 +27,7 @@ using tarvex_test::kBinaryHeader;
 using tarvex_test::kScene;
 using tarvex_test::read_file;
 
-class file_safety : public tarvex_test::ConsoleRun {
-  protected:
-    std::map<std::string, std::string> files() const { return ConsoleRun::files(dir_); }
-};
+using file_safety = tarvex_test::ConsoleRun;
 
 // The empty world of an input that cannot be opened goes only where it destroys nothing.
 TEST_F(file_safety, an_input_that_cannot_be_opened_leaves_an_existing_output_alone) {
@@ -40,10 +37,8 @@ TEST_F(file_safety, an_input_that_cannot_be_opened_leaves_an_existing_output_alo
         for (const std::string &input : {std::string("-v"), path("missing.3dmf").string()}) {
             std::vector<std::string> args{input, old};
             if (full) args.insert(args.begin(), "--full");
+            // What it says: console_messages.failures_give_the_systems_reason.
             EXPECT_EQ(run(args), 1) << input;
-            // Full mode adds the system's reason; the default mode's message stays as it was.
-            EXPECT_EQ(err_, "Can't open " + input + "!\n" +
-                                (full ? "  No such file or directory\n" : ""));
             EXPECT_EQ(files(), before) << input;
         }
     }
@@ -61,9 +56,8 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
     const std::string other = file("other.3dmf", kScene);
     const std::string commented = file("commented.q3d", "# made by hand\n\n  " + kScene);
     const std::string binary = file("binary.3dmf", kBinaryHeader);
-    // What the readers take for 3DMF, though it does not begin with the header.
-    const std::string formFeed = file("formfeed.wrl", "\f," + kScene);
-    const std::string lower = file("lower.wrl", "3dmetafile ( 1 6 Normal toc> )\n");
+    // What the readers take for 3DMF, though it does not begin with the header (the rest of what
+    // they take: console_messages.one_test_says_what_is_3dmf).
     const std::string licence = file("licence.wrl", std::string(5000, '\n') + "# end\n" + kScene);
     const std::string fragment = file("fragment.x3d", "cube: TriMesh ( 1 0 0 0 3 0 )\n");
     fs::create_directory(path("sub"));
@@ -75,9 +69,8 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
     const std::vector<std::vector<std::string>> refused {
         {input, input}, {input, path("sub/../scene.3dmf").string()}, {"--full", input, input},
             {input, other}, {"--full", input, other},  // `tarvex --full *.3dmf` in a folder of two
-            {input, commented}, {binary, binary}, {input, binary}, {input, formFeed},
-            {"--full", input, lower}, {input, licence}, {"--format=glb", input, fragment},
-            {"--format=x3d", input, fragment},
+            {input, commented}, {binary, binary}, {input, binary}, {input, licence},
+            {"--format=glb", input, fragment}, {"--format=x3d", input, fragment},
 #if !defined(_WIN32)
             {input, path("sub/link.wrl").string()}, {input, path("hard.wrl").string()},
 #endif
@@ -88,9 +81,6 @@ TEST_F(file_safety, the_input_and_other_3dmf_files_are_never_written_over) {
         EXPECT_EQ(err_, "Error writing to " + args.back() + "\n");
         EXPECT_EQ(files(), before);
     }
-    EXPECT_EQ(run({input, other}, true), 1);
-    EXPECT_EQ(err_, "Error writing to " + other +
-                        "\n  it holds a 3DMF scene; give a new name for the VRML world\n");
     EXPECT_EQ(run({input, input}, true), 1);
     EXPECT_EQ(err_, "Error writing to " + input +
                         "\n  it is the input file itself, which the conversion would destroy\n");

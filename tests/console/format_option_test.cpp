@@ -39,7 +39,7 @@ TEST(format, NamesAndExtensions) {
 
 // The option wins over the extension; the new formats read in full, so the box inside the
 // container is there; the default mode's world is the same by extension and by name.
-TEST_F(format_option, ExtensionOrOptionPicksTheFormat) {
+TEST_F(format_option, ExtensionOrOptionPicksTheFormatAndBadNamesAreRefused) {
     const std::string in = file("box.3dmf", kBoxInContainer);
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"box.glb"}, "glTF"},
@@ -57,12 +57,9 @@ TEST_F(format_option, ExtensionOrOptionPicksTheFormat) {
     }
     EXPECT_NE(read_file(path("box.x3d")).find("<IndexedFaceSet"), std::string::npos);
     EXPECT_EQ(read_file(path("named.wrl")), read_file(path("plain.wrl")));
-}
 
-// A bad name is refused before anything is written; a batch's outputs take the format's
-// extension.
-TEST_F(format_option, BadFormatIsRefusedAndBatchesTakeTheExtension) {
-    const std::string in = file("box.3dmf", kBoxInContainer);
+    // A bad name is refused before anything is written; a batch's outputs take the format's
+    // extension.
     EXPECT_EQ(run({"--format=obj", in, path("out.glb").string()}), 1);
     EXPECT_NE(err_.find("Bad format for --format: \"obj\""), std::string::npos) << err_;
     EXPECT_FALSE(fs::exists(path("out.glb")));
