@@ -164,9 +164,8 @@ TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
                       Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) ) )
           Container ( AttributeSet ( ) DiffuseColor ( 0 0 1 ) SpecularColor ( 1 1 1 ) )
         )
-        Cylinder ( 0 2 0  0 0 0.5  0.5 0 0  0 0 0 )
     )");
-    ASSERT_EQ(b.scene.shapes.size(), 3u);
+    ASSERT_EQ(b.scene.shapes.size(), 2u);
     const Material &side = b.scene.shapes[0].appearance.material;
     const Material &cap = b.scene.shapes[1].appearance.material;
     EXPECT_EQ(side.diffuse.b, 1.0f);
@@ -174,8 +173,6 @@ TEST(scene_builder_geometry, cap_sets_make_shapes_of_their_own) {
     EXPECT_EQ(cap.specular.g, 1.0f);  // the geometry's own set still applies to the cap
     // The bottom cap is a disk of radius 1: area π less the tessellation's chord loss.
     EXPECT_NEAR(area(face_set(b, 1)), 3.14159, 0.1);
-    // The older form without u/v limits is a whole open cylinder: 2π r h.
-    EXPECT_NEAR(area(face_set(b, 2)), 2 * 3.14159 * 0.5 * 2, 0.1);
 }
 
 constexpr std::string_view kPixmap =
