@@ -86,16 +86,11 @@ Shape { geometry PointSet { coord Coordinate { point 0 0 -2 } } }
               (std::map<Rgb, double>{{{0, 1, 0}, 4 + 3}, {{0.5f, 0, 0.5f}, 3}, {{1, 1, 0}, 5}}));
     EXPECT_EQ(m.area_by_texel, (std::map<Rgb, double>{{{0, 0, 1}, 2}}));
     ASSERT_EQ(m.point_lights.size(), 2u);
-    EXPECT_EQ(m.point_lights[0].location, (Vec3{1, 2, 3}));
-    EXPECT_EQ(m.point_lights[0].radius, 7);
-    EXPECT_EQ(m.point_lights[0].attenuation, (Vec3{0, 1, 0}));
     EXPECT_FALSE(m.point_lights[1].on);
     EXPECT_NEAR(m.light_intensity, 1 + 0.3, 1e-12);
     EXPECT_EQ(m.points, 1u);
     ASSERT_EQ(m.viewpoints.size(), 1u);
-    EXPECT_EQ(m.viewpoints[0].position, (Vec3{1, 2, 3}));
     EXPECT_EQ(m.viewpoints[0].orientation[3], 0.5);
-    EXPECT_EQ(m.viewpoints[0].field_of_view, 0.7);
 }
 
 TEST(measure, broken_worlds_say_so) {
