@@ -1,7 +1,6 @@
 #include "gltf_measure.h"
 
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -39,16 +38,6 @@ Matrix localMatrix(const Json &node) {
         for (int row = 0; row < 3; ++row) m[col * 4 + row] = r[row][col] * s[col];
     for (int row = 0; row < 3; ++row) m[12 + row] = t[row];
     return m;
-}
-
-Vec3 minus(const Vec3 &a, const Vec3 &b) {
-    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
-}
-Vec3 cross(const Vec3 &u, const Vec3 &v) {
-    return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-}
-double norm(const Vec3 &v) {
-    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
 }
 
 Vec3 apply(const Matrix &m, const float *p) {
@@ -165,14 +154,13 @@ class Reader {
             if (mode == 4) {
                 for (std::size_t i = 0; i + 2 < order.size(); i += 3) {
                     const Vec3 &a = placed[order[i]];
-                    const Vec3 u = minus(placed[order[i + 1]], a),
-                               v = minus(placed[order[i + 2]], a);
+                    const Vec3 u = placed[order[i + 1]] - a, v = placed[order[i + 2]] - a;
                     m_.area += norm(cross(u, v)) / 2;
                     ++m_.triangles;
                 }
             } else if (mode == 1) {
                 for (std::size_t i = 0; i + 1 < order.size(); i += 2)
-                    m_.line_length += norm(minus(placed[order[i]], placed[order[i + 1]]));
+                    m_.line_length += norm(placed[order[i]] - placed[order[i + 1]]);
             } else if (mode == 0) {
                 m_.points += order.size();
             } else {

@@ -20,19 +20,6 @@ void Box::add(const Vec3 &p) {
 
 namespace {
 
-Vec3 operator-(const Vec3 &a, const Vec3 &b) {
-    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
-}
-Vec3 cross(const Vec3 &a, const Vec3 &b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-double dot(const Vec3 &a, const Vec3 &b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-double norm(const Vec3 &a) {
-    return std::sqrt(dot(a, a));
-}
-
 // An affine map: three rows of a 4x4 matrix whose last row is 0 0 0 1.
 struct Affine {
     double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -20,6 +21,20 @@ namespace tarvex::measure {
 
 using Vec3 = std::array<double, 3>;
 using Rgb = std::array<float, 3>;
+
+// The vector arithmetic both measures share.
+inline Vec3 operator-(const Vec3 &a, const Vec3 &b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+inline Vec3 cross(const Vec3 &a, const Vec3 &b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+inline double dot(const Vec3 &a, const Vec3 &b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+inline double norm(const Vec3 &a) {
+    return std::sqrt(dot(a, a));
+}
 
 struct Box {
     Vec3 min{0, 0, 0}, max{0, 0, 0};
