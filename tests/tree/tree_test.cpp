@@ -44,38 +44,6 @@ TEST(object_tree, numbers_convert_in_place_only_when_all_of_a_run_can) {
     EXPECT_TRUE(tree.floats(first + 4, 3).empty());  // runs past the last value
 }
 
-// Labels and a table of contents resolve after the whole file, so references may point forward;
-// names that nothing defines stay unresolved instead of failing.
-TEST(object_tree, references_resolve_through_labels_and_the_table_of_contents) {
-    ObjectTree tree;
-    const std::uint32_t reference = tree.add_node(ObjectType::Reference, "Reference", 0, 1);
-    tree.add_uns(2);
-    const std::uint32_t box = tree.add_node(ObjectType::Box, "Box", 0, 2);
-    tree.set_label(box, "block");
-    const std::uint32_t toc = tree.add_node(ObjectType::TableOfContents, "TableOfContents", 0, 3);
-    tree.add_ref_by_name("toc2");  // the next table: defined nowhere, as in real files
-    // The count says 7; the first entry has lost its id and is skipped, the count no id.
-    for (const std::uint32_t v : {3u, 0u, 1u, 16u, 7u}) tree.add_uns(v);
-    tree.add_ref_by_name("block");
-    tree.add_word("Box");
-    tree.add_uns(2);
-    tree.add_ref_by_name("block");
-    tree.add_word("Box");
-    tree.add_uns(5);
-    tree.add_ref_by_name("nowhere");
-    tree.add_word("Box");
-    tree.resolve();
-
-    EXPECT_EQ(tree.reference_target(tree.as_integer(tree.node(reference).first_value).value()),
-              box);
-    EXPECT_EQ(tree.reference_target(5), ObjectTree::kNone);
-    EXPECT_EQ(tree.reference_target(7), ObjectTree::kNone);
-    EXPECT_EQ(tree.ref_target(tree.node(toc).first_value), ObjectTree::kNone);
-    EXPECT_EQ(tree.ref_name(tree.node(toc).first_value), "toc2");
-    EXPECT_EQ(tree.labelled("block"), box);
-    EXPECT_EQ(tree.label_of(box), "block");
-}
-
 TEST(object_tree, reparenting_moves_the_last_node_under_another) {
     ObjectTree tree;
     const std::uint32_t a = tree.add_node(ObjectType::Triangle, "Triangle", 0, 1);

@@ -182,7 +182,9 @@ TEST(text_parser, ResolvesLabelsAndTableOfContentsReferences) {
         "set: Container ( AttributeSet ( ) DiffuseColor ( 1 0 0 ) )\n"
         "grp: BeginGroup ( DisplayGroup ( ) ) Box ( ) EndGroup ( )\n"
         "Container ( Cone ( ) Reference ( 2 ) ) X ( set> nowhere> )\n"
-        "toc: TableOfContents ( next> 3 -1 1 16 2 1 set> AttributeSet 2 grp> DisplayGroup )");
+        // The count says 7; the first entry has lost its id and is skipped, the count no id.
+        "toc: TableOfContents ( next> 3 -1 1 16 7 grp> DisplayGroup 1 set> AttributeSet\n"
+        "2 grp> DisplayGroup 5 nowhere> Box )");
     ASSERT_TRUE(parsed->result.ok);
     const ObjectTree &tree = parsed->tree;
     const std::uint32_t set = tree.labelled("set");
@@ -191,6 +193,8 @@ TEST(text_parser, ResolvesLabelsAndTableOfContentsReferences) {
     EXPECT_EQ(tree.node(group).type, ObjectType::BeginGroup);
     EXPECT_EQ(tree.reference_target(1), set);
     EXPECT_EQ(tree.reference_target(2), group);
+    EXPECT_EQ(tree.reference_target(5), ObjectTree::kNone);
+    EXPECT_EQ(tree.reference_target(7), ObjectTree::kNone);
     EXPECT_EQ(tree.ref_target(3), tree.labelled("toc"));  // the header's tocLocation
     std::uint32_t x = 1;
     while (tree.name_of(x) != "X") ++x;
