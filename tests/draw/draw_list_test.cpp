@@ -69,8 +69,9 @@ void addTriangle(scene::Scene &s, std::vector<float> coords) {
 }
 
 // root: move (10 0 0) { turn 90 degrees about z and scale 2 { "tri" } }, then a use of the move
-// node, then a use of the root (a cycle, drawn no further).
-TEST(draw_list, composesNestedTransformsAndExpandsUse) {
+// node, a use of that use, a use of the root (a cycle, drawn no further), two uses that use each
+// other and one that leads past the nodes: use chains are followed as the writers follow them.
+TEST(draw_list, composesNestedTransformsAndFollowsUseChainsToTheirEndOnly) {
     scene::Scene s;
     addTriangle(s, {1, 0, 0, 0, 1, 0, 0, 0, 1});
     const auto move =
@@ -78,13 +79,16 @@ TEST(draw_list, composesNestedTransformsAndExpandsUse) {
     const auto scale =
         addNode(s, transformNode({{0, 2, 0, 0}, {-2, 0, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 1}}), move);
     addNode(s, node(Kind::shape, 0, "tri"), scale);
-    addNode(s, node(Kind::use, move), 0);
+    addNode(s, node(Kind::use, addNode(s, node(Kind::use, move), 0)), 0);
     addNode(s, node(Kind::use, 0), 0);
+    const auto loopA = addNode(s, node(Kind::use, 0), 0);
+    s.nodes[loopA].used = addNode(s, node(Kind::use, loopA), 0);
+    addNode(s, node(Kind::use, 1000), 0);
 
     const DrawList list = fromScene(s);
-    ASSERT_EQ(list.shapes.size(), 2u);
+    ASSERT_EQ(list.shapes.size(), 3u);
     EXPECT_EQ(list.meshes.size(), 1u);  // the used shape shares its mesh
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(list.shapes[i].name, "tri");
         EXPECT_EQ(list.shapes[i].mesh, 0u);
         const std::vector<Vec3> p = worldPoints(list, i);
@@ -96,23 +100,6 @@ TEST(draw_list, composesNestedTransformsAndExpandsUse) {
     }
     expectNear(list.bounds.min, {8, 0, 0});
     expectNear(list.bounds.max, {10, 2, 2});
-}
-
-// Use chains as the writers follow them: a chain of uses reaches its shape; one that loops and
-// one that leads past the nodes draw nothing.
-TEST(draw_list, followsUseChainsToTheirEndOnly) {
-    scene::Scene s;
-    addTriangle(s, {1, 0, 0, 0, 1, 0, 0, 0, 1});
-    const auto tri = addNode(s, node(Kind::shape, 0, "tri"), 0);
-    const auto first = addNode(s, node(Kind::use, tri), 0);
-    addNode(s, node(Kind::use, first), 0);  // a use of a use
-    const auto loopA = addNode(s, node(Kind::use, 0), 0);
-    s.nodes[loopA].used = addNode(s, node(Kind::use, loopA), 0);
-    addNode(s, node(Kind::use, 1000), 0);
-
-    const DrawList list = fromScene(s);
-    EXPECT_EQ(list.shapes.size(), 3u);
-    EXPECT_EQ(list.meshes.size(), 1u);
 }
 
 struct FaceCase {
@@ -189,31 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
                  std::vector<float>(12, 0.5f))),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(draw_list, linesAndPointsKeepValidIndicesOnly) {
-    scene::Scene s;
-    scene::LineSet lines;
-    lines.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0});
-    lines.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, -1, 2, 7, -1, 2, 0});
-    scene::PointSet points;
-    points.coords = s.keep(std::vector<float>{0, 0, 0, 3, 3, 3});
-    points.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0});
-    s.shapes.push_back({{}, lines});
-    s.shapes.push_back({{}, points});
-    addNode(s, node(Kind::shape, 0), 0);
-    addNode(s, node(Kind::shape, 1), 0);
-    const DrawList list = fromScene(s);
-    ASSERT_EQ(list.meshes.size(), 2u);
-    EXPECT_EQ(list.meshes[0].primitive, tarvex::draw::Primitive::lines);
-    EXPECT_EQ(list.meshes[0].indices.size(), 6u);  // 0-1, 1-2, 2-0; 2-7 names no point
-    EXPECT_EQ(list.meshes[1].primitive, tarvex::draw::Primitive::points);
-    EXPECT_EQ(list.meshes[1].colors, (std::vector<float>{1, 0, 0, 0, 1, 0}));
-    expectNear(list.bounds.max, {3, 3, 3});
-}
-
-// VRML's tc' = -C S R C T tc, worked by hand for translation (0.5 0.25), centre (0.5 0.5),
-// scale (2 3): (0 0) -> (1 0.75) before the scale -> (1.5 1.75); (1 0) -> (3.5 1.75);
-// (0 1) -> (1.5 4.75).
-TEST(draw_list, textureTransformMovesAndScalesBothCoordinates) {
+// Lines and points keep their valid indices only. VRML's tc' = -C S R C T tc, worked by hand for
+// translation (0.5 0.25), centre (0.5 0.5), scale (2 3): (0 0) -> (1 0.75) before the scale ->
+// (1.5 1.75); (1 0) -> (3.5 1.75); (0 1) -> (1.5 4.75). Textures of every pixel size are handed
+// over as they are, and one whose pixels fall short of its size is left empty rather than read
+// past its end.
+TEST(draw_list, linesPointsTextureCoordinatesAndTextures) {
     scene::Scene s;
     scene::FaceSet faces;
     faces.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
@@ -221,34 +189,31 @@ TEST(draw_list, textureTransformMovesAndScalesBothCoordinates) {
     faces.tex_coords = s.keep(std::vector<float>{0, 0, 1, 0, 0, 1});
     scene::Appearance a;
     a.texture_transform = scene::TextureTransform{{0.5f, 0.5f}, 0, {2, 3}, {0.5f, 0.25f}};
+    scene::LineSet lines;
+    lines.coords = s.keep(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0});
+    lines.coord_index = s.keep(std::vector<std::int32_t>{0, 1, 2, -1, 2, 7, -1, 2, 0});
+    scene::PointSet points;
+    points.coords = s.keep(std::vector<float>{0, 0, 0, 3, 3, 3});
+    points.colors = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0});
     s.shapes.push_back({a, faces});
-    addNode(s, node(Kind::shape, 0), 0);
-    const DrawList list = fromScene(s);
-    const std::vector<float> want{1.5f, 1.75f, 3.5f, 1.75f, 1.5f, 4.75f};
-    const std::vector<float> &got = list.meshes.at(0).texCoords;
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6f) << i;
-}
-
-// The view frames a box by its centre and the radius of the sphere through its corners.
-TEST(draw_list, boxesGiveTheirCentreAndRadius) {
-    tarvex::draw::Box box;
-    EXPECT_EQ(box.radius(), 0);
-    box.add({1, 1, 1});
-    box.add({3, 3, 2});
-    expectNear(box.center(), {2, 2, 1.5f});
-    EXPECT_FLOAT_EQ(box.radius(), 1.5f);  // half of sqrt(2^2 + 2^2 + 1^2)
-}
-
-// Textures of every pixel size are handed over as they are, and one whose pixels fall short of
-// its size is left empty rather than read past its end.
-TEST(draw_list, texturesKeepTheirPixelSizeAndShortOnesAreEmptied) {
-    scene::Scene s;
+    s.shapes.push_back({{}, lines});
+    s.shapes.push_back({{}, points});
+    for (std::uint32_t i = 0; i < 3; ++i) addNode(s, node(Kind::shape, i), 0);
     s.textures.push_back({2, 1, 1, {10, 20}, true, false});
     s.textures.push_back({1, 1, 2, {30, 40}, false, true});
     s.textures.push_back({1, 1, 4, {1, 2, 3, 4}, true, true});
     s.textures.push_back({2, 2, 3, {1, 2, 3}, true, true});  // 3 of 12 bytes
     const DrawList list = fromScene(s);
+    ASSERT_EQ(list.meshes.size(), 3u);
+    const std::vector<float> wantUv{1.5f, 1.75f, 3.5f, 1.75f, 1.5f, 4.75f};
+    const std::vector<float> &uv = list.meshes[0].texCoords;
+    ASSERT_EQ(uv.size(), wantUv.size());
+    for (std::size_t i = 0; i < uv.size(); ++i) EXPECT_NEAR(uv[i], wantUv[i], 1e-6f) << i;
+    EXPECT_EQ(list.meshes[1].primitive, tarvex::draw::Primitive::lines);
+    EXPECT_EQ(list.meshes[1].indices.size(), 6u);  // 0-1, 1-2, 2-0; 2-7 names no point
+    EXPECT_EQ(list.meshes[2].primitive, tarvex::draw::Primitive::points);
+    EXPECT_EQ(list.meshes[2].colors, (std::vector<float>{1, 0, 0, 0, 1, 0}));
+    expectNear(list.bounds.max, {3, 3, 3});
     ASSERT_EQ(list.textures.size(), 4u);
     for (std::size_t i = 0; i < 3; ++i) {
         const auto &got = list.textures[i];
@@ -260,6 +225,16 @@ TEST(draw_list, texturesKeepTheirPixelSizeAndShortOnesAreEmptied) {
     }
     EXPECT_EQ(list.textures[3].width, 0u);
     EXPECT_EQ(list.textures[3].height, 0u);
+}
+
+// The view frames a box by its centre and the radius of the sphere through its corners.
+TEST(draw_list, boxesGiveTheirCentreAndRadius) {
+    tarvex::draw::Box box;
+    EXPECT_EQ(box.radius(), 0);
+    box.add({1, 1, 1});
+    box.add({3, 3, 2});
+    expectNear(box.center(), {2, 2, 1.5f});
+    EXPECT_FLOAT_EQ(box.radius(), 1.5f);  // half of sqrt(2^2 + 2^2 + 1^2)
 }
 
 TEST(draw_list, convertsTheStore) {
