@@ -59,12 +59,14 @@ TEST(packed_scene, mergesShapesOfOneStyleAndPutsTransparentOnesLast) {
 
 // Vertex colours win over the material, each channel in its place and alpha after them; lines
 // without them take the emissive colour; a normal is turned with the shape, a missing one stays
-// zero (flat shading).
-TEST(packed_scene, resolvesColoursAndNormals) {
+// zero (flat shading). A textured shape's vertices carry both texture coordinates; an untextured
+// one's are zero.
+TEST(packed_scene, resolvesColoursNormalsAndTextureCoordinates) {
     DrawList list;
     Mesh lit = triangle(0);
     lit.colors = {0.2f, 0.6f, 1, 0.2f, 0.6f, 1, 0.2f, 0.6f, 1};
     lit.normals = {1, 0, 0, 0, 1, 0, 1, 0, 0};
+    lit.texCoords = {0.25f, 0.75f, 1, 0.5f, 0, 1};
     Mesh line;
     line.primitive = Primitive::lines;
     line.positions = {0, 0, 0, 1, 1, 1};
@@ -85,10 +87,13 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     lines.material.emissive = {0, 0, 1};
     Shape plain = turned;  // packed with it
     plain.mesh = 2;
-    list.shapes = {turned, lines, plain};
+    Shape textured;
+    textured.texture = 0;
+    list.textures.push_back(Texture{1, 1, 3, {255, 255, 255}, true, true});
+    list.shapes = {turned, lines, plain, textured};
 
     const PackedScene packed = pack(list);
-    ASSERT_EQ(packed.batches.size(), 2u);
+    ASSERT_EQ(packed.batches.size(), 3u);
     ASSERT_EQ(packed.ranges[2].batch, packed.ranges[0].batch);
     const Batch &glass = packed.batches[packed.ranges[0].batch];
     const PackedVertex &v = glass.vertices.at(0), &w = glass.vertices.at(1);
@@ -102,29 +107,11 @@ TEST(packed_scene, resolvesColoursAndNormals) {
     const Batch &lineBatch = packed.batches[packed.ranges[1].batch];
     EXPECT_FALSE(lineBatch.style.lit);
     EXPECT_EQ(rgba(lineBatch.vertices[0]), (std::array<int, 4>{0, 0, 255, 255}));
-}
-
-// A textured shape's vertices carry both texture coordinates; an untextured one's are zero.
-TEST(packed_scene, texturedVerticesCarryBothCoordinates) {
-    DrawList list;
-    Mesh mesh = triangle(0);
-    mesh.texCoords = {0.25f, 0.75f, 1, 0.5f, 0, 1};
-    list.meshes = {mesh};
-    list.textures.push_back(Texture{1, 1, 3, {255, 255, 255}, true, true});
-    Shape textured;
-    textured.mesh = 0;
-    textured.texture = 0;
-    Shape plain;
-    plain.mesh = 0;
-    list.shapes = {textured, plain};
-
-    const PackedScene packed = pack(list);
-    const Batch &t = packed.batches[packed.ranges[0].batch];
+    const Batch &t = packed.batches[packed.ranges[3].batch];
     ASSERT_EQ(t.vertices.size(), 3u);
     for (std::size_t i = 0; i < 6; ++i)
-        EXPECT_EQ(t.vertices[i / 2].texCoord[i % 2], mesh.texCoords[i]) << i;
-    const Batch &p = packed.batches[packed.ranges[1].batch];
-    for (const PackedVertex &v : p.vertices) EXPECT_EQ(v.texCoord[0] + v.texCoord[1], 0);
+        EXPECT_EQ(t.vertices[i / 2].texCoord[i % 2], lit.texCoords[i]) << i;
+    for (const PackedVertex &u : glass.vertices) EXPECT_EQ(u.texCoord[0] + u.texCoord[1], 0);
 }
 
 }  // namespace
