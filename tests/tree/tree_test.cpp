@@ -1,7 +1,6 @@
 // The object tree's number conversions and sharing, and the diagnostics' summary and bounds.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <string>
 #include <vector>
 

@@ -22,12 +22,9 @@ using testing::values;
 using tree::ObjectTree;
 using tree::ObjectType;
 
-std::filesystem::path corpusFile(const char *name) {
-    return std::filesystem::path(TARVEX_CORPUS_DIR) / "3dmf-binary" / name;
-}
-
 std::vector<std::uint8_t> readFile(const char *name) {
-    return testing::read_file<std::vector<std::uint8_t>>(corpusFile(name));
+    const auto folder = std::filesystem::path(TARVEX_CORPUS_DIR) / "3dmf-binary";
+    return testing::read_file<std::vector<std::uint8_t>>(folder / name);
 }
 
 struct Read {
@@ -91,7 +88,7 @@ TEST(binary_reader, reads_the_real_files_whole) {
     };
     for (const auto &c : cases) {
         const auto bytes = readFile(c.file);
-        if (bytes.empty()) GTEST_SKIP() << "corpus not found: " << corpusFile(c.file);
+        if (bytes.empty()) GTEST_SKIP() << "corpus not found: " << c.file;
         const Read read(bytes);
         EXPECT_TRUE(read.result.ok) << c.file << ": " << read.result.message;
         EXPECT_EQ(shape(read.tree), c.shape) << c.file;

@@ -87,20 +87,14 @@ std::string shape(const ObjectTree &tree, std::uint32_t parent = 0) {
     return text;
 }
 
-std::vector<std::uint64_t> warningLines(const tree::Diagnostics &diagnostics) {
-    std::vector<std::uint64_t> lines;
-    for (const auto &entry : diagnostics.entries()) lines.push_back(entry.position);
-    return lines;
-}
-
-// An input, the tree read from it (up to the failure, if any), the lines of its warnings, and
-// the line and message of the failure (line 0: none).
+// An input, the tree read from it (up to the failure, if any), the line and message of the
+// failure (line 0: none), and the lines of its warnings.
 struct Case {
     std::string_view input;
     const char *shape;
-    std::vector<std::uint64_t> warningLines = {};
     std::uint64_t failureLine = 0;
     const char *message = "";
+    std::vector<std::uint64_t> warningLines = {};
 };
 
 void expectCases(const std::vector<Case> &cases) {
@@ -109,7 +103,10 @@ void expectCases(const std::vector<Case> &cases) {
         EXPECT_EQ(parsed->result.ok, c.failureLine == 0)
             << c.input << ": " << parsed->result.message;
         EXPECT_EQ(shape(parsed->tree), c.shape) << c.input;
-        EXPECT_EQ(warningLines(parsed->diagnostics), c.warningLines) << c.input;
+        std::vector<std::uint64_t> warningLines;
+        for (const auto &entry : parsed->diagnostics.entries())
+            warningLines.push_back(entry.position);
+        EXPECT_EQ(warningLines, c.warningLines) << c.input;
         if (c.failureLine != 0) {
             EXPECT_EQ(parsed->result.line, c.failureLine) << c.input;
             EXPECT_EQ(parsed->result.message, c.message) << c.input;
@@ -204,22 +201,22 @@ TEST(text_parser, ResolvesLabelsAndTableOfContentsReferences) {
 
 TEST(text_parser, ReadsPastWhatCanBeReadPastWithAWarningOnItsLine) {
     expectCases({
-        {"A ( )\n) B ( )", "A B", {2}},
-        {"A ( )\nEndGroup ( ) B ( )", "A B", {2}},
-        {"BeginGroup ( Group ( ) )\nA ( )\n", "BeginGroup/1[Group A]", {3}},
-        {"X ( BeginGroup ( Group ( ) ) A ( )\n)", "X[BeginGroup/1[Group A]]", {2}},
-        {"1 2 3\n4 ref> \"s\" 0x01 A ( 5 )", "A{5}", {1}},
-        {"Container ( 1 A ( ) 2 B ( ) )", "A[B]", {1, 1}},
-        {"Container (\n) B ( )", "B", {1}},
-        {"X ( 1 Y ( 2 ) 3 4 Z ( ) 5 )", "X{1}[Y{2} Z]", {1}},
-        {"X ( 1 Container ( )\n EndGroup ( ) 2 )", "X{1 2}", {1, 2}},
-        {"lost:\n1 A ( )", "A", {1, 2}},
-        {"lost: ) A ( )", "A", {1, 1}},
-        {"X ( 1.5True 2\n7e )", "X{1.5f True 2 7 e}", {1, 2}},
-        {"X ( nan 1 -INF\n1e999 2 )", "X{1 2}", {1, 1, 2}},
-        {"( 1 ) A ( )", "{1} A", {1}},
-        {"a: Container (\n b: Container ( Box ( ) ) )", "Box=b", {1}},
-        {std::string_view("A ( 1\0 2 )", 10), "A{1 2}", {1}},
+        {"A ( )\n) B ( )", "A B", 0, "", {2}},
+        {"A ( )\nEndGroup ( ) B ( )", "A B", 0, "", {2}},
+        {"BeginGroup ( Group ( ) )\nA ( )\n", "BeginGroup/1[Group A]", 0, "", {3}},
+        {"X ( BeginGroup ( Group ( ) ) A ( )\n)", "X[BeginGroup/1[Group A]]", 0, "", {2}},
+        {"1 2 3\n4 ref> \"s\" 0x01 A ( 5 )", "A{5}", 0, "", {1}},
+        {"Container ( 1 A ( ) 2 B ( ) )", "A[B]", 0, "", {1, 1}},
+        {"Container (\n) B ( )", "B", 0, "", {1}},
+        {"X ( 1 Y ( 2 ) 3 4 Z ( ) 5 )", "X{1}[Y{2} Z]", 0, "", {1}},
+        {"X ( 1 Container ( )\n EndGroup ( ) 2 )", "X{1 2}", 0, "", {1, 2}},
+        {"lost:\n1 A ( )", "A", 0, "", {1, 2}},
+        {"lost: ) A ( )", "A", 0, "", {1, 1}},
+        {"X ( 1.5True 2\n7e )", "X{1.5f True 2 7 e}", 0, "", {1, 2}},
+        {"X ( nan 1 -INF\n1e999 2 )", "X{1 2}", 0, "", {1, 1, 2}},
+        {"( 1 ) A ( )", "{1} A", 0, "", {1}},
+        {"a: Container (\n b: Container ( Box ( ) ) )", "Box=b", 0, "", {1}},
+        {std::string_view("A ( 1\0 2 )", 10), "A{1 2}", 0, "", {1}},
     });
     const auto strays = parse("Container ( 1 A ( ) )\n7 B ( )");
     std::vector<std::string> texts;
@@ -231,25 +228,13 @@ TEST(text_parser, ReadsPastWhatCanBeReadPastWithAWarningOnItsLine) {
 
 TEST(text_parser, FailsOnlyWhereReadingCannotGoOnAndKeepsWhatWasRead) {
     expectCases({
-        {"A ( 1 )\nTriMesh ( 1 2\n3",
-         "A{1} TriMesh{1 2 3}",
-         {},
-         3,
+        {"A ( 1 )\nTriMesh ( 1 2\n3", "A{1} TriMesh{1 2 3}", 3,
          "expected ')' to close the TriMesh opened on line 2, found the end of the file"},
-        {"Container ( Box ( 1 )\n\n",
-         "Box{1}",
-         {},
-         3,
+        {"Container ( Box ( 1 )\n\n", "Box{1}", 3,
          "expected ')' to close the Container opened on line 1, found the end of the file"},
-        {"BeginGroup ( Group ( ) Box ( )",
-         "BeginGroup/2[Group Box]",
-         {},
-         1,
+        {"BeginGroup ( Group ( ) Box ( )", "BeginGroup/2[Group Box]", 1,
          "expected ')' to close the BeginGroup opened on line 1, found the end of the file"},
-        {"A ( )\nCString ( \"never\nclosed )\n",
-         "A CString",
-         {},
-         4,
+        {"A ( )\nCString ( \"never\nclosed )\n", "A CString", 4,
          "expected '\"' to close the string begun on line 2, found the end of the file"},
     });
 }
