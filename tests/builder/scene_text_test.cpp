@@ -350,14 +350,12 @@ TEST(scene_builder, lights_and_cameras) {
     const Light &point = b.scene.lights[0];
     EXPECT_EQ(point.kind, Light::Kind::point);
     EXPECT_EQ(point.intensity, 1.0f);  // clamped
-    EXPECT_EQ(point.attenuation.y, 1.0f);
     // Reaches the box's corner farthest from (0 5 0), (2 0 2) at √33, with a margin under 25%.
     EXPECT_GE(point.radius, std::sqrt(33.0f));
     EXPECT_LE(point.radius, 1.25f * std::sqrt(33.0f));
     const Light &spot = b.scene.lights[1];
     EXPECT_FALSE(spot.on);
     EXPECT_EQ(spot.direction.z, -1.0f);
-    EXPECT_EQ(spot.attenuation.z, 1.0f);
     EXPECT_EQ(spot.beam_width, spot.cut_off_angle);  // no fall-off: a hard edge
     EXPECT_NEAR(spot.cut_off_angle, 0.4f, 1e-6);
     // From the origin the farthest corner is (2 2 2), √12 away.
