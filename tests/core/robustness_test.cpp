@@ -68,9 +68,10 @@ TEST_F(robustness, DamagedInputsGiveAResultAndTheReadBlockSizeChangesNothing) {
     }
 }
 
-// Declared counts claim neither memory nor output: a mesh cut short by the end of the input or
-// by a bad value is written with what was read (a triangle only when its points came), so a few
-// bytes declaring billions of elements give a world of a few hundred bytes.
+// Declared counts claim neither memory nor output: a few bytes declaring a hundred million points
+// give the world of the points that came, and billions of triangles reserve room for a few. (Which
+// triangles a mesh cut short keeps is writer_test's unnamed_and_partial; the result codes of
+// cut-off meshes are reader_test's.)
 TEST_F(robustness, DeclaredCountsCostOnlyWhatTheFileHolds) {
     std::string text = "big: TriMesh ( 0 0 0 0 101 0\n";
     for (int i = 0; i < 100; ++i) text += "1 2 3\n";
@@ -80,31 +81,8 @@ TEST_F(robustness, DeclaredCountsCostOnlyWhatTheFileHolds) {
     EXPECT_LE(getShape(0)->geometry.coord.point.v.capacity(), text.size());
     convert(path("in"));
     EXPECT_EQ(read_file(path("out.wrl")), hundred);
-
-    const struct {
-        std::string input;
-        int result;
-        std::string coordIndex;  // what the world's coordIndex holds
-    } cases[] = {
-        {"TriMesh ( 2000000000 0 0 0 3 0 0 1 2 1 2 0 2", CNV_OK, ""},  // no point ever came
-        {"TriMesh ( 2000000 0 0 0 3 0 0 1 2 0 2 x", CNV_BAD_TRIANGLE, ""},
-        {"TriMesh ( 2 0 0 0 2000000000 0 0 1 2 2 1 0 0 0 0 1 0 0 0 1 0 5 5", CNV_OK,
-         "0 1 2 -1\n2 1 0 -1\n"},
-        {"TriMesh ( 2 0 0 0 3 0 0 1 2 1 0 1 0 0 0 1 0 0 0 nan", CNV_BAD_POINTS,
-         "1 0 1 -1\n"},  // point 2 never came whole
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.input);
-        const std::string world = convert(file("in", c.input));
-        EXPECT_LT(world.size(), 600u);
-        EXPECT_TRUE(world.ends_with(std::to_string(c.result)));
-        const std::size_t index = world.find("coordIndex [\n") + 13;
-        std::string written = world.substr(index, world.find("        ]", index) - index);
-        std::erase(written, ' ');
-        std::string expected = c.coordIndex;
-        std::erase(expected, ' ');
-        EXPECT_EQ(written, expected);
-    }
+    ASSERT_EQ(read_in(file("in", "TriMesh ( 2000000000 0 0 0 3 0 0 1 2")), CNV_OK);
+    EXPECT_LE(getShape(0)->geometry.coordIndex.v.capacity(), 64u);
 }
 
 // 100 MB of tokens that start nothing: read to the end (a quadratic pass would not finish within
