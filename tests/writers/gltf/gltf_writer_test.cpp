@@ -158,41 +158,35 @@ TEST(GltfInstancing, ReferencesShareOneMesh) {
     EXPECT_NEAR(both.glb.area, 30, 1e-4);
 }
 
-// Cameras and lights come through, and the ambient light glTF cannot hold is said. A camera's
-// near plane is a ten-thousandth of the world's diagonal: near enough for the smallest detail, far
-// enough to keep depth precision; here with one shape in the world (whose box was once only its
-// last corner).
-TEST(GltfScene, CamerasLightsAndTheAmbientNote) {
-    const Both both = convert(kSource / "tests/data/shapes/lights_and_camera.3dmf");
-    EXPECT_EQ(both.glb.cameras, both.vrml.viewpoints.size());
-    ASSERT_GE(both.glb.cameras, 1u);
-    const double znear =
-        nlohmann::json::parse(both.gltf_text)["cameras"][0]["perspective"]["znear"];
-    EXPECT_NEAR(znear, 1e-4 * diagonal(both.vrml.box), 1e-6 * diagonal(both.vrml.box));
-    std::size_t ambient = 0;
-    for (const std::string &note : both.report.notes)
-        ambient += note.find("ambient") != std::string::npos;
-    // Every light the VRML world holds is in the asset but the ambient ones, each noted.
-    std::size_t vrmlLights = 0;
-    for (const auto &[name, count] : both.vrml.lights) vrmlLights += count;
-    EXPECT_EQ(both.glb.lights + ambient, vrmlLights);
-    EXPECT_GE(both.glb.lights, 1u);
-}
-
-// Lights as bright as VRML shows them where the PBR viewer divides by pi: lux = pi I; candela =
-// pi I d^2 / attenuation(d) at the box centre (1.5 1.5 1.5). The ambient light goes to extras.
-TEST(GltfScene, LightsAsBrightAsTheVrmlWorld) {
+// Cameras and lights come through, the lights as bright as VRML shows them where the PBR viewer
+// divides by pi: lux = pi I; candela = pi I d^2 / attenuation(d) at the box centre (1.5 1.5 1.5).
+// The ambient light glTF cannot hold goes to extras and is said. A camera's near plane is a
+// ten-thousandth of the world's diagonal: near enough for the smallest detail, far enough to keep
+// depth precision; here with one shape in the world (whose box was once only its last corner).
+TEST(GltfScene, CamerasAndLightsAsTheVrmlWorldShowsThem) {
     constexpr double pi = 3.14159265358979;
     const double point = std::sqrt(101.5 * 101.5 * 2 + 98.5 * 98.5);  // 1/d attenuation
     const struct {
         const char *file;
+        std::size_t cameras;
         std::vector<double> intensities, ambient;
-    } cases[] = {{"lights_and_camera.3dmf", {0.9 * pi}, {0.3, 0.3, 0.3}},
-                 {"far_lights.3dmf", {pi * point, pi}, {}}};  // the spot's is 1/d^2
+    } cases[] = {{"lights_and_camera.3dmf", 1, {0.9 * pi}, {0.3, 0.3, 0.3}},
+                 {"far_lights.3dmf", 0, {pi * point, pi}, {}}};  // the spot's is 1/d^2
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
-        const nlohmann::json json =
-            nlohmann::json::parse(convert(kSource / "tests/data/shapes" / c.file).gltf_text);
+        const Both both = convert(kSource / "tests/data/shapes" / c.file);
+        const nlohmann::json json = nlohmann::json::parse(both.gltf_text);
+        EXPECT_EQ(both.glb.cameras, both.vrml.viewpoints.size());
+        EXPECT_EQ(both.glb.cameras, c.cameras);
+        for (const nlohmann::json &camera : json.value("cameras", nlohmann::json::array()))
+            EXPECT_NEAR(camera["perspective"]["znear"].get<double>(),
+                        1e-4 * diagonal(both.vrml.box), 1e-6 * diagonal(both.vrml.box));
+        std::size_t ambient = 0, vrmlLights = 0;
+        for (const std::string &note : both.report.notes)
+            ambient += note.find("ambient") != std::string::npos;
+        for (const auto &[name, count] : both.vrml.lights) vrmlLights += count;
+        EXPECT_EQ(both.glb.lights + ambient, vrmlLights);
+        EXPECT_EQ(ambient, c.ambient.empty() ? 0u : 1u);
         const nlohmann::json &lights = json["extensions"]["KHR_lights_punctual"]["lights"];
         ASSERT_EQ(lights.size(), c.intensities.size());
         for (std::size_t i = 0; i < lights.size(); ++i)
