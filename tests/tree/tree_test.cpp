@@ -73,9 +73,8 @@ TEST(diagnostics, warnings_fall_into_kinds_by_their_text) {
     const std::vector<Diagnostics::Kind> kinds = diagnostics.kinds();
     std::vector<std::pair<std::uint64_t, std::size_t>> where;
     for (const Diagnostics::Kind &kind : kinds) where.emplace_back(kind.position, kind.count);
-    EXPECT_EQ(where, (decltype(where){
+    ASSERT_EQ(where, (decltype(where){
                          {7, 2}, {9, 2}, {15, 1}, {16, 1}, {21, 1}, {22, 1}, {23, 1}, {24, 1}}));
-    ASSERT_EQ(kinds.size(), 8u);
     EXPECT_EQ(kinds[1].text, "'nan' is not a finite number: dropped");
 }
 

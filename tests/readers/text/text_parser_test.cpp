@@ -138,20 +138,12 @@ TEST(text_parser, FoldsContainersAndGroupsIntoTheTreeShape) {
     });
 }
 
-TEST(text_parser, KeepsNumbersAsWrittenAndTypesCaseInsensitively) {
+TEST(text_parser, KeepsNumbersAndLexicalFormsAsWrittenAndTypesCaseInsensitively) {
     expectCases({
         {"X ( 0 7 -3 1.5 -0 4294967295 4294967296 -2147483648 -2147483649 1e3 .5 +2 -1.0 )",
          "X{0 7 -3 1.5f -0f 4294967295 4.29497e+09f -2147483648 -2.14748e+09f 1000f 0.5f 2 -1f}"},
         {"X ( 123456789012345678901234 )", "X{1.23457e+23f}"},
-    });
-    const auto parsed = parse("trimesh ( ) Wibble ( ) 3DMetafile ( 1 0 Stream a> )");
-    EXPECT_EQ(parsed->tree.node(1).type, ObjectType::TriMesh);
-    EXPECT_EQ(parsed->tree.node(2).type, ObjectType::Unknown);
-    EXPECT_EQ(parsed->tree.node(3).type, ObjectType::Metafile);
-}
-
-TEST(text_parser, ReadsTheLexicalFormsRealFilesUse) {
-    expectCases({
+        // The lexical forms real files use.
         {"AttributeArray(1 2)Box(True)HighlightState (True)",
          "AttributeArray{1 2} Box{True} HighlightState{True}"},
         {"PolyLine ( 2 -1.0, -1.0,0.5, )", "PolyLine{2 -1f -1f 0.5f}"},
@@ -163,6 +155,10 @@ TEST(text_parser, ReadsTheLexicalFormsRealFilesUse) {
         {"Fragment ( 1 )", "Fragment{1}"},
         {"lbl1: Box ( ) 12lbl: Cone ( ) Foo ( x1> )", "Box=lbl1 Cone=12lbl Foo{>x1}"},
     });
+    const auto parsed = parse("trimesh ( ) Wibble ( ) 3DMetafile ( 1 0 Stream a> )");
+    EXPECT_EQ(parsed->tree.node(1).type, ObjectType::TriMesh);
+    EXPECT_EQ(parsed->tree.node(2).type, ObjectType::Unknown);
+    EXPECT_EQ(parsed->tree.node(3).type, ObjectType::Metafile);
 }
 
 TEST(text_parser, CountsLinesForEveryLineEnd) {
