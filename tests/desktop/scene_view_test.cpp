@@ -70,10 +70,6 @@ class SceneViewTest : public QObject {
         QCoreApplication::processEvents();
         return w;
     }
-    static SceneView *view(MainWindow &w) { return w.findChild<SceneView *>(); }
-    static QAction *action(MainWindow &w, const char *name) {
-        return w.findChild<QAction *>(QString::fromLatin1(name));
-    }
 
   private slots:
     void init() {
@@ -90,23 +86,23 @@ class SceneViewTest : public QObject {
         QCOMPARE(w->findChild<QTreeWidget *>()->topLevelItem(0)->childCount(), 2);
         auto *splitter = w->findChild<QSplitter *>("splitter");
         QCOMPARE(splitter->widget(0), w->findChild<QTreeWidget *>());
-        QVERIFY(splitter->widget(1)->isAncestorOf(view(*w)) && view(*w)->isVisible());
+        QVERIFY(splitter->widget(1)->isAncestorOf(w->sceneView()) && w->sceneView()->isVisible());
         auto *message = w->findChild<QLabel *>("sceneViewMessage");
-        QCOMPARE(message->isVisible(), !view(*w)->hasOpenGL());
-        if (!view(*w)->hasOpenGL()) {
+        QCOMPARE(message->isVisible(), !w->sceneView()->hasOpenGL());
+        if (!w->sceneView()->hasOpenGL()) {
             QVERIFY(message->text().startsWith("The 3D view is not available: "));
-            QVERIFY(view(*w)->grabImage().isNull());
-            QSKIP(qPrintable("no OpenGL here (" + view(*w)->unavailableText() + ")"));
+            QVERIFY(w->sceneView()->grabImage().isNull());
+            QSKIP(qPrintable("no OpenGL here (" + w->sceneView()->unavailableText() + ")"));
         }
-        QVERIFY(!view(*w)->grabImage().isNull());
+        QVERIFY(!w->sceneView()->grabImage().isNull());
     }
 
     // The camera's view of the example: the red cube's visible faces in the VRML lighting, the
     // cube's centre at the image's centre, the black background in the corners.
     void exampleFromItsCamera() {
         auto w = open(example);
-        if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
-        const QImage image = view(*w)->grabImage();
+        if (!w->sceneView()->hasOpenGL()) QSKIP("no OpenGL");
+        const QImage image = w->sceneView()->grabImage();
         const QPoint centre(image.width() / 2, image.height() / 2);
         const QColor front = litFace({0.8f, 0.1f, 0.1f}, {0, 0, 1});
         const QColor side = litFace({0.8f, 0.1f, 0.1f}, {1, 0, 0});
@@ -137,8 +133,8 @@ class SceneViewTest : public QObject {
     void emptySceneIsBackgroundOnly() {
         QFETCH(QByteArray, content);
         auto w = open(content.isEmpty() ? QString() : write("empty.3dmf", content));
-        if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
-        const QImage image = view(*w)->grabImage().convertToFormat(QImage::Format_RGB32);
+        if (!w->sceneView()->hasOpenGL()) QSKIP("no OpenGL");
+        const QImage image = w->sceneView()->grabImage().convertToFormat(QImage::Format_RGB32);
         QImage black(image.size(), QImage::Format_RGB32);
         black.fill(Qt::black);
         QCOMPARE(countDiffering(image, black), 0);
@@ -150,11 +146,11 @@ class SceneViewTest : public QObject {
         QByteArray scene = "CameraPlacement ( 0 0 3 0 0 0 0 1 0 )\n";
         scene += cube("a", -20, 0, 0) + cube("b", 20, 5, -10) + cube("c", 0, -15, 8);
         auto w = open(write("far.3dmf", scene));
-        if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
-        SceneView *v = view(*w);
+        if (!w->sceneView()->hasOpenGL()) QSKIP("no OpenGL");
+        SceneView *v = w->sceneView();
         const QRectF inside(0, 0, v->width(), v->height());
         for (int turn = 0; turn < 3; ++turn) {
-            action(*w, "actionFitToWindow")->trigger();
+            w->findChild<QAction *>("actionFitToWindow")->trigger();
             for (int shape = 0; shape < v->shapeCount(); ++shape) {
                 const QRectF box = v->projectedBounds(shape);
                 QVERIFY2(!box.isEmpty() && inside.contains(box),
@@ -181,8 +177,8 @@ class SceneViewTest : public QObject {
     // mesh.
     void treeSelectionHighlightsAndFrames() {
         auto w = open(example);
-        if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
-        SceneView *v = view(*w);
+        if (!w->sceneView()->hasOpenGL()) QSKIP("no OpenGL");
+        SceneView *v = w->sceneView();
         auto *tree = w->findChild<QTreeWidget *>();
         const QImage plain = v->grabImage();
         tree->setCurrentItem(tree->topLevelItem(0)->child(1));  // the pyramid
@@ -291,13 +287,13 @@ class SceneViewTest : public QObject {
         for (QAction *a : menu->actions())
             if (!a->isSeparator()) items << a->text();
         QCOMPARE(items, QStringList({"&Fit to Window", "&Reset View", "&Messages", "camera1"}));
-        if (!view(*w)->hasOpenGL()) QSKIP("no OpenGL");
-        SceneView *v = view(*w);
+        if (!w->sceneView()->hasOpenGL()) QSKIP("no OpenGL");
+        SceneView *v = w->sceneView();
         const QImage first = v->grabImage();
         v->orbit(40, 10);
         v->zoom(2);
         QVERIFY(countDiffering(v->grabImage(), first) > 1000);
-        action(*w, "actionViewpoint1")->trigger();
+        w->findChild<QAction *>("actionViewpoint1")->trigger();
         QCOMPARE(countDiffering(v->grabImage(), first), 0);
         v->pan(30, 10);
         // Shortcuts reach only the active window.

@@ -41,7 +41,6 @@ std::vector<fs::path> textFiles() {
 TEST(binary_twins, every_text_file_reads_back_the_same_from_its_twin) {
     const std::vector<fs::path> files = textFiles();
     ASSERT_FALSE(files.empty());
-    std::size_t compared = 0;
     std::size_t losses = 0;
     for (const fs::path &path : files) {
         SCOPED_TRACE(path.string());
@@ -85,11 +84,9 @@ TEST(binary_twins, every_text_file_reads_back_the_same_from_its_twin) {
                       tb == ObjectTree::kNone ? "(none)" : b.name_of(tb))
                 << "refID " << id;
         }
-        ++compared;
     }
-    EXPECT_EQ(compared, files.size());
     std::printf("%zu files compared, %zu objects whose text values no binary layout holds\n",
-                compared, losses);
+                files.size(), losses);
 }
 
 TEST(binary_twins, the_real_pair_holds_the_same_scene) {
