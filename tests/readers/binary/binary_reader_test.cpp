@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "byte_builder.h"
@@ -46,10 +47,7 @@ std::string warnings(const tree::Diagnostics &diagnostics) {
 }
 
 TEST(binary_reader, tells_binary_from_other_input) {
-    const struct {
-        std::string_view bytes;
-        bool binary;
-    } cases[] = {
+    const std::pair<std::string_view, bool> cases[] = {
         {std::string_view("3DMF\0\0\0\x10", 8), true},
         {"3DMF", true},
         {"3DMetafile ( 1 6 Normal toc> )", false},
@@ -57,10 +55,9 @@ TEST(binary_reader, tells_binary_from_other_input) {
         {"3DM", false},
         {"", false},
     };
-    for (const auto &c : cases) {
-        const auto *p = reinterpret_cast<const std::uint8_t *>(c.bytes.data());
-        EXPECT_EQ(looks_binary(std::span<const std::uint8_t>(p, c.bytes.size())), c.binary)
-            << c.bytes;
+    for (const auto &[bytes, binary] : cases) {
+        const auto *p = reinterpret_cast<const std::uint8_t *>(bytes.data());
+        EXPECT_EQ(looks_binary(std::span<const std::uint8_t>(p, bytes.size())), binary) << bytes;
     }
 }
 
