@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 
 #include "builder/texture_decode.h"
 #include "test_support.h"
@@ -153,13 +154,9 @@ Scene defAndUse() {
 // One name four times, and names VRML does not allow as they are.
 Scene names() {
     Scene s;
-    Viewpoint v;
-    v.name = "cam";
-    v.description = "say \"hi\"";
-    s.viewpoints.push_back(v);
-    Light l;
-    l.name = "cam";
-    s.lights.push_back(l);
+    s.viewpoints.emplace_back().name = "cam";
+    s.viewpoints.back().description = "say \"hi\"";
+    s.lights.emplace_back().name = "cam";
     addNode(s, Kind::group, kNone, "cam");
     addNode(s, Kind::group, kNone, "cam_1");
     addNode(s, Kind::group, kNone, "1st view.a");
@@ -189,24 +186,22 @@ Scene lightsAndWorld() {
     s.info = {"made by hand"};
     s.background = Color{0, 0, 0.5f};
     s.visibility_limit = 250;
-    Light ambient;
+    s.lights.resize(3);
+    Light &ambient = s.lights[0], &point = s.lights[1], &spot = s.lights[2];
     ambient.kind = Light::Kind::ambient;
     ambient.intensity = 0.3f;
     ambient.color = {1, 0.5f, 0.25f};
-    Light point;
     point.kind = Light::Kind::point;
     point.intensity = 0.5f;
     point.location = {1, 2, 3};
     point.attenuation = {0, 1, 0};
     point.radius = 50;
-    Light spot;
     spot.kind = Light::Kind::spot;
     spot.on = false;
     spot.location = {0, 5, 0};
     spot.direction = {0, -1, 0};
     spot.beam_width = 0.5f;
     spot.cut_off_angle = 0.75f;
-    s.lights = {ambient, point, spot};
     return s;
 }
 
@@ -245,17 +240,15 @@ Scene indexedBindings() {
 TEST(vrml97_writer, WritesATextureSharedByShapesOnce) {
     Scene s = indexedBindings();  // its one shape shows texture 0
     s.textures.push_back(Texture{1, 1, 3, {1, 2, 3}});
-    Shape again = s.shapes[0];
-    s.shapes.push_back(again);
-    s.shapes.push_back(again);
+    s.shapes.insert(s.shapes.end(), 2, s.shapes[0]);
     s.shapes.back().appearance.texture = 1;
     addNode(s, Kind::shape, 1);
     addNode(s, Kind::shape, 2);
     const std::string text = write_scene_string(s);
     EXPECT_EQ(occurrences(text, "texture DEF texture0 PixelTexture {"), 1u);
     EXPECT_EQ(occurrences(text, "texture USE texture0\n"), 1u);
-    EXPECT_EQ(occurrences(text, "PixelTexture {"),
-              2u);  // texture 1, shown once, is written where it shows
+    // Texture 1, shown once, is written where it shows.
+    EXPECT_EQ(occurrences(text, "PixelTexture {"), 2u);
 }
 
 // Each TextureTransform field is written exactly when either of its numbers leaves the default.
@@ -297,20 +290,21 @@ const struct {
     {"indexed_bindings", indexedBindings},
 };
 
-std::string expectedText(const char *name) {
-    std::ifstream in(std::string(TARVEX_SOURCE_DIR) + "/tests/writers/vrml97/data/" + name + ".wrl",
-                     std::ios::binary);
+std::string readText(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string expectedText(const char *name) {
+    return readText(std::string(TARVEX_SOURCE_DIR) + "/tests/writers/vrml97/data/" + name + ".wrl");
 }
 
 TEST(vrml97_writer, WritesEachSceneExactly) {
     for (const auto &c : kCases) {
         const Scene scene = c.build();
         WriteProblems problems;
-        const std::string text = write_scene_string(scene, &problems);
-        const std::string expected = expectedText(c.name);
-        ASSERT_FALSE(expected.empty()) << c.name;
-        EXPECT_EQ(text, expected) << c.name;  // gtest shows where multi-line texts differ
+        // gtest shows where multi-line texts differ.
+        EXPECT_EQ(write_scene_string(scene, &problems), expectedText(c.name)) << c.name;
         EXPECT_FALSE(problems.any()) << c.name;
     }
 }
@@ -372,10 +366,12 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
 
     WriteProblems problems;
     const std::string text = write_scene_string(s, &problems);
-    EXPECT_EQ(problems.non_finite_numbers, 1u);
-    EXPECT_EQ(problems.bad_indices, 1u);
-    // two colour arrays, missing texture, short texture, shape, two cycles, use of nothing
-    EXPECT_EQ(problems.dropped, 8u);
+    const auto counts = [](const WriteProblems &p) {
+        return std::tuple(p.non_finite_numbers, p.bad_indices, p.dropped);
+    };
+    // Dropped: two colour arrays, missing texture, short texture, shape, two cycles, use of
+    // nothing.
+    EXPECT_EQ(counts(problems), counts({1, 1, 8}));
     EXPECT_NE(text.find("image 0 0 0\n"), std::string::npos);
     EXPECT_NE(text.find("        0 0 0,\n"), std::string::npos);
     EXPECT_NE(text.find("      0, 1, 0, -1,\n"), std::string::npos);
@@ -383,9 +379,7 @@ TEST(vrml97_writer, MendsBrokenScenesAndCountsWhatItMended) {
     EXPECT_EQ(readerComplaints(text, "mended"), "");
     WriteProblems x3d;  // the X3D writer mends alike
     x3d::write_x3d_string(s, &x3d);
-    EXPECT_EQ(x3d.dropped, problems.dropped);
-    EXPECT_EQ(x3d.bad_indices, problems.bad_indices);
-    EXPECT_EQ(x3d.non_finite_numbers, problems.non_finite_numbers);
+    EXPECT_EQ(counts(x3d), counts(problems));
 }
 
 // Nesting deeper than any call stack: written iteratively, indentation capped. The deepest group
@@ -437,9 +431,7 @@ TEST(vrml97_writer, WritesFilesAndReportsFailedWrites) {
     const Scene scene = colouredTriangle();
     const std::string path = ::testing::TempDir() + "vrml97_writer_file.wrl";
     ASSERT_EQ(write_scene_file(scene, path, false), 0);
-    std::ifstream in(path, std::ios::binary);
-    const std::string written((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(written, expectedText("coloured_triangle"));
+    EXPECT_EQ(readText(path), expectedText("coloured_triangle"));
     std::remove(path.c_str());
     if (std::FILE *full = std::fopen("/dev/full", "w")) {
         std::fclose(full);
