@@ -43,6 +43,12 @@ std::uint32_t addNode(scene::Scene &s, scene::Node node, std::uint32_t parent) {
 
 using Kind = scene::Node::Kind;
 
+// A texture's fields in order, on either side of the conversion.
+auto fields(const auto &texture) {
+    const auto &[width, height, components, pixels, repeatS, repeatT] = texture;
+    return std::tie(width, height, components, pixels, repeatS, repeatT);
+}
+
 // A shape node (`index` names the shape) or a use node (`index` names the node used).
 scene::Node node(Kind kind, std::uint32_t index, scene::Name name = {}) {
     scene::Node node;
@@ -59,20 +65,15 @@ scene::Node transformNode(float (&&m)[4][4]) {
     return node;
 }
 
-// Shape `s.shapes.size()`: one triangle over `coords` (three points, x y z each).
-void addTriangle(scene::Scene &s, std::vector<float> coords) {
-    scene::FaceSet faces;
-    faces.coords = s.keep(std::move(coords));
-    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
-    s.shapes.push_back({{}, faces});
-}
-
 // root: move (10 0 0) { turn 90 degrees about z and scale 2 { "tri" } }, then a use of the move
 // node, a use of that use, a use of the root (a cycle, drawn no further), two uses that use each
 // other and one that leads past the nodes: use chains are followed as the writers follow them.
 TEST(draw_list, composesNestedTransformsAndFollowsUseChainsToTheirEndOnly) {
     scene::Scene s;
-    addTriangle(s, {1, 0, 0, 0, 1, 0, 0, 0, 1});
+    scene::FaceSet faces;
+    faces.coords = s.keep(std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1});
+    faces.triangles = s.keep(std::vector<std::uint32_t>{0, 1, 2});
+    s.shapes.push_back({{}, faces});
     const auto move =
         addNode(s, transformNode({{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {10, 0, 0, 1}}), 0);
     const auto scale =
@@ -204,36 +205,19 @@ TEST(draw_list, linesPointsTextureCoordinatesAndTextures) {
     s.textures.push_back({2, 2, 3, {1, 2, 3}, true, true});  // 3 of 12 bytes
     const DrawList list = fromScene(s);
     ASSERT_EQ(list.meshes.size(), 3u);
-    const std::vector<float> wantUv{1.5f, 1.75f, 3.5f, 1.75f, 1.5f, 4.75f};
-    const std::vector<float> &uv = list.meshes[0].texCoords;
-    ASSERT_EQ(uv.size(), wantUv.size());
-    for (std::size_t i = 0; i < uv.size(); ++i) EXPECT_NEAR(uv[i], wantUv[i], 1e-6f) << i;
+    // Every step is exact in binary.
+    EXPECT_EQ(list.meshes[0].texCoords,
+              (std::vector<float>{1.5f, 1.75f, 3.5f, 1.75f, 1.5f, 4.75f}));
     EXPECT_EQ(list.meshes[1].primitive, tarvex::draw::Primitive::lines);
     EXPECT_EQ(list.meshes[1].indices.size(), 6u);  // 0-1, 1-2, 2-0; 2-7 names no point
     EXPECT_EQ(list.meshes[2].primitive, tarvex::draw::Primitive::points);
     EXPECT_EQ(list.meshes[2].colors, (std::vector<float>{1, 0, 0, 0, 1, 0}));
     expectNear(list.bounds.max, {3, 3, 3});
+    EXPECT_FLOAT_EQ(list.bounds.radius(), 2.598076f);  // half of sqrt(3 * 3^2): no axis left out
     ASSERT_EQ(list.textures.size(), 4u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        const auto &got = list.textures[i];
-        const auto &want = s.textures[i];
-        EXPECT_TRUE(std::tie(got.width, got.height, got.components, got.pixels, got.repeatS,
-                             got.repeatT) == std::tie(want.width, want.height, want.components,
-                                                      want.pixels, want.repeat_s, want.repeat_t))
-            << i;
-    }
-    EXPECT_EQ(list.textures[3].width, 0u);
-    EXPECT_EQ(list.textures[3].height, 0u);
-}
-
-// The view frames a box by its centre and the radius of the sphere through its corners.
-TEST(draw_list, boxesGiveTheirCentreAndRadius) {
-    tarvex::draw::Box box;
-    EXPECT_EQ(box.radius(), 0);
-    box.add({1, 1, 1});
-    box.add({3, 3, 2});
-    expectNear(box.center(), {2, 2, 1.5f});
-    EXPECT_FLOAT_EQ(box.radius(), 1.5f);  // half of sqrt(2^2 + 2^2 + 1^2)
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(fields(list.textures[i]) == fields(s.textures[i])) << i;
+    EXPECT_TRUE(fields(list.textures[3]) == fields(tarvex::draw::Texture{}));  // 0 x 0, no pixels
 }
 
 TEST(draw_list, convertsTheStore) {
@@ -262,6 +246,11 @@ TEST(draw_list, convertsTheStore) {
     EXPECT_EQ(list.meshes[0].positions.size(), 9u);
     EXPECT_EQ(list.meshes[0].indices, (std::vector<std::uint32_t>{0, 1, 2}));
     expectNear(list.bounds.max, {1, 2, 0});
+    // The view frames a box by its centre and the radius of the sphere through its corners.
+    expectNear(list.bounds.center(), {0.5f, 1, 0});
+    EXPECT_FLOAT_EQ(list.bounds.radius(),
+                    1.118034f);  // half of sqrt(1^2 + 2^2 + 0^2): no axis twice
+    EXPECT_EQ(tarvex::draw::Box{}.radius(), 0);
     ASSERT_EQ(list.viewpoints.size(), 1u);
     EXPECT_EQ(list.viewpoints[0].name, "cam");
     expectNear(list.viewpoints[0].position, {4, 3, 6});
