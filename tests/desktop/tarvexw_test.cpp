@@ -80,11 +80,6 @@ class TarvexwTest : public QObject {
         QVERIFY(dialogs.opens.isEmpty() && dialogs.saves.isEmpty() && dialogs.answers.isEmpty());
     }
 
-    void badCommandLine() {
-        MainWindow w(dialogs, std::nullopt);
-        QCOMPARE(dialogs.warnings, QStringList("Bad command line!"));
-    }
-
     // The row's name is the file named on the command line; the column, the proposed output.
     void startsWithFile_data() {
         QTest::addColumn<QString>("output");
@@ -116,21 +111,18 @@ class TarvexwTest : public QObject {
 
     // A read failure is reported with the core's text; the window stays without a file. Which
     // code each kind of bad data gives is left to the console tests, which read the same way.
-    void readFailures_data() {
-        QTest::addColumn<int>("code");
-        QTest::newRow("1 missing") << 1;
-        QTest::newRow("6 empty") << 6;
-    }
     void readFailures() {
-        QFETCH(int, code);
-        if (code != 1) write("bad.3dmf", {});
-        MainWindow w(dialogs, QString());
-        w.show();
-        dialogs.opens = {"bad.3dmf"};
-        click(w, "actionOpen");
-        QCOMPARE(dialogs.warnings.join(u'\n'),
-                 tarvex::read_result_message(code, "bad.3dmf").c_str());
-        QCOMPARE(state(w), "tarvex - (no file) | Reading bad.3dmf | Save off | saved");
+        for (int code : {1, 6}) {  // missing, then empty
+            if (code != 1) write("bad.3dmf", {});
+            MainWindow w(dialogs, QString());
+            w.show();
+            dialogs.opens = {"bad.3dmf"};
+            click(w, "actionOpen");
+            QCOMPARE(dialogs.warnings.join(u'\n'),
+                     tarvex::read_result_message(code, "bad.3dmf").c_str());
+            QCOMPARE(state(w), "tarvex - (no file) | Reading bad.3dmf | Save off | saved");
+            dialogs.warnings.clear();
+        }
     }
 
     // The file written is the console program's; once a file was read, Save stays enabled.
@@ -335,11 +327,12 @@ class TarvexwTest : public QObject {
             QCOMPARE(show(tarvex::parseCommandLine(row.rawLine)), row.seen);
             QCOMPARE(show(tarvex::parseArguments(row.arguments)), row.seen);
         }
-        QCOMPARE(show(tarvex::parseCommandLine(u"\"tarvexw --full")), "- - - |  | <bad>");
-    }
-
-    // The program answers --help and --version without a window, and refuses an unknown option.
-    void commandLineProgram() {
+        const tarvex::StartOptions bad = tarvex::parseCommandLine(u"\"tarvexw --full");
+        QCOMPARE(show(bad), "- - - |  | <bad>");
+        MainWindow w(dialogs, bad);
+        QCOMPARE(dialogs.warnings, QStringList("Bad command line!"));
+        // The program answers --help and --version without a window, and refuses an unknown
+        // option.
         const auto run = [](const QStringList &arguments) {
             QProcess tarvexw;
             tarvexw.start(QStringLiteral(TARVEXW_EXE), arguments);
