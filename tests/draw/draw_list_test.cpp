@@ -23,17 +23,6 @@ void expectNear(Vec3 got, Vec3 want) {
     EXPECT_NEAR(got.z, want.z, 1e-5f);
 }
 
-// World positions of a shape's vertices, as the view places them.
-std::vector<Vec3> worldPoints(const DrawList &list, std::size_t shape) {
-    const auto &s = list.shapes.at(shape);
-    const auto &p = list.meshes.at(s.mesh).positions;
-    std::vector<Vec3> out;
-    for (std::size_t i = 0; i < p.size(); i += 3) {
-        out.push_back(tarvex::draw::transformPoint(s.toWorld, {p[i], p[i + 1], p[i + 2]}));
-    }
-    return out;
-}
-
 std::uint32_t addNode(scene::Scene &s, scene::Node node, std::uint32_t parent) {
     s.nodes.push_back(std::move(node));
     const auto index = static_cast<std::uint32_t>(s.nodes.size() - 1);
@@ -88,15 +77,17 @@ TEST(draw_list, composesNestedTransformsAndFollowsUseChainsToTheirEndOnly) {
     const DrawList list = fromScene(s);
     ASSERT_EQ(list.shapes.size(), 3u);
     EXPECT_EQ(list.meshes.size(), 1u);  // the used shape shares its mesh
+    const std::vector<float> &p = list.meshes.at(0).positions;
+    ASSERT_EQ(p.size(), 9u);
+    // Turned and scaled first, then moved: (1 0 0) -> (0 2 0) -> (10 2 0).
+    const Vec3 world[] = {{10, 2, 0}, {8, 0, 0}, {10, 0, 2}};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(list.shapes[i].name, "tri");
         EXPECT_EQ(list.shapes[i].mesh, 0u);
-        const std::vector<Vec3> p = worldPoints(list, i);
-        ASSERT_EQ(p.size(), 3u);
-        // Turned and scaled first, then moved: (1 0 0) -> (0 2 0) -> (10 2 0).
-        expectNear(p[0], {10, 2, 0});
-        expectNear(p[1], {8, 0, 0});
-        expectNear(p[2], {10, 0, 2});
+        for (std::size_t k = 0; k < 3; ++k)
+            expectNear(tarvex::draw::transformPoint(list.shapes[i].toWorld,
+                                                    {p[3 * k], p[3 * k + 1], p[3 * k + 2]}),
+                       world[k]);
     }
     expectNear(list.bounds.min, {8, 0, 0});
     expectNear(list.bounds.max, {10, 2, 2});
