@@ -1,7 +1,6 @@
 // Helpers for checking tessellated surfaces: faces, positions, normals.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
