@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,10 +45,29 @@ std::string firstDifference(const std::string &a, const std::string &b) {
 // "DEF name " goes, "USE name" and a description's text become "_" (a name ends at a blank or a
 // line end, which goes with a DEF's; a description's text at its closing quote).
 std::string withoutNames(const std::string &vrml) {
-    static const std::regex def("DEF [^ \n]*[^]?"), use("USE [^ \n]*"),
-        description("description \"[^\"\n]*[^]?");
-    return std::regex_replace(std::regex_replace(std::regex_replace(vrml, def, ""), use, "USE _"),
-                              description, "description _");
+    struct Name {
+        std::string_view mark, with;
+        char end;
+        std::size_t after;  // how much of the end goes with the name
+    };
+    static constexpr Name names[] = {{"DEF ", "", ' ', 1},
+                                     {"USE ", "USE _", ' ', 0},
+                                     {"description \"", "description _", '"', 1}};
+    std::string out;
+    for (std::size_t i = 0; i < vrml.size();) {
+        const auto *n = std::ranges::find_if(names, [&](const Name &name) {
+            return vrml.compare(i, name.mark.size(), name.mark) == 0;
+        });
+        if (n == std::end(names)) {
+            out += vrml[i++];
+            continue;
+        }
+        i += n->mark.size();
+        while (i < vrml.size() && vrml[i] != n->end && vrml[i] != '\n') ++i;
+        out += n->with;
+        i += n->after;
+    }
+    return out;
 }
 
 // The whole conversion in full mode, from bytes and to bytes as from a file and to one.
