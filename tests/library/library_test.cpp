@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 #include <thread>
 
 #include "tarvex/tarvex.h"
@@ -29,7 +31,11 @@ tarvex::Options options(tarvex::Mode mode, tarvex::Format format) {
 class library : public ::testing::Test {
   protected:
     void TearDown() override { std::filesystem::remove(out_); }
-    const std::string out_ = ::testing::TempDir() + "tarvex_library_test_out";
+    // A name of this test's own: the cases run side by side in separate processes, and each
+    // removes its file at the end.
+    const std::string out_ = ::testing::TempDir() + "tarvex_library_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                             std::to_string(std::random_device{}());
 };
 
 TEST_F(library, bytes_and_files_give_the_same_output) {
